@@ -1,0 +1,3 @@
+#include "scan/ScanLog.h"
+
+Q_LOGGING_CATEGORY(lcScan, "calvestra.scan")
