@@ -10,6 +10,10 @@ mkdir -p "$demo/config" "$demo/data" "$demo/cache"
 export XDG_CONFIG_HOME="$demo/config"
 export XDG_DATA_HOME="$demo/data"
 export XDG_CACHE_HOME="$demo/cache"
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  mkdir -p "$demo/runtime" && chmod 700 "$demo/runtime"
+  export XDG_RUNTIME_DIR="$demo/runtime"
+fi
 export CALVESTRA_SCANNER="${CALVESTRA_SCANNER:-simulator}"
 
 exec "$build/calvestra"
