@@ -1,0 +1,58 @@
+#pragma once
+
+#include "anamnesis/Question.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonObject>
+#include <QList>
+#include <QMetaType>
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+
+class DataModule;
+class HttpService;
+
+// A filled anamnesis questionnaire (or a model read from an ".anm" file) as a plain
+// value. One JSON format serves as model file, database text and service payload.
+class Anamnesi
+{
+public:
+    Anamnesi();
+
+    int id = 0;
+    int web_id = 0;
+    int idClient = 0;
+    bool offline = true;
+    QString name;
+    QString note;
+    QString code;
+    QDateTime date;
+    QString diagram;
+    bool hasDiagram = false;
+    QList<QPointF> marks;
+    QList<QRectF> lines;  // start point and extent; the end is (x + width, y + height)
+    int version = 2;
+    DataModule *m_dataModule = nullptr;
+    // Taken on the first upload, so that building records never starts the service client.
+    HttpService *m_httpService = nullptr;
+    QList<Question> questions;
+
+    // Meant for a new or cleared record: marks and lines are replaced, questions appended.
+    void loadFromByteArray(const QByteArray &json);
+    void loadFromFile(const QString &path);
+    void loadFromDB(int id, bool byWebId);
+    void SaveToDB(bool upload, bool byWebId);
+    QJsonObject getJsonObject() const;
+    void assign(const Anamnesi *src);
+    void clear();
+
+    // These throw std::runtime_error when the statement itself fails.
+    static bool web_id_exists(int webId);
+    static bool id_exists(int id);
+
+    static inline const QString dateFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+};
+
+Q_DECLARE_METATYPE(Anamnesi)

@@ -1,0 +1,3 @@
+#include "anamnesis/AnamnesisLog.h"
+
+Q_LOGGING_CATEGORY(lcAnamnesis, "calvestra.anamnesis")
