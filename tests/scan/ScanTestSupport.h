@@ -1,0 +1,126 @@
+#pragma once
+
+#include "scan/Contrast.h"
+#include "scan/ScanArea.h"
+#include "scan/ScanGeometry.h"
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QtTest>
+
+// Helpers shared by the scan drawing tests: synthetic lines, pixel predicates and the
+// straightforward live drawing that the off-screen picture must reproduce.
+namespace ScanTest {
+
+inline QList<uchar> uniformLine(uchar value, int samples = ScanGeometry::liveSamplesPerLine)
+{
+    return QList<uchar>(samples, value);
+}
+
+inline QList<uchar> randomLine(QRandomGenerator &rng, int samples = ScanGeometry::liveSamplesPerLine)
+{
+    QList<uchar> line(samples);
+    for (auto &s : line)
+        s = static_cast<uchar>(rng.bounded(256));
+    return line;
+}
+
+inline QImage grabImage(QWidget &w)
+{
+    return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The measurement yellow, over whatever lies beneath.
+inline bool isYellowish(QRgb c)
+{
+    return qRed(c) > 150 && qGreen(c) > 150 && qBlue(c) + 60 < qRed(c) && qBlue(c) + 60 < qGreen(c);
+}
+
+// Ink of text or lines drawn in black on the light widget background.
+inline bool isDark(QRgb c)
+{
+    return qRed(c) < 160 && qGreen(c) < 160 && qBlue(c) < 160;
+}
+
+// Bounding box of the pixels in `area` for which `pred` holds.
+template <typename Pred>
+QRect inkBox(const QImage &img, const QRect &area, Pred pred)
+{
+    QRect box;
+    const QRect a = area.intersected(img.rect());
+    for (int y = a.top(); y <= a.bottom(); ++y)
+        for (int x = a.left(); x <= a.right(); ++x)
+            if (pred(img.pixel(x, y)))
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+template <typename Pred>
+int countPixels(const QImage &img, const QRect &area, Pred pred)
+{
+    int n = 0;
+    const QRect a = area.intersected(img.rect());
+    for (int y = a.top(); y <= a.bottom(); ++y)
+        for (int x = a.left(); x <= a.right(); ++x)
+            n += pred(img.pixel(x, y)) ? 1 : 0;
+    return n;
+}
+
+// A scan area that draws the live lines the straightforward way: every line again,
+// point by point, on every paint.
+class ReferenceScanArea : public ScanArea
+{
+public:
+    using ScanArea::ScanArea;
+
+protected:
+    void paintLiveLines(QPainter &painter) override
+    {
+        const auto &lines = scanLines();
+        const int pw = plotWidth();
+        const int ph = plotHeight();
+        int lastX = leftMargin;
+        for (int i = 0; i < lines.size(); ++i) {
+            painter.setPen(QPen(Qt::black, 1));
+            painter.drawLine(lastX + 1, topMargin, lastX + 1, topMargin + ph);
+            const int x = leftMargin + (pw * i) / (ScanGeometry::maxScanLines - 1);
+            if (x != lastX && ScanGeometry::liveSamplesPerLine * deepness >= 100) {
+                const int shown = ScanGeometry::liveSamplesPerLine * deepness / 100;
+                for (int j = 0; j < shown && j < lines[i].size(); ++j) {
+                    const uchar s = lines[i][j];
+                    painter.setPen(blackWhite ? QColor(s, s, s) : value2Color(s));
+                    painter.drawPoint(x, topMargin + (j * ph) / shown);
+                }
+                lastX = x;
+            }
+        }
+        if (lastX != leftMargin) {
+            painter.setPen(QPen(Qt::red, 1));
+            painter.drawLine(lastX + 1, topMargin, lastX + 1, topMargin + ph);
+        }
+    }
+};
+
+// The caption area (above the plot, between the two axes) of `grabbed` compared with
+// the same area drawn independently with `text` in the caption's font and colour.
+inline bool captionShows(const ScanArea &area, const QImage &grabbed, const QString &text)
+{
+    const QRect region(area.leftMargin, 0, grabbed.width() - area.leftMargin - area.rightMargin, area.topMargin - 3);
+    QImage expected(grabbed.size(), QImage::Format_RGB32);
+    // The widget background, without any caption: a pixel of the top left corner.
+    expected.fill(grabbed.pixel(0, 0));
+    QPainter p(&expected);
+    QFont font = area.font();
+    font.setPointSize(8);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(QColor(108, 140, 255));
+    p.drawText(QRect(0, 0, grabbed.width(), area.topMargin), Qt::AlignCenter, text);
+    p.end();
+    return grabbed.copy(region) == expected.copy(region);
+}
+
+}  // namespace ScanTest
