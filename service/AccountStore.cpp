@@ -1,0 +1,410 @@
+#include "AccountStore.h"
+
+#include "ExamArchive.h"
+#include "FileNames.h"
+#include "SqlStatement.h"
+#include "TempPath.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string prepareRoot(const std::string &root)
+{
+    std::error_code ec;
+    fs::create_directories(root + "/files", ec);
+    if (ec)
+        throw std::runtime_error("cannot create " + root + "/files: " + ec.message());
+    // Whatever is left in tmp/ belongs to requests of an earlier run.
+    fs::remove_all(root + "/tmp", ec);
+    fs::create_directories(root + "/tmp", ec);
+    if (ec)
+        throw std::runtime_error("cannot create " + root + "/tmp: " + ec.message());
+    return root + "/service.db";
+}
+
+}  // namespace
+
+AccountStore::AccountStore(const std::string &root) : m_root(root), m_db(prepareRoot(root))
+{
+    createSchema();
+}
+
+void AccountStore::createSchema()
+{
+    m_db.exec(
+        "CREATE TABLE IF NOT EXISTS clients ("
+        " id INTEGER PRIMARY KEY AUTOINCREMENT, idSender INTEGER NOT NULL,"
+        " surname TEXT NOT NULL DEFAULT '', name TEXT NOT NULL DEFAULT '', sex TEXT NOT NULL DEFAULT '',"
+        " birthday TEXT NOT NULL DEFAULT '', address TEXT NOT NULL DEFAULT '', city TEXT NOT NULL DEFAULT '',"
+        " province TEXT NOT NULL DEFAULT '', zipcode TEXT NOT NULL DEFAULT '', phone TEXT NOT NULL DEFAULT '',"
+        " email TEXT NOT NULL DEFAULT '', height REAL NOT NULL DEFAULT 0, weight REAL NOT NULL DEFAULT 0,"
+        " created TEXT NOT NULL DEFAULT (datetime('now')), updated TEXT NOT NULL DEFAULT (datetime('now')));"
+        "CREATE INDEX IF NOT EXISTS clients_sender ON clients(idSender);"
+        "CREATE TABLE IF NOT EXISTS anamnesis ("
+        " id INTEGER PRIMARY KEY AUTOINCREMENT, idSender INTEGER NOT NULL,"
+        " idUser INTEGER NOT NULL REFERENCES clients(id) ON DELETE CASCADE,"
+        " name TEXT NOT NULL DEFAULT '', anamnesiDate TEXT NOT NULL DEFAULT '', object TEXT NOT NULL,"
+        " created TEXT NOT NULL DEFAULT (datetime('now')), updated TEXT NOT NULL DEFAULT (datetime('now')));"
+        "CREATE INDEX IF NOT EXISTS anamnesis_user ON anamnesis(idSender, idUser);"
+        "CREATE TABLE IF NOT EXISTS works ("
+        " id INTEGER PRIMARY KEY AUTOINCREMENT, idSender INTEGER NOT NULL,"
+        " idUser INTEGER NOT NULL REFERENCES clients(id) ON DELETE CASCADE,"
+        " examDate TEXT NOT NULL, kind INTEGER NOT NULL DEFAULT 2, examKind INTEGER NOT NULL DEFAULT 2,"
+        " weight REAL NOT NULL DEFAULT 0, height REAL NOT NULL DEFAULT 0, bodyFat REAL NOT NULL DEFAULT 0,"
+        " activityLevel INTEGER NOT NULL DEFAULT 0, note TEXT NOT NULL DEFAULT '',"
+        " examZones TEXT NOT NULL DEFAULT '', bytes INTEGER NOT NULL DEFAULT 0,"
+        " created TEXT NOT NULL DEFAULT (datetime('now')), updated TEXT NOT NULL DEFAULT (datetime('now')),"
+        " UNIQUE (idSender, idUser, examDate));"
+        "CREATE TABLE IF NOT EXISTS files ("
+        " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+        " workId INTEGER NOT NULL REFERENCES works(id) ON DELETE CASCADE,"
+        " name TEXT NOT NULL, size INTEGER NOT NULL, UNIQUE (workId, name));"
+        "CREATE INDEX IF NOT EXISTS files_name ON files(name);");
+}
+
+std::string AccountStore::clientFolder(std::int64_t account, std::int64_t idUser) const
+{
+    return m_root + "/files/" + std::to_string(account) + "/" + std::to_string(idUser);
+}
+
+std::string AccountStore::workFolder(std::int64_t account, std::int64_t idUser, std::int64_t workId) const
+{
+    return clientFolder(account, idUser) + "/" + std::to_string(workId);
+}
+
+void AccountStore::discardFolder(const std::string &path)
+{
+    std::error_code ec;
+    fs::remove_all(path, ec);
+}
+
+std::vector<ClientRecord> AccountStore::clients(std::int64_t account)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    SqlStatement q(m_db,
+                   "SELECT id, surname, name, sex, birthday, address, city, province, zipcode, phone, email,"
+                   " height, weight FROM clients WHERE idSender = ? ORDER BY id");
+    q.bind(1, account);
+    std::vector<ClientRecord> list;
+    while (q.step()) {
+        ClientRecord c;
+        c.id = q.int64(0);
+        c.surname = q.text(1);
+        c.name = q.text(2);
+        c.sex = q.text(3);
+        c.birthday = q.text(4);
+        c.address = q.text(5);
+        c.city = q.text(6);
+        c.province = q.text(7);
+        c.zipcode = q.text(8);
+        c.phone = q.text(9);
+        c.email = q.text(10);
+        c.height = q.real(11);
+        c.weight = q.real(12);
+        list.push_back(std::move(c));
+    }
+    return list;
+}
+
+bool AccountStore::hasClientLocked(std::int64_t account, std::int64_t id)
+{
+    SqlStatement q(m_db, "SELECT 1 FROM clients WHERE id = ? AND idSender = ?");
+    q.bind(1, id).bind(2, account);
+    return q.step();
+}
+
+bool AccountStore::hasClient(std::int64_t account, std::int64_t id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return hasClientLocked(account, id);
+}
+
+std::int64_t AccountStore::saveClient(std::int64_t account, const ClientRecord &c)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto bindFields = [&c](SqlStatement &q) {
+        q.bind(1, c.surname).bind(2, c.name).bind(3, c.sex).bind(4, c.birthday).bind(5, c.address);
+        q.bind(6, c.city).bind(7, c.province).bind(8, c.zipcode).bind(9, c.phone).bind(10, c.email);
+        q.bind(11, c.height).bind(12, c.weight);
+    };
+    if (c.id > 0 && hasClientLocked(account, c.id)) {
+        SqlStatement q(m_db,
+                       "UPDATE clients SET surname = ?, name = ?, sex = ?, birthday = ?, address = ?,"
+                       " city = ?, province = ?, zipcode = ?, phone = ?, email = ?, height = ?, weight = ?,"
+                       " updated = datetime('now') WHERE id = ? AND idSender = ?");
+        bindFields(q);
+        q.bind(13, c.id).bind(14, account);
+        q.run();
+        return c.id;
+    }
+    SqlStatement q(m_db,
+                   "INSERT INTO clients (surname, name, sex, birthday, address, city, province, zipcode,"
+                   " phone, email, height, weight, idSender) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    bindFields(q);
+    q.bind(13, account);
+    q.run();
+    return m_db.lastInsertId();
+}
+
+bool AccountStore::deleteClient(std::int64_t account, std::int64_t id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!hasClientLocked(account, id))
+        return false;
+    SqliteTransaction tx(m_db);
+    // files rows go with their works, works and questionnaires with the client.
+    SqlStatement q(m_db, "DELETE FROM clients WHERE id = ? AND idSender = ?");
+    q.bind(1, id).bind(2, account);
+    q.run();
+    tx.commit();
+    discardFolder(clientFolder(account, id));
+    return true;
+}
+
+std::optional<std::vector<AnamnesiRecord>> AccountStore::anamnesis(std::int64_t account, std::int64_t idUser)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!hasClientLocked(account, idUser))
+        return std::nullopt;
+    SqlStatement q(m_db,
+                   "SELECT id, idUser, name, anamnesiDate, object FROM anamnesis"
+                   " WHERE idSender = ? AND idUser = ? ORDER BY anamnesiDate DESC, id DESC");
+    q.bind(1, account).bind(2, idUser);
+    std::vector<AnamnesiRecord> list;
+    while (q.step()) {
+        AnamnesiRecord a;
+        a.id = q.int64(0);
+        a.idUser = q.int64(1);
+        a.name = q.text(2);
+        a.anamnesiDate = q.text(3);
+        a.object = q.text(4);
+        list.push_back(std::move(a));
+    }
+    return list;
+}
+
+std::int64_t AccountStore::saveAnamnesi(std::int64_t account, const AnamnesiRecord &a)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!hasClientLocked(account, a.idUser))
+        return 0;
+    if (a.id > 0) {
+        SqlStatement q(m_db,
+                       "UPDATE anamnesis SET idUser = ?, name = ?, anamnesiDate = ?, object = ?,"
+                       " updated = datetime('now') WHERE id = ? AND idSender = ?");
+        q.bind(1, a.idUser).bind(2, a.name).bind(3, a.anamnesiDate).bind(4, a.object);
+        q.bind(5, a.id).bind(6, account);
+        q.run();
+        if (m_db.changes() > 0)
+            return a.id;
+    }
+    SqlStatement q(m_db,
+                   "INSERT INTO anamnesis (idSender, idUser, name, anamnesiDate, object)"
+                   " VALUES (?, ?, ?, ?, ?)");
+    q.bind(1, account).bind(2, a.idUser).bind(3, a.name).bind(4, a.anamnesiDate).bind(5, a.object);
+    q.run();
+    return m_db.lastInsertId();
+}
+
+bool AccountStore::deleteAnamnesi(std::int64_t account, std::int64_t id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    SqlStatement q(m_db, "DELETE FROM anamnesis WHERE id = ? AND idSender = ?");
+    q.bind(1, id).bind(2, account);
+    q.run();
+    return m_db.changes() > 0;
+}
+
+std::optional<std::vector<WorkRecord>> AccountStore::works(std::int64_t account, std::int64_t idUser)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!hasClientLocked(account, idUser))
+        return std::nullopt;
+    SqlStatement q(m_db,
+                   "SELECT id, idUser, examDate, kind, examKind, weight, height, bodyFat, activityLevel,"
+                   " note, examZones, bytes FROM works WHERE idSender = ? AND idUser = ?"
+                   " ORDER BY examDate, id");
+    q.bind(1, account).bind(2, idUser);
+    std::vector<WorkRecord> list;
+    while (q.step()) {
+        WorkRecord w;
+        w.id = q.int64(0);
+        w.idUser = q.int64(1);
+        w.examDate = q.text(2);
+        w.kind = static_cast<int>(q.int64(3));
+        w.examKind = static_cast<int>(q.int64(4));
+        w.weight = q.real(5);
+        w.height = q.real(6);
+        w.bodyFat = q.real(7);
+        w.activityLevel = static_cast<int>(q.int64(8));
+        w.note = q.text(9);
+        w.examZones = q.text(10);
+        w.bytes = static_cast<std::uint64_t>(q.int64(11));
+        list.push_back(std::move(w));
+    }
+    for (WorkRecord &w : list) {
+        SqlStatement f(m_db, "SELECT name FROM files WHERE workId = ?");
+        f.bind(1, w.id);
+        while (f.step()) {
+            std::string name = f.text(0);
+            if (FileNames::extension(name) == "jpg")
+                w.scanFilenames.push_back(std::move(name));
+        }
+        std::sort(w.scanFilenames.begin(), w.scanFilenames.end(), FileNames::lessIgnoringCase);
+    }
+    return list;
+}
+
+std::uint64_t AccountStore::usedBytesLocked(std::int64_t account)
+{
+    SqlStatement q(m_db, "SELECT COALESCE(SUM(bytes), 0) FROM works WHERE idSender = ?");
+    q.bind(1, account);
+    q.step();
+    return static_cast<std::uint64_t>(q.int64(0));
+}
+
+std::uint64_t AccountStore::usedBytes(std::int64_t account)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return usedBytesLocked(account);
+}
+
+AccountStore::ExamOutcome AccountStore::storeExam(std::int64_t account, WorkRecord &work,
+                                                  const ExamArchive &archive, std::uint64_t quotaBytes,
+                                                  std::string &error)
+{
+    const std::uint64_t incoming = archive.totalSize();
+    // Bytes the upload would leave in use: a repeated day replaces its earlier files.
+    auto wouldUse = [&]() {
+        SqlStatement old(m_db, "SELECT bytes FROM works WHERE idSender = ? AND idUser = ? AND examDate = ?");
+        old.bind(1, account).bind(2, work.idUser).bind(3, work.examDate);
+        const std::uint64_t replaced = old.step() ? static_cast<std::uint64_t>(old.int64(0)) : 0;
+        return usedBytesLocked(account) - replaced + incoming;
+    };
+
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!hasClientLocked(account, work.idUser))
+            return ExamOutcome::UnknownClient;
+        if (wouldUse() > quotaBytes)
+            return ExamOutcome::QuotaExceeded;
+    }
+
+    // Unpacking may take a while: it happens outside the lock, in a private folder.
+    TempPath staging(tempDir(), "stage-", TempPath::Kind::Folder);
+    if (!staging.valid()) {
+        error = "cannot create a staging folder";
+        return ExamOutcome::Failed;
+    }
+    if (!archive.extractTo(staging.path(), error))
+        return ExamOutcome::Failed;
+
+    std::lock_guard<std::mutex> lock(m_mutex);
+    // Checked again: the client may have gone, or another upload used the space.
+    if (!hasClientLocked(account, work.idUser))
+        return ExamOutcome::UnknownClient;
+    if (wouldUse() > quotaBytes)
+        return ExamOutcome::QuotaExceeded;
+
+    SqliteTransaction tx(m_db);
+    SqlStatement find(m_db, "SELECT id FROM works WHERE idSender = ? AND idUser = ? AND examDate = ?");
+    find.bind(1, account).bind(2, work.idUser).bind(3, work.examDate);
+    std::int64_t workId = find.step() ? find.int64(0) : 0;
+    if (workId > 0) {
+        SqlStatement up(m_db,
+                        "UPDATE works SET kind = ?, examKind = ?, weight = ?, height = ?, bodyFat = ?,"
+                        " activityLevel = ?, note = ?, examZones = ?, bytes = ?, updated = datetime('now')"
+                        " WHERE id = ?");
+        up.bind(1, static_cast<std::int64_t>(work.kind)).bind(2, static_cast<std::int64_t>(work.examKind));
+        up.bind(3, work.weight).bind(4, work.height).bind(5, work.bodyFat);
+        up.bind(6, static_cast<std::int64_t>(work.activityLevel)).bind(7, work.note).bind(8, work.examZones);
+        up.bind(9, static_cast<std::int64_t>(incoming)).bind(10, workId);
+        up.run();
+        SqlStatement clear(m_db, "DELETE FROM files WHERE workId = ?");
+        clear.bind(1, workId);
+        clear.run();
+    } else {
+        SqlStatement ins(m_db,
+                         "INSERT INTO works (idSender, idUser, examDate, kind, examKind, weight, height,"
+                         " bodyFat, activityLevel, note, examZones, bytes)"
+                         " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        ins.bind(1, account).bind(2, work.idUser).bind(3, work.examDate);
+        ins.bind(4, static_cast<std::int64_t>(work.kind)).bind(5, static_cast<std::int64_t>(work.examKind));
+        ins.bind(6, work.weight).bind(7, work.height).bind(8, work.bodyFat);
+        ins.bind(9, static_cast<std::int64_t>(work.activityLevel)).bind(10, work.note);
+        ins.bind(11, work.examZones).bind(12, static_cast<std::int64_t>(incoming));
+        ins.run();
+        workId = m_db.lastInsertId();
+    }
+    work.scanFilenames.clear();
+    for (const ExamArchive::Entry &entry : archive.entries()) {
+        SqlStatement f(m_db, "INSERT INTO files (workId, name, size) VALUES (?, ?, ?)");
+        f.bind(1, workId).bind(2, entry.name).bind(3, static_cast<std::int64_t>(entry.size));
+        f.run();
+        if (FileNames::extension(entry.name) == "jpg")
+            work.scanFilenames.push_back(entry.name);
+    }
+    std::sort(work.scanFilenames.begin(), work.scanFilenames.end(), FileNames::lessIgnoringCase);
+
+    const std::string target = workFolder(account, work.idUser, workId);
+    std::error_code ec;
+    fs::create_directories(clientFolder(account, work.idUser), ec);
+    if (ec) {
+        error = "cannot create the client folder: " + ec.message();
+        return ExamOutcome::Failed;
+    }
+    TempPath previous(tempDir(), "old-", TempPath::Kind::Folder);
+    const std::string parked = previous.valid() ? previous.path() + "/x" : std::string();
+    const bool hadFolder = fs::exists(target, ec);
+    if (hadFolder && (parked.empty() || ::rename(target.c_str(), parked.c_str()) != 0)) {
+        error = "cannot replace the stored exam";
+        return ExamOutcome::Failed;
+    }
+    if (::rename(staging.path().c_str(), target.c_str()) != 0) {
+        if (hadFolder)
+            ::rename(parked.c_str(), target.c_str());
+        error = "cannot store the exam files";
+        return ExamOutcome::Failed;
+    }
+    staging.release();
+    try {
+        tx.commit();
+    } catch (...) {
+        fs::remove_all(target, ec);
+        if (hadFolder)
+            ::rename(parked.c_str(), target.c_str());
+        throw;
+    }
+    work.id = workId;
+    work.bytes = incoming;
+    return ExamOutcome::Stored;
+}
+
+std::optional<std::string> AccountStore::filePath(std::int64_t account, std::int64_t idUser,
+                                                  const std::string &name)
+{
+    if (!FileNames::isSafeFileName(name))
+        return std::nullopt;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    SqlStatement q(m_db,
+                   "SELECT works.id FROM files JOIN works ON files.workId = works.id"
+                   " WHERE works.idSender = ? AND works.idUser = ? AND files.name = ?"
+                   " ORDER BY works.examDate DESC, works.id DESC LIMIT 1");
+    q.bind(1, account).bind(2, idUser).bind(3, name);
+    if (!q.step())
+        return std::nullopt;
+    const std::string path = workFolder(account, idUser, q.int64(0)) + "/" + name;
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return path;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "FormFields.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <string>
+
+class AccountStore;
+class ModelLibrary;
+
+// The operations of the service script, each turning the received fields into the
+// reply envelope's status code, description and data.
+class EndpointActions
+{
+public:
+    struct Request
+    {
+        FormFields fields;
+        std::string archivePath;  // the received "UPLOADS" file, empty when none came
+        std::string publicBase;   // "http://host:port" as the client reaches the service
+        std::string *archiveNames = nullptr;  // filled with the entry names, for the request log
+    };
+
+    struct Reply
+    {
+        int code = 200;
+        std::string extradescr;
+        nlohmann::json data = nlohmann::json::object();
+    };
+
+    EndpointActions(AccountStore &store, const ModelLibrary &models, std::uint64_t quotaBytes);
+
+    Reply run(const std::string &action, const Request &request);
+
+    // idSender as sent: a 32-bit decimal integer.
+    static bool parseAccount(const FormFields &fields, std::int64_t &account);
+    // Percent-encodes everything but the unreserved characters of a URL.
+    static std::string urlEncode(const std::string &text);
+
+private:
+    Reply getUsers(std::int64_t account);
+    Reply setUserData(std::int64_t account, const FormFields &fields);
+    Reply deleteUser(std::int64_t account, const FormFields &fields);
+    Reply uploadAnamnesi(std::int64_t account, const FormFields &fields);
+    Reply deleteAnamnesi(std::int64_t account, const FormFields &fields);
+    Reply getUserAnamnesis(std::int64_t account, const FormFields &fields);
+    Reply getAnamnesiModels(const Request &request);
+    Reply uploadExamZip(std::int64_t account, const Request &request);
+    Reply getUserWorks(std::int64_t account, const FormFields &fields);
+
+    AccountStore &m_store;
+    const ModelLibrary &m_models;
+    std::uint64_t m_quotaBytes;
+};

@@ -1,0 +1,177 @@
+#include "ExamArchive.h"
+
+#include "FileNames.h"
+
+#include <zip.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <memory>
+
+namespace {
+
+std::string zipErrorText(int code)
+{
+    zip_error_t error;
+    zip_error_init_with_code(&error, code);
+    std::string text = zip_error_strerror(&error);
+    zip_error_fini(&error);
+    return text;
+}
+
+struct FdCloser
+{
+    int fd;
+    ~FdCloser()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+struct ZipFileCloser
+{
+    void operator()(zip_file_t *file) const { zip_fclose(file); }
+};
+
+bool writeAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+ExamArchive::~ExamArchive()
+{
+    if (m_zip)
+        zip_discard(m_zip);
+}
+
+bool ExamArchive::open(const std::string &path, std::string &error)
+{
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) {
+        error = "archive missing";
+        return false;
+    }
+    if (st.st_size == 0)
+        return true;
+
+    int code = 0;
+    m_zip = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+    if (!m_zip) {
+        error = "invalid archive: " + zipErrorText(code);
+        return false;
+    }
+    const zip_int64_t count = zip_get_num_entries(m_zip, 0);
+    if (count < 0 || static_cast<std::uint64_t>(count) > maxEntries) {
+        error = "invalid archive: too many entries";
+        return false;
+    }
+
+    std::map<std::string, size_t> position;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const auto index = static_cast<zip_uint64_t>(i);
+        zip_stat_t zs;
+        zip_stat_init(&zs);
+        if (zip_stat_index(m_zip, index, 0, &zs) != 0 || !(zs.valid & ZIP_STAT_NAME) ||
+            !(zs.valid & ZIP_STAT_SIZE)) {
+            error = "invalid archive: unreadable entry";
+            return false;
+        }
+        const std::string name = zs.name;
+        if (!FileNames::isSafeFileName(name)) {
+            error = "unsafe archive entry: " + name;
+            return false;
+        }
+        zip_uint8_t opsys = 0;
+        zip_uint32_t attributes = 0;
+        if (zip_file_get_external_attributes(m_zip, index, 0, &opsys, &attributes) == 0 &&
+            opsys == ZIP_OPSYS_UNIX) {
+            const mode_t mode = static_cast<mode_t>(attributes >> 16);
+            if ((mode & S_IFMT) != 0 && !S_ISREG(mode)) {
+                error = "unsafe archive entry (not a plain file): " + name;
+                return false;
+            }
+        }
+        if ((zs.valid & ZIP_STAT_ENCRYPTION_METHOD) && zs.encryption_method != ZIP_EM_NONE) {
+            error = "encrypted archive entry: " + name;
+            return false;
+        }
+        if ((zs.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(zs.comp_method, 0)) {
+            error = "unsupported compression in entry: " + name;
+            return false;
+        }
+
+        const Entry entry{name, zs.size, index};
+        const auto found = position.find(name);
+        if (found == position.end()) {
+            position.emplace(name, m_entries.size());
+            m_entries.push_back(entry);
+        } else {
+            m_entries[found->second] = entry;
+        }
+    }
+    for (const Entry &entry : m_entries)
+        m_totalSize += entry.size;
+    return true;
+}
+
+bool ExamArchive::extractTo(const std::string &dir, std::string &error) const
+{
+    constexpr size_t chunk = 64 * 1024;
+    const auto buffer = std::make_unique<char[]>(chunk);
+    for (const Entry &entry : m_entries) {
+        std::unique_ptr<zip_file_t, ZipFileCloser> in(zip_fopen_index(m_zip, entry.index, 0));
+        if (!in) {
+            error = "cannot read archive entry " + entry.name + ": " + zip_strerror(m_zip);
+            return false;
+        }
+        const std::string target = dir + "/" + entry.name;
+        FdCloser out{::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)};
+        if (out.fd < 0) {
+            error = "cannot write " + entry.name + ": " + std::strerror(errno);
+            return false;
+        }
+        std::uint64_t written = 0;
+        for (;;) {
+            const zip_int64_t n = zip_fread(in.get(), buffer.get(), chunk);
+            if (n < 0) {
+                error = "damaged archive entry " + entry.name + ": " + zip_file_strerror(in.get());
+                return false;
+            }
+            if (n == 0)
+                break;
+            written += static_cast<std::uint64_t>(n);
+            // The declared size is what the quota was checked against: never write more.
+            if (written > entry.size) {
+                error = "archive entry larger than declared: " + entry.name;
+                return false;
+            }
+            if (!writeAll(out.fd, buffer.get(), static_cast<size_t>(n))) {
+                error = "cannot write " + entry.name + ": " + std::strerror(errno);
+                return false;
+            }
+        }
+        if (written != entry.size) {
+            error = "archive entry shorter than declared: " + entry.name;
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct zip;
+
+// A received exam archive, opened read-only with libzip. open() accepts only flat
+// archives of plain files with safe names (no folders, no "..", no absolute paths,
+// no links, no encryption), so extracting can never write outside its folder.
+class ExamArchive
+{
+public:
+    struct Entry
+    {
+        std::string name;
+        std::uint64_t size = 0;
+        std::uint64_t index = 0;
+    };
+
+    static constexpr std::uint64_t maxEntries = 4096;
+
+    ExamArchive() = default;
+    ~ExamArchive();
+    ExamArchive(const ExamArchive &) = delete;
+    ExamArchive &operator=(const ExamArchive &) = delete;
+
+    // An empty file is read as an archive without entries.
+    bool open(const std::string &path, std::string &error);
+
+    // Entries in archive order; an entry repeated later replaces the earlier one.
+    const std::vector<Entry> &entries() const { return m_entries; }
+    std::uint64_t totalSize() const { return m_totalSize; }
+
+    // Writes every entry into dir, which must exist and be empty.
+    bool extractTo(const std::string &dir, std::string &error) const;
+
+private:
+    zip *m_zip = nullptr;
+    std::vector<Entry> m_entries;
+    std::uint64_t m_totalSize = 0;
+};

@@ -1,0 +1,196 @@
+#include "ServiceOptions.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <iterator>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+bool parseMegabytes(const std::string &text, std::uint64_t &bytes)
+{
+    if (text.empty())
+        return false;
+    char *end = nullptr;
+    const double mb = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end != '\0' || !std::isfinite(mb) || mb < 0 || mb > 1e9)
+        return false;
+    bytes = static_cast<std::uint64_t>(std::llround(mb * 1024.0 * 1024.0));
+    return true;
+}
+
+bool parseInt(const std::string &text, long min, long max, long &value)
+{
+    if (text.empty())
+        return false;
+    char *end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < min || v > max)
+        return false;
+    value = v;
+    return true;
+}
+
+// "HOST:PORT", "[v6]:PORT" or a bare "PORT".
+bool parseListen(const std::string &text, std::string &host, int &port)
+{
+    std::string h;
+    std::string p;
+    if (!text.empty() && text.front() == '[') {
+        const auto close = text.find(']');
+        if (close == std::string::npos || close + 1 >= text.size() || text[close + 1] != ':')
+            return false;
+        h = text.substr(1, close - 1);
+        p = text.substr(close + 2);
+    } else {
+        const auto colon = text.rfind(':');
+        if (colon == std::string::npos) {
+            p = text;
+        } else {
+            h = text.substr(0, colon);
+            p = text.substr(colon + 1);
+        }
+    }
+    long v = 0;
+    if (!parseInt(p, 0, 65535, v))
+        return false;
+    if (!h.empty())
+        host = h;
+    port = static_cast<int>(v);
+    return !host.empty();
+}
+
+}  // namespace
+
+ServiceOptionsParser::Outcome ServiceOptionsParser::fail(const std::string &text)
+{
+    m_error = text;
+    return Outcome::Error;
+}
+
+ServiceOptionsParser::Outcome ServiceOptionsParser::parse(int argc, char **argv, ServiceOptions &options)
+{
+    m_error.clear();
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        std::string name = arg;
+        std::string value;
+        bool hasValue = false;
+        const auto eq = arg.find('=');
+        if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            hasValue = true;
+        }
+        auto takeValue = [&]() -> bool {
+            if (hasValue)
+                return true;
+            if (i + 1 >= argc)
+                return false;
+            value = argv[++i];
+            return true;
+        };
+
+        if (name == "--help" || name == "-h")
+            return Outcome::Help;
+        if (name == "--test-hooks") {
+            options.testHooks = true;
+            continue;
+        }
+        static const char *const valued[] = {"--listen",         "--data",          "--quota-mb",
+                                             "--max-upload-mb",  "--max-form-kb",   "--delay-ms",
+                                             "--latest-version", "--installer-url", "--public-url",
+                                             "--extra-endpoint", "--threads"};
+        if (std::find(std::begin(valued), std::end(valued), name) == std::end(valued))
+            return fail("unknown option: " + arg);
+        if (!takeValue())
+            return fail("missing value for " + name);
+
+        long number = 0;
+        if (name == "--listen") {
+            if (!parseListen(value, options.host, options.port))
+                return fail("invalid --listen value: " + value);
+        } else if (name == "--data") {
+            if (value.empty())
+                return fail("empty --data folder");
+            options.dataDir = value;
+        } else if (name == "--quota-mb") {
+            if (!parseMegabytes(value, options.quotaBytes))
+                return fail("invalid --quota-mb value: " + value);
+        } else if (name == "--max-upload-mb") {
+            if (!parseMegabytes(value, options.maxUploadBytes) || options.maxUploadBytes == 0)
+                return fail("invalid --max-upload-mb value: " + value);
+        } else if (name == "--max-form-kb") {
+            if (!parseInt(value, 1, 1024 * 1024, number))
+                return fail("invalid --max-form-kb value: " + value);
+            options.maxFormBytes = static_cast<std::uint64_t>(number) * 1024;
+        } else if (name == "--delay-ms") {
+            if (!parseInt(value, 0, 600000, number))
+                return fail("invalid --delay-ms value: " + value);
+            options.delayMs = static_cast<int>(number);
+        } else if (name == "--latest-version") {
+            if (value.empty() || value.find_first_of("\r\n") != std::string::npos)
+                return fail("invalid --latest-version value");
+            options.latestVersion = value;
+        } else if (name == "--installer-url") {
+            if (value.find_first_of("\r\n") != std::string::npos)
+                return fail("invalid --installer-url value");
+            options.installerUrl = value;
+        } else if (name == "--public-url") {
+            while (!value.empty() && value.back() == '/')
+                value.pop_back();
+            if (value.rfind("http://", 0) != 0 && value.rfind("https://", 0) != 0)
+                return fail("--public-url must start with http:// or https://");
+            options.publicUrl = value;
+        } else if (name == "--extra-endpoint") {
+            if (value.empty() || value.front() != '/' || value.rfind("/__test", 0) == 0)
+                return fail("--extra-endpoint must be an absolute path");
+            options.extraEndpoints.push_back(value);
+        } else if (name == "--threads") {
+            if (!parseInt(value, 4, 1024, number))
+                return fail("invalid --threads value: " + value);
+            options.threads = static_cast<int>(number);
+        }
+    }
+    if (options.dataDir.empty())
+        options.dataDir = defaultDataDir();
+    if (options.dataDir.empty())
+        return fail("no data folder: give --data DIR");
+    return Outcome::Run;
+}
+
+std::string ServiceOptionsParser::usage()
+{
+    return "Usage: calvestra-service [options]\n"
+           "\n"
+           "The reference Calvestra web service.\n"
+           "\n"
+           "  --listen HOST:PORT      address to listen on (default 127.0.0.1:8080; port 0 picks a free one)\n"
+           "  --data DIR              data folder (default $XDG_DATA_HOME/Vantrel/calvestra-service)\n"
+           "  --quota-mb N            storage per account in MB (default 1024)\n"
+           "  --max-upload-mb N       largest accepted request in MB (default 512)\n"
+           "  --max-form-kb N         largest accepted form-encoded request in KB (default 8192)\n"
+           "  --delay-ms N            delay before every file download (default 0)\n"
+           "  --latest-version V      version named by the update file (default 0.6.4)\n"
+           "  --installer-url URL     installer address named by the update file\n"
+           "  --public-url URL        address clients use to reach this service (default: from Host)\n"
+           "  --extra-endpoint PATH   serve the production script at another path too (repeatable)\n"
+           "  --threads N             worker threads (default 32)\n"
+           "  --test-hooks            enable the /__test control paths (never in production)\n"
+           "  --help                  show this text\n";
+}
+
+std::string ServiceOptionsParser::defaultDataDir()
+{
+    std::string base;
+    if (const char *xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
+        base = xdg;
+    } else if (const char *home = std::getenv("HOME"); home && *home) {
+        base = std::string(home) + "/.local/share";
+    } else {
+        return {};
+    }
+    return base + "/Vantrel/calvestra-service";
+}

@@ -1,0 +1,740 @@
+#include "ServiceServer.h"
+
+#include "AccountStore.h"
+#include "ConnectionControl.h"
+#include "FileNames.h"
+#include "JsonRead.h"
+#include "ModelLibrary.h"
+#include "ServiceLog.h"
+#include "ServiceOptions.h"
+#include "TempPath.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string_view>
+#include <thread>
+
+namespace {
+
+using json = nlohmann::json;
+
+const std::string scriptPath = "/Apps/Movelta/vq_webservice.php";
+const std::string devScriptPath = "/Apps/Movelta/vq_webservice_dev.php";
+const std::string updateFilePath = "/Software/Calvestra20/updVersionMACOS.txt";
+const std::string modelsPath = "/Apps/Movelta/models/";
+
+constexpr size_t maxArchiveNamesLogged = 200;
+constexpr auto maxHold = std::chrono::minutes(10);
+
+std::string regexEscape(const std::string &text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (std::string_view(".^$|()[]{}*+?\\").find(c) != std::string_view::npos)
+            out.push_back('\\');
+        out.push_back(c);
+    }
+    return out;
+}
+
+std::string jsonText(const json &value)
+{
+    return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+std::string htmlPage(const std::string &title, const std::string &body)
+{
+    return "<!DOCTYPE html>\n<html lang=\"it\"><head><meta charset=\"utf-8\"><title>" + title +
+           "</title></head>\n<body style=\"font-family: sans-serif; margin: 3em;\">\n<h1>" + title +
+           "</h1>\n" + body + "\n</body></html>\n";
+}
+
+std::string contentTypeFor(const std::string &name)
+{
+    const std::string ext = FileNames::extension(name);
+    if (ext == "jpg" || ext == "jpeg")
+        return "image/jpeg";
+    if (ext == "png")
+        return "image/png";
+    if (ext == "json" || ext == "anm")
+        return "application/json";
+    if (ext == "txt")
+        return "text/plain; charset=utf-8";
+    if (ext == "html" || ext == "htm")
+        return "text/html; charset=utf-8";
+    if (ext == "pdf")
+        return "application/pdf";
+    return "application/octet-stream";
+}
+
+bool isChunked(const httplib::Request &req)
+{
+    std::string te = req.get_header_value("Transfer-Encoding");
+    std::transform(te.begin(), te.end(), te.begin(), [](unsigned char c) { return std::tolower(c); });
+    return te.find("chunked") != std::string::npos;
+}
+
+// Content-Length as a number; max() when it is present but unreadable.
+std::uint64_t contentLength(const httplib::Request &req)
+{
+    if (!req.has_header("Content-Length"))
+        return 0;
+    std::int64_t value = 0;
+    if (!JsonRead::parseInteger(req.get_header_value("Content-Length"), 0,
+                                std::numeric_limits<std::int64_t>::max(), value))
+        return std::numeric_limits<std::uint64_t>::max();
+    return static_cast<std::uint64_t>(value);
+}
+
+std::string rawQuery(const httplib::Request &req)
+{
+    const auto mark = req.target.find('?');
+    return mark == std::string::npos ? std::string() : req.target.substr(mark + 1);
+}
+
+json fieldsJson(const FormFields &fields)
+{
+    json list = json::array();
+    for (const auto &[name, value] : fields.fields())
+        list.push_back(json::array({name, value}));
+    return list;
+}
+
+struct FdCloser
+{
+    int fd = -1;
+    ~FdCloser()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+bool writeAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+ServiceServer::ServiceServer(const ServiceOptions &options, ServiceLog &log)
+    : m_options(options), m_log(log)
+{
+    m_models = std::make_unique<ModelLibrary>(options.dataDir + "/models");
+    // The development script keeps data of its own, so trying things out never
+    // touches what the production script holds.
+    m_production.store = std::make_unique<AccountStore>(options.dataDir);
+    m_development.store = std::make_unique<AccountStore>(options.dataDir + "/dev");
+    m_production.actions =
+        std::make_unique<EndpointActions>(*m_production.store, *m_models, options.quotaBytes);
+    m_development.actions =
+        std::make_unique<EndpointActions>(*m_development.store, *m_models, options.quotaBytes);
+
+    const int threads = options.threads;
+    m_server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
+    m_server.set_payload_max_length(std::max<std::uint64_t>(options.maxUploadBytes, options.maxFormBytes));
+    m_server.set_read_timeout(30, 0);
+    m_server.set_write_timeout(30, 0);
+    setupRoutes();
+}
+
+ServiceServer::~ServiceServer() = default;
+
+int ServiceServer::bind()
+{
+    if (m_options.port == 0)
+        m_port = m_server.bind_to_any_port(m_options.host);
+    else
+        m_port = m_server.bind_to_port(m_options.host, m_options.port) ? m_options.port : -1;
+    return m_port;
+}
+
+bool ServiceServer::run()
+{
+    return m_server.listen_after_bind();
+}
+
+void ServiceServer::stop()
+{
+    m_stopping = true;
+    m_server.stop();
+}
+
+std::shared_ptr<ServiceServer::Context> ServiceServer::context(const httplib::Request &req)
+{
+    std::lock_guard<std::mutex> lock(m_contextMutex);
+    auto &slot = m_contexts[&req];
+    if (!slot)
+        slot = std::make_shared<Context>();
+    return slot;
+}
+
+void ServiceServer::finish(const httplib::Request &req, int status, size_t bytes)
+{
+    std::shared_ptr<Context> ctx;
+    {
+        std::lock_guard<std::mutex> lock(m_contextMutex);
+        const auto it = m_contexts.find(&req);
+        if (it != m_contexts.end()) {
+            ctx = it->second;
+            m_contexts.erase(it);
+        }
+    }
+    // Already reported (a fault cut the connection before httplib's logger ran).
+    if (!ctx || ctx->finished)
+        return;
+    ctx->finished = true;
+
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - ctx->start)
+                        .count();
+    std::ostringstream line;
+    line << req.remote_addr << ' ' << req.method << ' ' << req.path;
+    if (!ctx->kind.empty())
+        line << ' ' << ctx->kind;
+    if (!ctx->account.empty())
+        line << " idSender=" << ctx->account;
+    line << " -> " << (status > 0 ? std::to_string(status) : std::string("reset"));
+    if (ctx->code >= 0 || ctx->code < -1)
+        line << " code=" << ctx->code;
+    if (!ctx->fault.empty())
+        line << " fault=" << ctx->fault;
+    line << ' ' << bytes << "B " << ms << "ms";
+    m_log.line(line.str());
+
+    if (m_options.testHooks && req.path.rfind("/__test/", 0) != 0) {
+        json &record = ctx->record;
+        record["method"] = req.method;
+        record["path"] = req.path;
+        record["query"] = rawQuery(req);
+        record["contentType"] = req.get_header_value("Content-Type");
+        record["kind"] = ctx->kind;
+        record["status"] = status;
+        if (ctx->code != -1)
+            record["code"] = ctx->code;
+        if (!ctx->fault.empty())
+            record["fault"] = ctx->fault;
+        m_recorder.add(std::move(record));
+    }
+}
+
+void ServiceServer::setupRoutes()
+{
+    m_server.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &) {
+        std::lock_guard<std::mutex> lock(m_contextMutex);
+        m_contexts[&req] = std::make_shared<Context>();
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    m_server.set_logger([this](const httplib::Request &req, const httplib::Response &res) {
+        finish(req, res.status, res.content_length_ ? res.content_length_ : res.body.size());
+    });
+    m_server.set_error_handler([this](const httplib::Request &, httplib::Response &res) {
+        if (res.body.empty())
+            sendText(res, res.status, res.status == 413 ? "request too large\n" : "not found\n");
+    });
+
+    m_server.Get("/", [this](const httplib::Request &req, httplib::Response &res) {
+        context(req)->kind = "probe";
+        if (faultForPage("probe", req, res))
+            return;
+        res.set_content(htmlPage("Calvestra",
+                                 "<p>Servizio web di riferimento di Calvestra: in funzione.</p>"),
+                        "text/html; charset=utf-8");
+    });
+    auto home = [this](const httplib::Request &req, httplib::Response &res) {
+        context(req)->kind = "home";
+        if (faultForPage("home", req, res))
+            return;
+        res.set_content(htmlPage("Calvestra Web App",
+                                 "<p>Gli esami inviati da Calvestra sono conservati da questo servizio.</p>"
+                                 "<p>La consultazione avviene dall'applicazione Calvestra, scheda "
+                                 "Archivio dell'esame.</p>"),
+                        "text/html; charset=utf-8");
+    };
+    m_server.Get("/Apps/Movelta/?", home);
+    m_server.Get("/Apps/Movelta/index\\.html", home);
+
+    m_server.Get(regexEscape(updateFilePath), [this](const httplib::Request &req, httplib::Response &res) {
+        context(req)->kind = "updateFile";
+        if (faultForPage("updateFile", req, res))
+            return;
+        res.set_content(updateFileText(req), "text/plain; charset=utf-8");
+    });
+    // Other files of the maker's site (installers, manuals) come from <data>/software.
+    m_server.Get("/Software/(.+)", [this](const httplib::Request &req, httplib::Response &res) {
+        context(req)->kind = "software";
+        if (faultForPage("software", req, res))
+            return;
+        std::string path = m_options.dataDir + "/software";
+        std::istringstream parts(req.matches[1].str());
+        std::string part;
+        bool ok = true;
+        while (ok && std::getline(parts, part, '/')) {
+            path += "/" + part;
+            struct stat st{};
+            ok = FileNames::isSafeFileName(part) && ::lstat(path.c_str(), &st) == 0 &&
+                 (S_ISDIR(st.st_mode) || S_ISREG(st.st_mode));
+        }
+        struct stat st{};
+        if (!ok || ::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            return sendText(res, 404, "not found\n");
+        serveFile(res, path, contentTypeFor(path));
+    });
+    m_server.Get(regexEscape(modelsPath) + "(.+)", [this](const httplib::Request &req, httplib::Response &res) {
+        context(req)->kind = "modelFile";
+        if (faultForPage("modelFile", req, res))
+            return;
+        const auto path = m_models->path(req.matches[1].str());
+        if (!path || FileNames::extension(*path) != "anm")
+            return sendText(res, 404, "not found\n");
+        pause(m_options.delayMs);
+        serveFile(res, *path, "application/json");
+    });
+
+    addScriptRoutes(scriptPath, m_production);
+    addScriptRoutes(devScriptPath, m_development);
+    for (const std::string &path : m_options.extraEndpoints)
+        addScriptRoutes(path, m_production);
+
+    if (!m_options.testHooks)
+        return;
+    m_server.Post("/__test/fault", [this](const httplib::Request &req, httplib::Response &res) {
+        const FormFields form = FormFields::parseUrlEncoded(req.body);
+        std::int64_t count = 1;
+        const std::string countText = form.lastOr("count", "1");
+        if (!JsonRead::parseInteger(countText, -1, 1000000, count))
+            return sendText(res, 400, "invalid count\n");
+        std::string error;
+        if (!m_faults.add(form.lastOr("mode"), form.lastOr("action"), static_cast<int>(count), error))
+            return sendText(res, 400, error + "\n");
+        res.set_content("{\"ok\":true}", "application/json");
+    });
+    m_server.Post("/__test/reset", [this](const httplib::Request &, httplib::Response &res) {
+        m_faults.clear();
+        m_recorder.clear();
+        res.set_content("{\"ok\":true}", "application/json");
+    });
+    m_server.Get("/__test/requests", [this](const httplib::Request &, httplib::Response &res) {
+        res.set_content(jsonText(m_recorder.all()), "application/json");
+    });
+}
+
+void ServiceServer::addScriptRoutes(const std::string &path, Realm &realm)
+{
+    const std::string pattern = regexEscape(path);
+    m_server.Post(pattern, [this, &realm](const httplib::Request &req, httplib::Response &res,
+                                          const httplib::ContentReader &reader) {
+        handleScriptPost(req, res, reader, realm);
+    });
+    m_server.Post(pattern, [this, &realm](const httplib::Request &req, httplib::Response &res) {
+        handleScriptPost(req, res, httplib::ContentReader(nullptr, nullptr), realm);
+    });
+    m_server.Get(pattern, [this, &realm](const httplib::Request &req, httplib::Response &res) {
+        handleScriptGet(req, res, realm);
+    });
+}
+
+void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Response &res,
+                                     const httplib::ContentReader &reader, Realm &realm)
+{
+    const auto ctx = context(req);
+    const std::uint64_t length = contentLength(req);
+    const bool hasBody = reader.reader_ && (length > 0 || isChunked(req));
+    const bool multipart = req.is_multipart_form_data();
+    const std::uint64_t limit = multipart ? m_options.maxUploadBytes : m_options.maxFormBytes;
+    if (length > limit) {
+        // Refused unread: the connection cannot carry another request after this one.
+        res.set_header("Connection", "close");
+        return sendText(res, 413, "request too large\n");
+    }
+
+    EndpointActions::Request request;
+    request.publicBase = publicBase(req);
+    std::optional<FaultInjector::Fault> fault;
+    bool faultTaken = false;
+    bool tooLarge = false;
+    bool dropped = false;
+    bool writeFailed = false;
+    std::uint64_t total = 0;
+    std::unique_ptr<TempPath> archive;
+    FdCloser archiveFd;
+
+    if (multipart && hasBody) {
+        struct Part
+        {
+            std::string name;
+            std::string filename;
+            std::string contentType;
+            std::string value;
+            std::uint64_t size = 0;
+            bool isFile = false;
+            bool isArchive = false;
+        };
+        Part part;
+        bool inPart = false;
+        bool dropArmed = false;
+        json parts = json::array();
+        auto finishPart = [&] {
+            if (!inPart)
+                return;
+            parts.push_back({{"name", part.name},
+                             {"filename", part.filename},
+                             {"contentType", part.contentType},
+                             {"size", part.size}});
+            if (!part.isFile)
+                request.fields.add(part.name, part.value);
+            inPart = false;
+        };
+        const bool ok = reader(
+            [&](const httplib::MultipartFormData &header) {
+                finishPart();
+                part = Part{header.name, header.filename, header.content_type, {}, 0, !header.filename.empty(),
+                            false};
+                inPart = true;
+                if (part.isFile && !faultTaken) {
+                    // The fields before the first file name the action a fault may wait for.
+                    faultTaken = true;
+                    fault = m_faults.take(request.fields.lastOr("action"), true);
+                    dropArmed = fault && fault->mode == FaultInjector::Mode::Drop;
+                }
+                if (part.isFile && part.name == "UPLOADS" && !archive) {
+                    archive = std::make_unique<TempPath>(realm.store->tempDir(), "upload-",
+                                                         TempPath::Kind::File);
+                    archiveFd.fd = archive->valid()
+                                       ? ::open(archive->path().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC)
+                                       : -1;
+                    if (archiveFd.fd < 0) {
+                        writeFailed = true;
+                        return false;
+                    }
+                    part.isArchive = true;
+                }
+                return true;
+            },
+            [&](const char *data, size_t size) {
+                total += size;
+                part.size += size;
+                if (total > limit) {
+                    tooLarge = true;
+                    return false;
+                }
+                if (dropArmed && part.isFile && part.size >= 64 * 1024) {
+                    ctx->fault = fault->text;
+                    dropped = true;
+                    dropConnection(req);
+                    return false;
+                }
+                if (part.isArchive) {
+                    if (!writeAll(archiveFd.fd, data, size)) {
+                        writeFailed = true;
+                        return false;
+                    }
+                } else if (!part.isFile) {
+                    if (part.value.size() + size > m_options.maxFormBytes) {
+                        tooLarge = true;
+                        return false;
+                    }
+                    part.value.append(data, size);
+                }
+                return true;
+            });
+        finishPart();
+        ctx->record["parts"] = std::move(parts);
+        if (ok && dropArmed && !dropped) {
+            // The file was too small to cut in the middle: cut before the reply.
+            ctx->fault = fault->text;
+            dropConnection(req);
+            return;
+        }
+        if (dropped)
+            return;
+        if (!ok || writeFailed || tooLarge) {
+            ctx->record["fields"] = fieldsJson(request.fields);
+            if (writeFailed)
+                return sendText(res, 500, "cannot store the upload\n");
+            return sendText(res, tooLarge || res.status == 413 ? 413 : 400,
+                            tooLarge || res.status == 413 ? "request too large\n" : "malformed request\n");
+        }
+        if (archive) {
+            ::close(archiveFd.fd);
+            archiveFd.fd = -1;
+            request.archivePath = archive->path();
+        }
+    } else if (hasBody) {
+        std::string body;
+        const bool ok = reader([&](const char *data, size_t size) {
+            if (body.size() + size > limit) {
+                tooLarge = true;
+                return false;
+            }
+            body.append(data, size);
+            return true;
+        });
+        if (tooLarge || res.status == 413)
+            return sendText(res, 413, "request too large\n");
+        if (!ok)
+            return sendText(res, 400, "malformed request\n");
+        request.fields = FormFields::parseUrlEncoded(body);
+    }
+
+    ctx->record["fields"] = fieldsJson(request.fields);
+    if (!faultTaken)
+        fault = m_faults.take(request.fields.lastOr("action"), true);
+    ctx->kind = request.fields.lastOr("action");
+    if (fault && applyFault(*fault, req, res, *ctx))
+        return;
+    dispatch(req, res, realm, *ctx, request);
+}
+
+void ServiceServer::handleScriptGet(const httplib::Request &req, httplib::Response &res, Realm &realm)
+{
+    const auto ctx = context(req);
+    EndpointActions::Request request;
+    request.fields = FormFields::parseUrlEncoded(rawQuery(req));
+    request.publicBase = publicBase(req);
+    ctx->record["fields"] = fieldsJson(request.fields);
+    ctx->kind = request.fields.lastOr("action");
+    if (const auto fault = m_faults.take(ctx->kind, true); fault && applyFault(*fault, req, res, *ctx))
+        return;
+    if (ctx->kind != "getUserFile") {
+        EndpointActions::Reply reply;
+        reply.code = 400;
+        reply.extradescr = ctx->kind.empty() ? "missing action" : "action needs POST: " + ctx->kind;
+        return sendEnvelope(res, *ctx, reply);
+    }
+    dispatch(req, res, realm, *ctx, request);
+}
+
+void ServiceServer::dispatch(const httplib::Request &req, httplib::Response &res, Realm &realm, Context &ctx,
+                             EndpointActions::Request &request)
+{
+    std::int64_t account = 0;
+    if (EndpointActions::parseAccount(request.fields, account))
+        ctx.account = std::to_string(account);
+    if (ctx.kind == "getUserFile")
+        return serveUserFile(req, res, realm, request.fields);
+
+    std::string archiveNames;
+    request.archiveNames = &archiveNames;
+    EndpointActions::Reply reply;
+    try {
+        reply = realm.actions->run(ctx.kind, request);
+    } catch (const std::exception &e) {
+        m_log.line(std::string("error: ") + e.what());
+        reply = EndpointActions::Reply();
+        reply.code = 500;
+        reply.extradescr = "internal error";
+    }
+    if (!request.archivePath.empty()) {
+        json names = json::array();
+        std::istringstream lines(archiveNames);
+        std::string name;
+        while (names.size() < maxArchiveNamesLogged && std::getline(lines, name))
+            names.push_back(name);
+        ctx.record["archiveEntries"] = std::move(names);
+    }
+    sendEnvelope(res, ctx, reply);
+}
+
+void ServiceServer::serveUserFile(const httplib::Request &, httplib::Response &res, Realm &realm,
+                                  const FormFields &fields)
+{
+    std::int64_t account = 0;
+    std::int64_t idUser = 0;
+    if (!EndpointActions::parseAccount(fields, account))
+        return sendText(res, 400, "missing or invalid idSender\n");
+    if (!JsonRead::parseInteger(fields.lastOr("idUser"), 1, std::numeric_limits<std::int64_t>::max(), idUser))
+        return sendText(res, 400, "missing or invalid idUser\n");
+    const std::string kind = fields.lastOr("kind");
+    if (kind != "jpg" && kind != "d2d" && kind != "json")
+        return sendText(res, 400, "unknown kind\n");
+    const std::string filename = fields.lastOr("filename");
+    if (!FileNames::isSafeFileName(filename))
+        return sendText(res, 400, "invalid file name\n");
+    // The raw data and the analysis of a scan are asked for by the picture's name.
+    const std::string target =
+        FileNames::extension(filename) == kind ? filename : FileNames::completeBaseName(filename) + "." + kind;
+
+    std::optional<std::string> path;
+    try {
+        path = realm.store->filePath(account, idUser, target);
+    } catch (const std::exception &e) {
+        m_log.line(std::string("error: ") + e.what());
+        return sendText(res, 500, "internal error\n");
+    }
+    if (!path)
+        return sendText(res, 404, "not found\n");
+    pause(m_options.delayMs);
+    serveFile(res, *path, contentTypeFor(target));
+}
+
+void ServiceServer::serveFile(httplib::Response &res, const std::string &path, const std::string &contentType)
+{
+    auto in = std::make_shared<std::ifstream>(path, std::ios::binary);
+    struct stat st{};
+    if (!*in || ::stat(path.c_str(), &st) != 0)
+        return sendText(res, 404, "not found\n");
+    const auto size = static_cast<size_t>(st.st_size);
+    // Streamed in pieces: a large file is never held in memory whole.
+    res.set_content_provider(size, contentType, [in](size_t offset, size_t length, httplib::DataSink &sink) {
+        char buffer[64 * 1024];
+        in->seekg(static_cast<std::streamoff>(offset));
+        in->read(buffer, static_cast<std::streamsize>(std::min(length, sizeof buffer)));
+        const auto got = in->gcount();
+        return got > 0 && sink.write(buffer, static_cast<size_t>(got));
+    });
+}
+
+void ServiceServer::sendEnvelope(httplib::Response &res, Context &ctx, const EndpointActions::Reply &reply)
+{
+    json body = {{"status", {{"code", reply.code}, {"extradescr", reply.extradescr}}}, {"data", reply.data}};
+    if (!body["data"].is_object())
+        body["data"] = json::object();
+    ctx.code = reply.code;
+    // Service failures travel in the envelope; the HTTP exchange itself succeeded.
+    res.status = 200;
+    res.set_content(jsonText(body), "application/json; charset=utf-8");
+}
+
+void ServiceServer::sendText(httplib::Response &res, int status, const std::string &text)
+{
+    res.status = status;
+    res.set_content(text, "text/plain; charset=utf-8");
+}
+
+bool ServiceServer::faultForPage(const std::string &kind, const httplib::Request &req, httplib::Response &res)
+{
+    const auto fault = m_faults.take(kind, false);
+    return fault && applyFault(*fault, req, res, *context(req));
+}
+
+bool ServiceServer::applyFault(const FaultInjector::Fault &fault, const httplib::Request &req,
+                               httplib::Response &res, Context &ctx)
+{
+    using Mode = FaultInjector::Mode;
+    ctx.fault = fault.text;
+    switch (fault.mode) {
+    case Mode::Delay:
+        pause(static_cast<int>(fault.value));
+        return false;
+    case Mode::Status500:
+        res.status = 500;
+        res.set_content(htmlPage("500 Internal Server Error", "<p>Errore interno del server.</p>"),
+                        "text/html; charset=utf-8");
+        return true;
+    case Mode::NonJson:
+        res.status = 200;
+        res.set_content(htmlPage("Manutenzione", "<p>Servizio temporaneamente non disponibile.</p>"),
+                        "text/html; charset=utf-8");
+        return true;
+    case Mode::Code: {
+        EndpointActions::Reply reply;
+        reply.code = static_cast<int>(fault.value);
+        reply.extradescr = "injected failure";
+        sendEnvelope(res, ctx, reply);
+        return true;
+    }
+    case Mode::Huge: {
+        const std::string head = "{\"status\":{\"code\":200,\"extradescr\":\"";
+        const std::string tail = "\"},\"data\":{}}";
+        const size_t filler = static_cast<size_t>(fault.value) << 20;
+        const size_t size = head.size() + filler + tail.size();
+        res.status = 200;
+        res.set_content_provider(
+            size, "application/json", [head, tail, filler](size_t offset, size_t length, httplib::DataSink &sink) {
+                std::string piece;
+                const size_t end = offset + std::min<size_t>(length, 64 * 1024);
+                for (size_t i = offset; i < end; ++i) {
+                    if (i < head.size())
+                        piece.push_back(head[i]);
+                    else if (i < head.size() + filler)
+                        piece.push_back('x');
+                    else
+                        piece.push_back(tail[i - head.size() - filler]);
+                }
+                return sink.write(piece.data(), piece.size());
+            });
+        return true;
+    }
+    case Mode::Drop:
+        dropConnection(req);
+        return true;
+    case Mode::Hang:
+    case Mode::Stall: {
+        const int fd = ConnectionControl::findSocket(req);
+        if (fault.mode == Mode::Stall && fd >= 0) {
+            ConnectionControl::sendAll(fd, "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+                                           "Content-Length: 4096\r\n\r\n{\"status\":{\"code\":");
+        }
+        finish(req, fault.mode == Mode::Stall ? 200 : 0, 0);
+        holdConnection(fd);
+        ConnectionControl::reset(fd);
+        res.status = 500;
+        return true;
+    }
+    }
+    return false;
+}
+
+void ServiceServer::holdConnection(int fd)
+{
+    const auto until = std::chrono::steady_clock::now() + maxHold;
+    while (!m_stopping && std::chrono::steady_clock::now() < until && !ConnectionControl::peerClosed(fd))
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+void ServiceServer::dropConnection(const httplib::Request &req)
+{
+    const int fd = ConnectionControl::findSocket(req);
+    finish(req, 0, 0);
+    ConnectionControl::reset(fd);
+}
+
+void ServiceServer::pause(int ms)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!m_stopping && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 20)));
+}
+
+std::string ServiceServer::publicBase(const httplib::Request &req) const
+{
+    if (!m_options.publicUrl.empty())
+        return m_options.publicUrl;
+    const std::string host = req.get_header_value("Host");
+    const bool usable = !host.empty() && host.size() < 256 &&
+                        std::all_of(host.begin(), host.end(), [](unsigned char c) {
+                            return std::isalnum(c) || c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
+                        });
+    if (usable)
+        return "http://" + host;
+    const bool v6 = m_options.host.find(':') != std::string::npos;
+    return "http://" + (v6 ? "[" + m_options.host + "]" : m_options.host) + ":" + std::to_string(m_port);
+}
+
+std::string ServiceServer::updateFileText(const httplib::Request &req) const
+{
+    const std::string installer =
+        !m_options.installerUrl.empty()
+            ? m_options.installerUrl
+            : publicBase(req) + "/Software/Calvestra20/Calvestra-" + m_options.latestVersion + ".pkg";
+    return m_options.latestVersion + "\n" + installer + "\n";
+}

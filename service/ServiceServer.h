@@ -1,0 +1,98 @@
+#pragma once
+
+#include "EndpointActions.h"
+#include "FaultInjector.h"
+#include "RequestRecorder.h"
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+class AccountStore;
+class ModelLibrary;
+class ServiceLog;
+struct ServiceOptions;
+
+// The HTTP side of calvestra-service: the script and its development twin, the
+// connectivity page, the update file, the model files, the web application's home
+// page and, with --test-hooks, the fault and request-log controls.
+class ServiceServer
+{
+public:
+    ServiceServer(const ServiceOptions &options, ServiceLog &log);
+    ~ServiceServer();
+    ServiceServer(const ServiceServer &) = delete;
+    ServiceServer &operator=(const ServiceServer &) = delete;
+
+    // Binds the listening socket; returns the port, or -1.
+    int bind();
+    // Serves until stop(); false when serving could not start.
+    bool run();
+    // Safe from any thread; requests in progress end soon after.
+    void stop();
+
+private:
+    // What one request did, gathered for its log line and the request log.
+    struct Context
+    {
+        std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+        std::string kind;
+        std::string account;
+        int code = -1;  // the envelope's status code, when one was sent
+        std::string fault;
+        nlohmann::json record = nlohmann::json::object();
+        bool finished = false;
+    };
+    struct Realm
+    {
+        std::unique_ptr<AccountStore> store;
+        std::unique_ptr<EndpointActions> actions;
+    };
+
+    void setupRoutes();
+    void addScriptRoutes(const std::string &path, Realm &realm);
+    std::shared_ptr<Context> context(const httplib::Request &req);
+    void finish(const httplib::Request &req, int status, size_t bytes);
+
+    void handleScriptPost(const httplib::Request &req, httplib::Response &res,
+                          const httplib::ContentReader &reader, Realm &realm);
+    void handleScriptGet(const httplib::Request &req, httplib::Response &res, Realm &realm);
+    void dispatch(const httplib::Request &req, httplib::Response &res, Realm &realm, Context &ctx,
+                  EndpointActions::Request &request);
+    void serveUserFile(const httplib::Request &req, httplib::Response &res, Realm &realm,
+                       const FormFields &fields);
+    void serveFile(httplib::Response &res, const std::string &path, const std::string &contentType);
+    void sendEnvelope(httplib::Response &res, Context &ctx, const EndpointActions::Reply &reply);
+    void sendText(httplib::Response &res, int status, const std::string &text);
+
+    // True when the fault has answered (or cut) the request.
+    bool applyFault(const FaultInjector::Fault &fault, const httplib::Request &req, httplib::Response &res,
+                    Context &ctx);
+    // Applies a fault armed for a request of that kind that is not the script.
+    bool faultForPage(const std::string &kind, const httplib::Request &req, httplib::Response &res);
+    void holdConnection(int fd);
+    void dropConnection(const httplib::Request &req);
+    void pause(int ms);
+
+    std::string publicBase(const httplib::Request &req) const;
+    std::string updateFileText(const httplib::Request &req) const;
+
+    const ServiceOptions &m_options;
+    ServiceLog &m_log;
+    std::unique_ptr<ModelLibrary> m_models;
+    Realm m_production;
+    Realm m_development;
+    FaultInjector m_faults;
+    RequestRecorder m_recorder;
+    httplib::Server m_server;
+    std::atomic<bool> m_stopping{false};
+    std::mutex m_contextMutex;
+    std::unordered_map<const httplib::Request *, std::shared_ptr<Context>> m_contexts;
+    int m_port = -1;
+};

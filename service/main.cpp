@@ -1,0 +1,87 @@
+// calvestra-service: the reference web service for Calvestra installations.
+#include "ServiceLog.h"
+#include "ServiceOptions.h"
+#include "ServiceServer.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
+#include <exception>
+#include <thread>
+
+namespace {
+
+// Waits for SIGINT or SIGTERM (blocked in every thread) and stops the server.
+void watchSignals(ServiceServer &server, ServiceLog &log, const std::atomic<bool> &done)
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    const timespec tick{0, 200 * 1000 * 1000};
+    while (!done) {
+        const int sig = sigtimedwait(&set, nullptr, &tick);
+        if (sig == SIGINT || sig == SIGTERM) {
+            log.line(sig == SIGINT ? "SIGINT received, stopping" : "SIGTERM received, stopping");
+            server.stop();
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    ServiceOptions options;
+    ServiceOptionsParser parser;
+    switch (parser.parse(argc, argv, options)) {
+    case ServiceOptionsParser::Outcome::Help:
+        std::fputs(ServiceOptionsParser::usage().c_str(), stdout);
+        return 0;
+    case ServiceOptionsParser::Outcome::Error:
+        std::fprintf(stderr, "calvestra-service: %s\n\n%s", parser.error().c_str(),
+                     ServiceOptionsParser::usage().c_str());
+        return 2;
+    case ServiceOptionsParser::Outcome::Run:
+        break;
+    }
+
+    // Blocked before any thread exists, so only the watcher ever receives them.
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    ServiceLog log;
+    try {
+        ServiceServer server(options, log);
+        const int port = server.bind();
+        if (port < 0) {
+            log.line("cannot listen on " + options.host + ":" + std::to_string(options.port));
+            return 1;
+        }
+        const bool v6 = options.host.find(':') != std::string::npos;
+        const std::string address =
+            "http://" + (v6 ? "[" + options.host + "]" : options.host) + ":" + std::to_string(port);
+        log.line("data folder " + options.dataDir + ", quota " + std::to_string(options.quotaBytes >> 20) +
+                 " MB per account" + (options.testHooks ? ", test hooks on" : ""));
+        std::printf("listening on %s\n", address.c_str());
+        std::fflush(stdout);
+
+        std::atomic<bool> done{false};
+        std::thread watcher(watchSignals, std::ref(server), std::ref(log), std::cref(done));
+        const bool served = server.run();
+        done = true;
+        watcher.join();
+        log.line("stopped");
+        return served ? 0 : 1;
+    } catch (const std::exception &e) {
+        log.line(std::string("fatal: ") + e.what());
+        return 1;
+    }
+}
