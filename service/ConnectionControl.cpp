@@ -26,12 +26,16 @@ int portOf(const sockaddr_storage &address)
 
 }  // namespace
 
-int ConnectionControl::findSocket(const httplib::Request &req)
+namespace {
+
+// Calls visit(fd, localPort, peerPort) for every connected socket of the process
+// until it returns true.
+template<typename Visit>
+void forEachConnection(Visit visit)
 {
     DIR *dir = ::opendir("/proc/self/fd");
     if (!dir)
-        return -1;
-    int found = -1;
+        return;
     while (dirent *entry = ::readdir(dir)) {
         char *end = nullptr;
         const long fd = std::strtol(entry->d_name, &end, 10);
@@ -47,13 +51,33 @@ int ConnectionControl::findSocket(const httplib::Request &req)
         if (::getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr *>(&local), &localSize) != 0 ||
             ::getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr *>(&peer), &peerSize) != 0)
             continue;
-        if (portOf(local) == req.local_port && portOf(peer) == req.remote_port) {
-            found = static_cast<int>(fd);
+        if (visit(static_cast<int>(fd), portOf(local), portOf(peer)))
             break;
-        }
     }
     ::closedir(dir);
+}
+
+}  // namespace
+
+int ConnectionControl::findSocket(const httplib::Request &req)
+{
+    int found = -1;
+    forEachConnection([&](int fd, int localPort, int peerPort) {
+        if (localPort != req.local_port || peerPort != req.remote_port)
+            return false;
+        found = fd;
+        return true;
+    });
     return found;
+}
+
+void ConnectionControl::shutdownReads(int localPort)
+{
+    forEachConnection([&](int fd, int port, int) {
+        if (port == localPort)
+            ::shutdown(fd, SHUT_RD);
+        return false;
+    });
 }
 
 void ConnectionControl::reset(int fd)

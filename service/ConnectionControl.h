@@ -19,4 +19,7 @@ public:
     // True once the peer has closed or reset its side.
     static bool peerClosed(int fd);
     static bool sendAll(int fd, const std::string &bytes);
+    // Ends reading on every accepted connection of the local port, so idle
+    // keep-alive connections close at once while replies being written finish.
+    static void shutdownReads(int localPort);
 };

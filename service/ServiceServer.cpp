@@ -10,6 +10,7 @@
 #include "TempPath.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,6 +152,12 @@ ServiceServer::ServiceServer(const ServiceOptions &options, ServiceLog &log)
     const int threads = options.threads;
     m_server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
     m_server.set_payload_max_length(std::max<std::uint64_t>(options.maxUploadBytes, options.maxFormBytes));
+    // Only SO_REUSEADDR: httplib's default SO_REUSEPORT would let a second
+    // service bind the same port unnoticed.
+    m_server.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     m_server.set_read_timeout(30, 0);
     m_server.set_write_timeout(30, 0);
     setupRoutes();
@@ -176,6 +183,12 @@ void ServiceServer::stop()
 {
     m_stopping = true;
     m_server.stop();
+}
+
+void ServiceServer::closeConnections()
+{
+    if (m_port > 0)
+        ConnectionControl::shutdownReads(m_port);
 }
 
 std::shared_ptr<ServiceServer::Context> ServiceServer::context(const httplib::Request &req)

@@ -34,8 +34,11 @@ public:
     int bind();
     // Serves until stop(); false when serving could not start.
     bool run();
-    // Safe from any thread; requests in progress end soon after.
+    // Safe from any thread: no new connections; held and delayed requests end.
     void stop();
+    // After stop(): closes the connections still open (idle keep-alive ones
+    // would otherwise hold the end for seconds).
+    void closeConnections();
 
 private:
     // What one request did, gathered for its log line and the request log.

@@ -7,27 +7,34 @@
 #include <signal.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <thread>
 
 namespace {
 
-// Waits for SIGINT or SIGTERM (blocked in every thread) and stops the server.
+// Waits for SIGINT or SIGTERM (blocked in every thread) and stops the server:
+// requests in progress get a moment to finish, then open connections are closed.
 void watchSignals(ServiceServer &server, ServiceLog &log, const std::atomic<bool> &done)
 {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
-    const timespec tick{0, 200 * 1000 * 1000};
+    const timespec tick{0, 100 * 1000 * 1000};
     while (!done) {
         const int sig = sigtimedwait(&set, nullptr, &tick);
-        if (sig == SIGINT || sig == SIGTERM) {
-            log.line(sig == SIGINT ? "SIGINT received, stopping" : "SIGTERM received, stopping");
-            server.stop();
-            return;
+        if (sig != SIGINT && sig != SIGTERM)
+            continue;
+        log.line(sig == SIGINT ? "SIGINT received, stopping" : "SIGTERM received, stopping");
+        server.stop();
+        for (int round = 0; !done; ++round) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (round % 5 == 4)
+                server.closeConnections();
         }
+        return;
     }
 }
 
