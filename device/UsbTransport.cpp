@@ -1,0 +1,3 @@
+#include "device/UsbTransport.h"
+
+UsbTransport::~UsbTransport() = default;

@@ -1,0 +1,175 @@
+#pragma once
+
+#include "device/CalvimetroProtocol.h"
+
+#include <QImage>
+#include <QList>
+#include <QRgb>
+#include <QString>
+#include <QThread>
+#include <QVector>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+class QTimer;
+class SimulatedCalvimetro;
+class UsbTransport;
+
+// The link to the calvimetro and the scan it took.
+//
+// The object lives in the user-interface thread, where a timer checks every 1500 ms
+// whether the probe is plugged in, opens or closes it and reads its info string. Its
+// worker thread (run) waits for the probe's button, reads scan lines while it is held,
+// and trims the scan and builds its picture when it is released. The same object holds
+// the finished scan, saves and loads it as a .d2d file and renders it.
+//
+// Threads: `status` is atomic and changed by compare-and-swap, so neither thread
+// overwrites a change the other just made. Every exchange with the device and the
+// opening and closing of the handle happen under one lock, so the timer never closes the
+// handle under a transfer in flight. While the worker writes the scan buffers (from the
+// button press until its picture has been handed over) the operations that read them
+// from another thread (getScanImage, saveToFile, loadFromFile) are refused with a log
+// line.
+class VXCommThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    enum VXStatus : qint32 {
+        vxsDisconnected = 0,
+        vxsConnected = 1,
+        vxsScanning = 2,
+        vxsProcessing = 3,
+    };
+    Q_ENUM(VXStatus)
+
+    static constexpr int scanRealMaxIndex = CalvimetroProtocol::scanRealMaxIndex;
+    static constexpr int maxScanLines = CalvimetroProtocol::maxScanLines;
+    static constexpr double mmPerSample = CalvimetroProtocol::mmPerSample;
+    static constexpr int blockSize = CalvimetroProtocol::blockSize;
+
+    // With `useDevice` the link is chosen by createUsbTransport(); without it the object
+    // only holds, loads, saves and renders a scan (no USB, no timer, not to be started).
+    explicit VXCommThread(bool useDevice);
+    // A link over the given transport (a simulated calvimetro, for instance).
+    explicit VXCommThread(std::unique_ptr<UsbTransport> transport);
+    ~VXCommThread() override;
+
+    // --- Device operations -----------------------------------------------------------
+    bool initLibUsb();
+    bool checkVXConnection();
+    bool openVXHandle();
+    void closeVXHandle();
+    bool readInfoString();
+    bool checkButtonPressed(const unsigned char *block) const;
+    bool waitForButtonPressed();
+    bool readScan();
+
+    // --- Scan holder -----------------------------------------------------------------
+    // Builds the picture of the scan (null for an empty scan). It stays owned by this
+    // object and replaces the previous one. Null, with a log line, while a scan is
+    // being acquired or processed.
+    QImage *getScanImage();
+    void setDeepness(int mm);
+    void createPalette();
+    // Both return false, with a log line, when the file cannot be used or a scan is
+    // being acquired; a rejected load leaves the scan in memory as it was.
+    bool loadFromFile(const QString &path);
+    bool saveToFile(const QString &path);
+
+    // --- Tuning and tests ------------------------------------------------------------
+    // The simulated calvimetro behind the link, or null for a real one.
+    SimulatedCalvimetro *simulator() const;
+    void setCheckInterval(int ms);
+    // The pause after a scan's picture has been handed over (2000 ms).
+    void setProcessingPause(int ms);
+    // True from the button press until the scan's picture has reached this object's
+    // thread.
+    bool isScanBusy() const;
+
+    // Written by both threads.
+    std::atomic<VXStatus> status{vxsDisconnected};
+    std::atomic<bool> stopRequested{false};
+    bool deviceEnabled = false;
+    // Written by the user interface, read by the worker.
+    std::atomic<int> deepness{60};
+    std::atomic<int> deepIndex{946};
+    std::atomic<int> intensity{160};
+    std::atomic<bool> autoAdjust{true};
+    // Index of depth 0 inside a data block; always within 0..471.
+    std::atomic<int> dpo{91};
+    // The scan: written by the worker while a scan is busy, otherwise by the user
+    // interface (loading). Read them only when no scan is busy.
+    int lineCount = 0;
+    QList<uchar> scanData;
+    std::unique_ptr<quint32[]> imageBuffer;
+    std::unique_ptr<QImage> scanImage;
+    std::atomic<bool> blackWhite{false};
+    // Written when the handle is opened; serialReaded carries it to other threads.
+    QString serial;
+    std::atomic<quint8> serialIndex{0};
+    QVector<QRgb> palette;
+    QTimer *connectionTimer = nullptr;
+
+signals:
+    void offsetReaded(double offset);
+    void serialReaded(QString serial);
+    void statusChanged(VXCommThread::VXStatus status);
+    void onReadData(QList<uchar> scanData);
+    void onScanDone(QImage *imageData);
+    void onSetDeepness(int deepness);
+    void onSetMark();
+
+public slots:
+    void checkConnection();
+
+protected:
+    void run() override;
+
+private:
+    // Outcome of one request and its reply.
+    struct Exchange
+    {
+        bool noHandle = false;
+        int writeResult = 0;
+        int written = 0;
+        int readResult = 0;
+        int received = 0;
+        bool writeFailed() const { return writeResult < 0 || written < CalvimetroProtocol::requestLength; }
+    };
+
+    void setUp(bool useDevice);
+    Exchange exchange(unsigned char first, unsigned char second, unsigned char *reply, int replyLength,
+                      bool readAfterWriteError);
+    bool linkOpen() const;
+    void connectedPass();
+    void scanningPass();
+    void processingPass();
+    bool beginScan();
+    void releaseScanBusy();
+    void finishScan();
+    QImage *buildScanImage();
+    void retirePicture();
+    bool scanBusyLocked() const { return m_scanBusy > 0; }
+    void pause(int ms);
+    void requestStop();
+
+    std::unique_ptr<UsbTransport> m_transport;
+    std::atomic<bool> m_handleLost{false};
+    std::atomic<int> m_processingPauseMs{2000};
+
+    // Serialises checkConnection between the timer and the worker's first call;
+    // recursive so that a slot connected directly may call it again.
+    std::recursive_mutex m_checkMutex;
+    // Held around every exchange and around opening and closing the handle.
+    mutable std::mutex m_linkMutex;
+    // Guards m_scanBusy; held by user-interface operations on the scan.
+    mutable std::mutex m_scanMutex;
+    int m_scanBusy = 0;
+    // Lets pauses of the worker end at once when it is asked to stop.
+    std::mutex m_pauseMutex;
+    std::condition_variable m_pauseCondition;
+};
