@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QTranslator>
 
 namespace {
 
@@ -83,6 +84,20 @@ private slots:
         Exam exam = examOn(QDate(2024, 1, 5), 170, 70, 2);
         QVERIFY(store->insertPendingExam(id, &exam));
         QCOMPARE(store->getPendingDescription(), QStringLiteral("\nClienti:\nN S\n\nEsami:\n2024.01.05 N S\n"));
+    }
+
+    void descriptionTitlesAreTranslated()
+    {
+        TempStore store;
+        const int id = addClient(QStringLiteral("N"), QStringLiteral("S"), 0, true);
+        addAnamnesi(id, QStringLiteral("Sportiva"), QDateTime(QDate(2024, 2, 3), QTime(10, 0)), 7, false);
+        QVERIFY(store.exec(QStringLiteral("update anamnesis set deleted = 1")));
+        QTranslator translator;
+        QVERIFY(translator.load(QStringLiteral(":/i18n/en")));
+        QCoreApplication::installTranslator(&translator);
+        const QString text = store->getPendingDescription();
+        QCoreApplication::removeTranslator(&translator);
+        QCOMPARE(text, QStringLiteral("\nClients:\nN S\n\nDeleted anamnesis:\n2024.02.03 Sportiva (N S)\n"));
     }
 
     void descriptionOfEveryKind()
