@@ -111,6 +111,7 @@ int CalvimetroModel::send(uint8_t *data, int capacity)
     uint8_t *block = capacity >= blockSize ? data : scratch.data();
     if (m_pressed) {
         renderScanBlock(block, m_requestGain, m_sweepBlock);
+        m_lastScanGain = m_requestGain;
         ++m_sweepBlock;
         if (m_sweepLength >= 0 && m_sweepBlock >= m_sweepLength)
             m_pressed = false;
@@ -175,6 +176,11 @@ int CalvimetroModel::sweepBlock() const
 int CalvimetroModel::lastGain() const
 {
     return m_lastGain;
+}
+
+int CalvimetroModel::lastScanGain() const
+{
+    return m_lastScanGain;
 }
 
 const std::string &CalvimetroModel::serial() const

@@ -50,8 +50,9 @@ public:
     void startSweep(int blocks);
     // Index, within the current press, of the next scan block to send.
     int sweepBlock() const;
-    // Gain byte of the last block request.
+    // Gain byte of the last block request, and of the last one answered with a scan block.
     int lastGain() const;
+    int lastScanGain() const;
 
     const std::string &serial() const;
     void setSerial(const std::string &serial);
@@ -85,6 +86,7 @@ private:
     Request m_request = Request::None;
     int m_requestGain = 0;
     int m_lastGain = 0;
+    int m_lastScanGain = 0;
     bool m_pressed = false;
     int m_sweepBlock = 0;
     int m_sweepLength = -1;  // -1: held until released

@@ -446,6 +446,12 @@ int SimulatedCalvimetro::lastGain() const
     return m_model.lastGain();
 }
 
+int SimulatedCalvimetro::lastScanGain() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_model.lastScanGain();
+}
+
 int SimulatedCalvimetro::sweepBlock() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

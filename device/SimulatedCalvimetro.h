@@ -101,7 +101,9 @@ public:
     void clearFaults();
 
     // --- What happened -------------------------------------------------------------
+    // Gain byte of the last block request, and of the last one answered with a scan line.
     int lastGain() const;
+    int lastScanGain() const;
     int sweepBlock() const;
     bool isClaimed() const;
     bool kernelDriverAttached() const;
