@@ -17,6 +17,8 @@ done
 calvestra_install_deps
 
 export QT_QPA_PLATFORM=offscreen
+# Let ccache share objects between checkouts in different folders.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 export CTEST_OUTPUT_ON_FAILURE=1
 jobs=$(nproc)
 
