@@ -1,5 +1,8 @@
 #include "RequestRecorder.h"
 
+#include <algorithm>
+#include <vector>
+
 void RequestRecorder::add(nlohmann::json entry)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -10,10 +13,17 @@ void RequestRecorder::add(nlohmann::json entry)
 
 nlohmann::json RequestRecorder::all() const
 {
+    std::vector<const nlohmann::json *> sorted;
     std::lock_guard<std::mutex> lock(m_mutex);
-    nlohmann::json list = nlohmann::json::array();
     for (const auto &entry : m_entries)
-        list.push_back(entry);
+        sorted.push_back(&entry);
+    // In the order the requests arrived, not the order they were answered.
+    std::stable_sort(sorted.begin(), sorted.end(), [](const nlohmann::json *a, const nlohmann::json *b) {
+        return a->value("seq", 0ull) < b->value("seq", 0ull);
+    });
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto *entry : sorted)
+        list.push_back(*entry);
     return list;
 }
 

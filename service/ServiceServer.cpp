@@ -101,6 +101,25 @@ std::string rawQuery(const httplib::Request &req)
     return mark == std::string::npos ? std::string() : req.target.substr(mark + 1);
 }
 
+// Text from a request, made safe for a one-line log entry.
+std::string printable(const std::string &text, size_t limit = 120)
+{
+    std::string out;
+    for (const char ch : text.substr(0, limit)) {
+        const auto c = static_cast<unsigned char>(ch);
+        out.push_back(c < 0x20 || c == 0x7F ? '?' : ch);
+    }
+    return text.size() > limit ? out + "..." : out;
+}
+
+std::string accountText(const FormFields &fields)
+{
+    std::int64_t account = 0;
+    if (EndpointActions::parseAccount(fields, account))
+        return std::to_string(account);
+    return fields.last("idSender") ? "invalid" : "";
+}
+
 json fieldsJson(const FormFields &fields)
 {
     json list = json::array();
@@ -220,12 +239,12 @@ void ServiceServer::finish(const httplib::Request &req, int status, size_t bytes
                         std::chrono::steady_clock::now() - ctx->start)
                         .count();
     std::ostringstream line;
-    line << req.remote_addr << ' ' << req.method << ' ' << req.path;
+    line << req.remote_addr << ' ' << printable(req.method, 16) << ' ' << printable(req.path);
     if (!ctx->kind.empty())
-        line << ' ' << ctx->kind;
+        line << ' ' << printable(ctx->kind, 40);
     if (!ctx->account.empty())
         line << " idSender=" << ctx->account;
-    line << " -> " << (status > 0 ? std::to_string(status) : std::string("reset"));
+    line << " -> " << (status > 0 ? std::to_string(status) : std::string(status < 0 ? "held" : "reset"));
     if (ctx->code >= 0 || ctx->code < -1)
         line << " code=" << ctx->code;
     if (!ctx->fault.empty())
@@ -252,11 +271,15 @@ void ServiceServer::finish(const httplib::Request &req, int status, size_t bytes
 void ServiceServer::setupRoutes()
 {
     m_server.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &) {
+        auto ctx = std::make_shared<Context>();
+        ctx->record["seq"] = ++m_sequence;
         std::lock_guard<std::mutex> lock(m_contextMutex);
-        m_contexts[&req] = std::make_shared<Context>();
+        m_contexts[&req] = std::move(ctx);
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    m_server.set_logger([this](const httplib::Request &req, const httplib::Response &res) {
+    // Logged and recorded just before the reply is written, so a client that has
+    // its reply always finds its request in the request log.
+    m_server.set_post_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
         finish(req, res.status, res.content_length_ ? res.content_length_ : res.body.size());
     });
     m_server.set_error_handler([this](const httplib::Request &, httplib::Response &res) {
@@ -512,6 +535,7 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
     if (!faultTaken)
         fault = m_faults.take(request.fields.lastOr("action"), true);
     ctx->kind = request.fields.lastOr("action");
+    ctx->account = accountText(request.fields);
     if (fault && applyFault(*fault, req, res, *ctx))
         return;
     dispatch(req, res, realm, *ctx, request);
@@ -525,6 +549,7 @@ void ServiceServer::handleScriptGet(const httplib::Request &req, httplib::Respon
     request.publicBase = publicBase(req);
     ctx->record["fields"] = fieldsJson(request.fields);
     ctx->kind = request.fields.lastOr("action");
+    ctx->account = accountText(request.fields);
     if (const auto fault = m_faults.take(ctx->kind, true); fault && applyFault(*fault, req, res, *ctx))
         return;
     if (ctx->kind != "getUserFile") {
@@ -539,9 +564,6 @@ void ServiceServer::handleScriptGet(const httplib::Request &req, httplib::Respon
 void ServiceServer::dispatch(const httplib::Request &req, httplib::Response &res, Realm &realm, Context &ctx,
                              EndpointActions::Request &request)
 {
-    std::int64_t account = 0;
-    if (EndpointActions::parseAccount(request.fields, account))
-        ctx.account = std::to_string(account);
     if (ctx.kind == "getUserFile")
         return serveUserFile(req, res, realm, request.fields);
 
@@ -697,7 +719,7 @@ bool ServiceServer::applyFault(const FaultInjector::Fault &fault, const httplib:
             ConnectionControl::sendAll(fd, "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
                                            "Content-Length: 4096\r\n\r\n{\"status\":{\"code\":");
         }
-        finish(req, fault.mode == Mode::Stall ? 200 : 0, 0);
+        finish(req, fault.mode == Mode::Stall ? 200 : -1, 0);
         holdConnection(fd);
         ConnectionControl::reset(fd);
         res.status = 500;

@@ -95,6 +95,7 @@ private:
     RequestRecorder m_recorder;
     httplib::Server m_server;
     std::atomic<bool> m_stopping{false};
+    std::atomic<std::uint64_t> m_sequence{0};
     std::mutex m_contextMutex;
     std::unordered_map<const httplib::Request *, std::shared_ptr<Context>> m_contexts;
     int m_port = -1;

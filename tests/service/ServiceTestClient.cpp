@@ -75,7 +75,7 @@ ServiceTestClient::Reply ServiceTestClient::wait(QNetworkReply *reply, int timeo
         reply->abort();
     result.error = reply->error();
     result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    result.body = reply->readAll();
+    result.body = reply->isOpen() ? reply->readAll() : QByteArray();
     result.json = QJsonDocument::fromJson(result.body).object();
     reply->deleteLater();
     return result;
