@@ -1,0 +1,3 @@
+#include "cloud/CloudLog.h"
+
+Q_LOGGING_CATEGORY(lcCloud, "calvestra.cloud")

@@ -1,0 +1,30 @@
+#include "cloud/UploadArchiveFile.h"
+
+#include <QDir>
+#include <QTemporaryFile>
+
+UploadArchiveFile *UploadArchiveFile::create(QObject *parent)
+{
+    QString path;
+    {
+        // Only to reserve a unique name with owner-only permissions; the archive is
+        // written by name afterwards, so this handle must be gone by then.
+        QTemporaryFile reserve(QDir::tempPath() + QStringLiteral("/upload-XXXXXX.zip"));
+        reserve.setAutoRemove(false);
+        if (!reserve.open())
+            return nullptr;
+        path = reserve.fileName();
+    }
+    return new UploadArchiveFile(path, parent);
+}
+
+UploadArchiveFile::UploadArchiveFile(const QString &path, QObject *parent)
+    : QFile(path, parent)
+{
+}
+
+UploadArchiveFile::~UploadArchiveFile()
+{
+    close();
+    remove();
+}
