@@ -28,8 +28,10 @@ void watchSignals(ServiceServer &server, ServiceLog &log, const std::atomic<bool
         if (sig != SIGINT && sig != SIGTERM)
             continue;
         log.line(sig == SIGINT ? "SIGINT received, stopping" : "SIGTERM received, stopping");
-        server.stop();
+        // Asked again each round: a stop that comes before the server loop has
+        // started is otherwise lost.
         for (int round = 0; !done; ++round) {
+            server.stop();
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             if (round % 5 == 4)
                 server.closeConnections();

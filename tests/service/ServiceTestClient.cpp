@@ -203,6 +203,8 @@ bool write(const QString &path, const QList<Entry> &entries)
             zip_discard(archive);
             return false;
         }
+        if (entry.stored)
+            zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
         const zip_uint32_t mode = entry.symlink ? (S_IFLNK | 0777) : (S_IFREG | 0644);
         zip_file_set_external_attributes(archive, static_cast<zip_uint64_t>(index), 0, ZIP_OPSYS_UNIX, mode << 16);
     }

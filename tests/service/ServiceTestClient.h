@@ -74,6 +74,7 @@ struct Entry
     QString name;
     QByteArray content;
     bool symlink = false;  // stored with a Unix symbolic-link mode
+    bool stored = false;   // kept uncompressed, so its bytes travel as they are
 };
 
 bool write(const QString &path, const QList<Entry> &entries);

@@ -9,6 +9,7 @@
 #include <QDirIterator>
 #include <QEventLoop>
 #include <QHttpMultiPart>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <QFile>
 #include <QJsonArray>
@@ -84,6 +85,7 @@ private slots:
     void initTestCase();
     void init();
     void uploadStoresFlatEntries();
+    void bodyBytesThatLookLikeBoundaries();
     void worksListTheStoredExams();
     void sameDayUploadReplacesTheExam();
     void filesAreServedByPictureName();
@@ -164,6 +166,26 @@ void TestServiceExams::uploadStoresFlatEntries()
         QVERIFY2(file.readAll() == it.value(), qPrintable(it.key()));
     }
     QCOMPARE(filesUnder(m_service.dataDir() + QStringLiteral("/tmp")), QStringList());
+}
+
+void TestServiceExams::bodyBytesThatLookLikeBoundaries()
+{
+    ServiceTestClient client(m_service.endpointUrl(), 413);
+    const int idUser = client.saveClient(client.clientJson(QStringLiteral("Confine"), QStringLiteral("Multipart")));
+    // Uncompressed, so the request body carries near-boundaries split at every offset.
+    QByteArray tricky;
+    QRandomGenerator random(5);
+    while (tricky.size() < 600 * 1024) {
+        tricky += "\r\n--boundary_.oOo._";
+        tricky += QByteArray::number(random.generate(), 36);
+        tricky += "\r\n--";
+        tricky += "\r\n\r\nContent-Disposition: form-data; name=\"UPLOADS\"\r\n";
+        tricky += char(random.bounded(256));
+    }
+    const QString name = QStringLiteral("Vita-20240105--09-30-15.d2d");
+    const QString archive = writeArchive({{name, tricky, false, true}});
+    QCOMPARE(client.uploadExam(examJson(idUser, QStringLiteral("2024-01-05")), archive).code(), 200);
+    QCOMPARE(client.getUserFile(idUser, QStringLiteral("d2d"), QStringLiteral("Vita-20240105--09-30-15.jpg")).body, tricky);
 }
 
 void TestServiceExams::worksListTheStoredExams()
