@@ -7,4 +7,118 @@
         <translation>Bem-vindo ao Calvestra</translation>
     </message>
 </context>
+<context>
+    <name>SettingsDlg</name>
+    <message>
+        <source>Impostazioni</source>
+        <translation>Configurações</translation>
+    </message>
+    <message>
+        <source>Generale</source>
+        <translation>Geral</translation>
+    </message>
+    <message>
+        <source>Lingua :</source>
+        <translation>Idioma :</translation>
+    </message>
+    <message>
+        <source>Aggiorna lista utenti all'avvio</source>
+        <translation>Atualizar a lista de clientes ao iniciar</translation>
+    </message>
+    <message>
+        <source>Visualizza messaggi di notifica invio dati</source>
+        <translation>Exibir notificações de envio de dados</translation>
+    </message>
+    <message>
+        <source>Database</source>
+        <translation>Banco de dados</translation>
+    </message>
+    <message>
+        <source>Apri percorso database...</source>
+        <translation>Abrir pasta do banco de dados...</translation>
+    </message>
+    <message>
+        <source>Ripristina Database</source>
+        <translation>Restaurar Banco de Dados</translation>
+    </message>
+    <message>
+        <source>Italiano</source>
+        <translation>Italiano</translation>
+    </message>
+    <message>
+        <source>Inglese</source>
+        <translation>Inglês</translation>
+    </message>
+    <message>
+        <source>Portoghese</source>
+        <translation>Português</translation>
+    </message>
+    <message>
+        <source>Brasiliano</source>
+        <translation>Brasileiro</translation>
+    </message>
+    <message>
+        <source>Riavvio necessario</source>
+        <translation>Reinicialização necessária</translation>
+    </message>
+    <message>
+        <source>E' necessario riavviare l'applicazione per attivare le modifiche.</source>
+        <translation>É necessário reiniciar o aplicativo para ativar as alterações.</translation>
+    </message>
+    <message>
+        <source>Ripristino Database</source>
+        <translation>Restauração do Banco de Dados</translation>
+    </message>
+    <message>
+        <source>Si sta per eliminare il database locale. I dati degli utenti sul server non verranno eliminati e verranno riscaricati. Continuare?</source>
+        <translation>O banco de dados local será excluído. Os dados dos clientes no servidor não serão excluídos e serão baixados novamente. Continuar?</translation>
+    </message>
+</context>
+<context>
+    <name>UserEditDlg</name>
+    <message>
+        <source>Utente</source>
+        <translation>Cliente</translation>
+    </message>
+    <message>
+        <source>Nome</source>
+        <translation>Nome</translation>
+    </message>
+    <message>
+        <source>Cognome</source>
+        <translation>Sobrenome</translation>
+    </message>
+    <message>
+        <source>Data di Nascita</source>
+        <translation>Data de Nascimento</translation>
+    </message>
+    <message>
+        <source>Sesso</source>
+        <translation>Sexo</translation>
+    </message>
+    <message>
+        <source>Telefono</source>
+        <translation>Telefone</translation>
+    </message>
+    <message>
+        <source>EMail</source>
+        <translation>E-mail</translation>
+    </message>
+    <message>
+        <source>Indirizzo</source>
+        <translation>Endereço</translation>
+    </message>
+    <message>
+        <source>CAP</source>
+        <translation>CEP</translation>
+    </message>
+    <message>
+        <source>Località</source>
+        <translation>Cidade</translation>
+    </message>
+    <message>
+        <source>Provincia</source>
+        <translation>Estado</translation>
+    </message>
+</context>
 </TS>

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+class Client;
+
+namespace Ui {
+class UserEditDlg;
+}
+
+// The small fixed form in which the operator enters or changes a client's personal
+// data. OK writes the form into the caller's record, saves it locally and hands it to
+// the web service; Cancel changes nothing.
+class ClientEditDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit ClientEditDlg(QWidget *parent = nullptr);
+    ~ClientEditDlg() override;
+
+    // Remembers the record (owned by the caller, it must outlive the dialog) and
+    // fills the form from it.
+    void init(Client *client);
+
+public slots:
+    void SaveUser();
+
+private:
+    Client *m_client = nullptr;
+    std::unique_ptr<Ui::UserEditDlg> ui;
+};
