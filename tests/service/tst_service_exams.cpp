@@ -90,6 +90,7 @@ private slots:
     void sameDayUploadReplacesTheExam();
     void filesAreServedByPictureName();
     void fileRequestsCannotEscape();
+    void delayedFileDownload();
     void hostileArchivesAreRefused_data();
     void hostileArchivesAreRefused();
     void unreadableArchivesAreRefused();
@@ -320,6 +321,22 @@ void TestServiceExams::fileRequestsCannotEscape()
     url.setQuery(QStringLiteral("idSender=405&action=getUserFile&idUser=abc&kind=jpg&filename=x.jpg"));
     QCOMPARE(client.get(url).httpStatus, 400);
     QCOMPARE(client.getUserFile(idUser + 1000, QStringLiteral("jpg"), scanA + QStringLiteral(".jpg")).httpStatus, 404);
+}
+
+void TestServiceExams::delayedFileDownload()
+{
+    ServiceTestClient client(m_service.endpointUrl(), 414);
+    const int idUser = client.saveClient(client.clientJson(QStringLiteral("Lento"), QStringLiteral("Download")));
+    const ScanSet scans = twoScans(41);
+    QCOMPARE(client.uploadExam(examJson(idUser, QStringLiteral("2024-01-05")), writeArchive(scans.entries)).code(), 200);
+    m_service.setDelayMs(400);
+    QVERIFY(m_service.restart());
+    const auto reply = client.getUserFile(idUser, QStringLiteral("jpg"), scanA + QStringLiteral(".jpg"));
+    QCOMPARE(reply.body, scans.bytes.value(scanA + QStringLiteral(".jpg")));
+    // A floor the service sleeps through before sending, not a speed measurement.
+    QVERIFY2(reply.elapsedMs >= 380, qPrintable(QString::number(reply.elapsedMs)));
+    m_service.setDelayMs(0);
+    QVERIFY(m_service.restart());
 }
 
 void TestServiceExams::hostileArchivesAreRefused_data()
