@@ -4,7 +4,7 @@
 
 #include "scan/Contrast.h"
 #include "scan/ScanArea.h"
-#include "scan/ScanGeometry.h"
+#include "device/CalvimetroProtocol.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr int kLines = ScanGeometry::maxScanLines;
+constexpr int kLines = CalvimetroProtocol::maxScanLines;
 constexpr int kWindow = 100;
 
 // Every line again, point by point, on every paint.
@@ -34,9 +34,9 @@ protected:
         for (int i = 0; i < lines.size(); ++i) {
             painter.setPen(QPen(Qt::black, 1));
             painter.drawLine(lastX + 1, topMargin, lastX + 1, topMargin + ph);
-            const int x = leftMargin + (pw * i) / (ScanGeometry::maxScanLines - 1);
-            if (x != lastX && ScanGeometry::liveSamplesPerLine * deepness >= 100) {
-                const int shown = ScanGeometry::liveSamplesPerLine * deepness / 100;
+            const int x = leftMargin + (pw * i) / (CalvimetroProtocol::maxScanLines - 1);
+            if (x != lastX && CalvimetroProtocol::liveLineSamples * deepness >= 100) {
+                const int shown = CalvimetroProtocol::liveLineSamples * deepness / 100;
                 for (int j = 0; j < shown; ++j) {
                     const uchar s = lines[i][j];
                     painter.setPen(blackWhite ? QColor(s, s, s) : value2Color(s));
@@ -65,7 +65,7 @@ QList<QList<uchar>> makeScan()
     QRandomGenerator rng(20260305);
     QList<QList<uchar>> scan;
     for (int i = 0; i < kLines; ++i) {
-        QList<uchar> line(ScanGeometry::liveSamplesPerLine);
+        QList<uchar> line(CalvimetroProtocol::liveLineSamples);
         for (int j = 0; j < line.size(); ++j) {
             int v = j < 20 ? 200 : j < 160 ? 40 : j < 175 ? 230 : 110;
             v += rng.bounded(-25, 26);

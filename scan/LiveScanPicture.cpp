@@ -1,12 +1,14 @@
 #include "scan/LiveScanPicture.h"
 
-#include "scan/ScanGeometry.h"
+#include "device/CalvimetroProtocol.h"
 
 #include <algorithm>
 
 namespace {
 // Lines spread over the plot width: a full scan spans it.
-constexpr int kLineSpan = ScanGeometry::maxScanLines - 1;
+constexpr int kLineSpan = CalvimetroProtocol::maxScanLines - 1;
+// Depth covered by a live line and by a full picture.
+constexpr int kFullDepthMm = 100;
 }
 
 void LiveScanPicture::reset(const Layout &layout, const QVector<QRgb> &palette)
@@ -30,9 +32,9 @@ void LiveScanPicture::addLine(const QList<uchar> &line)
     const int i = m_lineCount++;
     drawSeparator(m_lastX + 1);
     const int x = plot.left() + static_cast<int>((static_cast<qint64>(plot.width()) * i) / kLineSpan);
-    const int depthScaled = ScanGeometry::liveSamplesPerLine * m_layout.deepness;
-    if (x != m_lastX && depthScaled >= ScanGeometry::fullDepthMm) {
-        drawColumn(x, line, depthScaled / ScanGeometry::fullDepthMm);
+    const int depthScaled = CalvimetroProtocol::liveLineSamples * m_layout.deepness;
+    if (x != m_lastX && depthScaled >= kFullDepthMm) {
+        drawColumn(x, line, depthScaled / kFullDepthMm);
         m_lastX = x;
     }
 }

@@ -1,7 +1,7 @@
 #include "scan/ScanArea.h"
 
 #include "scan/Contrast.h"
-#include "scan/ScanGeometry.h"
+#include "device/CalvimetroProtocol.h"
 #include "scan/ScanLog.h"
 
 #include <QFileInfo>
@@ -15,7 +15,9 @@
 
 namespace {
 
-constexpr int kLineSpan = ScanGeometry::maxScanLines - 1;
+constexpr int kLineSpan = CalvimetroProtocol::maxScanLines - 1;
+// Depth covered by a live line and by a full picture.
+constexpr int kFullDepthMm = 100;
 // Below this many pixels per millimetre the scale labels every 10 mm instead of 5.
 constexpr int kMinPixelsPerMmForFineStep = 5;
 // A release this close to the pressed corner is a click, not a measurement.
@@ -299,7 +301,7 @@ void ScanArea::paintImage(QPainter &painter)
 {
     if (image->isNull() || plotWidth() <= 0 || plotHeight() <= 0)
         return;
-    const int rows = std::min(image->height(), (image->height() * deepness) / ScanGeometry::fullDepthMm);
+    const int rows = std::min(image->height(), (image->height() * deepness) / kFullDepthMm);
     if (rows <= 0)
         return;
     const QSize target(plotWidth(), plotHeight());

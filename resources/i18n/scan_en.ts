@@ -15,4 +15,94 @@
         <translation>Depth (mm)</translation>
     </message>
 </context>
+<context>
+    <name>ScanWidget</name>
+    <message>
+        <source>Scansione</source>
+        <translation>Scan</translation>
+    </message>
+    <message>
+        <source>Carica Scansione</source>
+        <translation>Load Scan</translation>
+    </message>
+    <message>
+        <source>Salva Scansinoe</source>
+        <translation>Save Scan</translation>
+    </message>
+    <message>
+        <source>Profondità</source>
+        <translation>Depth</translation>
+    </message>
+    <message>
+        <source>Intensità</source>
+        <translation>Intensity</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Auto-Enfatizza Contrasto&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Auto-Enhance Contrast&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>Bianco e nero</source>
+        <translation>Black and white</translation>
+    </message>
+    <message>
+        <source>B/N</source>
+        <translation>B/W</translation>
+    </message>
+    <message>
+        <source>s/n :</source>
+        <translation>s/n :</translation>
+    </message>
+    <message>
+        <source>Non Connesso</source>
+        <translation>Not Connected</translation>
+    </message>
+    <message>
+        <source>Pronto</source>
+        <translation>Ready</translation>
+    </message>
+    <message>
+        <source>Scanning...</source>
+        <translation>Scanning...</translation>
+    </message>
+    <message>
+        <source>Elaborazione...</source>
+        <translation>Processing...</translation>
+    </message>
+    <message>
+        <source>Apri file Scan Data</source>
+        <translation>Open Scan Data file</translation>
+    </message>
+    <message>
+        <source>Salva file Scan Data</source>
+        <translation>Save Scan Data file</translation>
+    </message>
+</context>
+<context>
+    <name>ScannerSimulatorPanel</name>
+    <message>
+        <source>Simulatore calvimetro</source>
+        <translation>Calvimetro simulator</translation>
+    </message>
+    <message>
+        <source>Nessun calvimetro: questa sonda simulata ne fa le veci.</source>
+        <translation>No calvimetro: this simulated probe stands in for it.</translation>
+    </message>
+    <message>
+        <source>Tenere premuto per scansionare</source>
+        <translation>Hold down to scan</translation>
+    </message>
+    <message>
+        <source>Spessore del grasso</source>
+        <translation>Fat thickness</translation>
+    </message>
+    <message>
+        <source>Sonda collegata</source>
+        <translation>Probe plugged in</translation>
+    </message>
+</context>
 </TS>

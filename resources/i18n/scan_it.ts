@@ -15,4 +15,94 @@
         <translation>Profondità (mm)</translation>
     </message>
 </context>
+<context>
+    <name>ScanWidget</name>
+    <message>
+        <source>Scansione</source>
+        <translation>Scansione</translation>
+    </message>
+    <message>
+        <source>Carica Scansione</source>
+        <translation>Carica Scansione</translation>
+    </message>
+    <message>
+        <source>Salva Scansinoe</source>
+        <translation>Salva Scansinoe</translation>
+    </message>
+    <message>
+        <source>Profondità</source>
+        <translation>Profondità</translation>
+    </message>
+    <message>
+        <source>Intensità</source>
+        <translation>Intensità</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Auto-Enfatizza Contrasto&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Auto-Enfatizza Contrasto&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>Bianco e nero</source>
+        <translation>Bianco e nero</translation>
+    </message>
+    <message>
+        <source>B/N</source>
+        <translation>B/N</translation>
+    </message>
+    <message>
+        <source>s/n :</source>
+        <translation>s/n :</translation>
+    </message>
+    <message>
+        <source>Non Connesso</source>
+        <translation>Non Connesso</translation>
+    </message>
+    <message>
+        <source>Pronto</source>
+        <translation>Pronto</translation>
+    </message>
+    <message>
+        <source>Scanning...</source>
+        <translation>Scanning...</translation>
+    </message>
+    <message>
+        <source>Elaborazione...</source>
+        <translation>Elaborazione...</translation>
+    </message>
+    <message>
+        <source>Apri file Scan Data</source>
+        <translation>Apri file Scan Data</translation>
+    </message>
+    <message>
+        <source>Salva file Scan Data</source>
+        <translation>Salva file Scan Data</translation>
+    </message>
+</context>
+<context>
+    <name>ScannerSimulatorPanel</name>
+    <message>
+        <source>Simulatore calvimetro</source>
+        <translation>Simulatore calvimetro</translation>
+    </message>
+    <message>
+        <source>Nessun calvimetro: questa sonda simulata ne fa le veci.</source>
+        <translation>Nessun calvimetro: questa sonda simulata ne fa le veci.</translation>
+    </message>
+    <message>
+        <source>Tenere premuto per scansionare</source>
+        <translation>Tenere premuto per scansionare</translation>
+    </message>
+    <message>
+        <source>Spessore del grasso</source>
+        <translation>Spessore del grasso</translation>
+    </message>
+    <message>
+        <source>Sonda collegata</source>
+        <translation>Sonda collegata</translation>
+    </message>
+</context>
 </TS>

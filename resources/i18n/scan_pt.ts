@@ -15,4 +15,94 @@
         <translation>Profundidade (mm)</translation>
     </message>
 </context>
+<context>
+    <name>ScanWidget</name>
+    <message>
+        <source>Scansione</source>
+        <translation>Digitalização</translation>
+    </message>
+    <message>
+        <source>Carica Scansione</source>
+        <translation>Carregar Digitalização</translation>
+    </message>
+    <message>
+        <source>Salva Scansinoe</source>
+        <translation>Guardar Digitalização</translation>
+    </message>
+    <message>
+        <source>Profondità</source>
+        <translation>Profundidade</translation>
+    </message>
+    <message>
+        <source>Intensità</source>
+        <translation>Intensidade</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Auto-Enfatizza Contrasto&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Realçar Contraste Automaticamente&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>Bianco e nero</source>
+        <translation>Preto e branco</translation>
+    </message>
+    <message>
+        <source>B/N</source>
+        <translation>P/B</translation>
+    </message>
+    <message>
+        <source>s/n :</source>
+        <translation>n/s :</translation>
+    </message>
+    <message>
+        <source>Non Connesso</source>
+        <translation>Não Ligado</translation>
+    </message>
+    <message>
+        <source>Pronto</source>
+        <translation>Pronto</translation>
+    </message>
+    <message>
+        <source>Scanning...</source>
+        <translation>A digitalizar...</translation>
+    </message>
+    <message>
+        <source>Elaborazione...</source>
+        <translation>A processar...</translation>
+    </message>
+    <message>
+        <source>Apri file Scan Data</source>
+        <translation>Abrir ficheiro Scan Data</translation>
+    </message>
+    <message>
+        <source>Salva file Scan Data</source>
+        <translation>Guardar ficheiro Scan Data</translation>
+    </message>
+</context>
+<context>
+    <name>ScannerSimulatorPanel</name>
+    <message>
+        <source>Simulatore calvimetro</source>
+        <translation>Simulador do calvímetro</translation>
+    </message>
+    <message>
+        <source>Nessun calvimetro: questa sonda simulata ne fa le veci.</source>
+        <translation>Sem calvímetro: esta sonda simulada substitui-o.</translation>
+    </message>
+    <message>
+        <source>Tenere premuto per scansionare</source>
+        <translation>Manter premido para digitalizar</translation>
+    </message>
+    <message>
+        <source>Spessore del grasso</source>
+        <translation>Espessura da gordura</translation>
+    </message>
+    <message>
+        <source>Sonda collegata</source>
+        <translation>Sonda ligada</translation>
+    </message>
+</context>
 </TS>

@@ -2,7 +2,7 @@
 
 #include "scan/Contrast.h"
 #include "scan/ScanArea.h"
-#include "scan/ScanGeometry.h"
+#include "device/CalvimetroProtocol.h"
 
 #include <QColor>
 #include <QFont>
@@ -15,12 +15,12 @@
 // straightforward live drawing that the off-screen picture must reproduce.
 namespace ScanTest {
 
-inline QList<uchar> uniformLine(uchar value, int samples = ScanGeometry::liveSamplesPerLine)
+inline QList<uchar> uniformLine(uchar value, int samples = CalvimetroProtocol::liveLineSamples)
 {
     return QList<uchar>(samples, value);
 }
 
-inline QList<uchar> randomLine(QRandomGenerator &rng, int samples = ScanGeometry::liveSamplesPerLine)
+inline QList<uchar> randomLine(QRandomGenerator &rng, int samples = CalvimetroProtocol::liveLineSamples)
 {
     QList<uchar> line(samples);
     for (auto &s : line)
@@ -86,9 +86,9 @@ protected:
         for (int i = 0; i < lines.size(); ++i) {
             painter.setPen(QPen(Qt::black, 1));
             painter.drawLine(lastX + 1, topMargin, lastX + 1, topMargin + ph);
-            const int x = leftMargin + (pw * i) / (ScanGeometry::maxScanLines - 1);
-            if (x != lastX && ScanGeometry::liveSamplesPerLine * deepness >= 100) {
-                const int shown = ScanGeometry::liveSamplesPerLine * deepness / 100;
+            const int x = leftMargin + (pw * i) / (CalvimetroProtocol::maxScanLines - 1);
+            if (x != lastX && CalvimetroProtocol::liveLineSamples * deepness >= 100) {
+                const int shown = CalvimetroProtocol::liveLineSamples * deepness / 100;
                 for (int j = 0; j < shown && j < lines[i].size(); ++j) {
                     const uchar s = lines[i][j];
                     painter.setPen(blackWhite ? QColor(s, s, s) : value2Color(s));

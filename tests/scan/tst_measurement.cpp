@@ -23,7 +23,7 @@ void drag(QWidget *w, QPoint from, QPoint to, Qt::MouseButton button = Qt::LeftB
 // A finished scan picture with one bright band over rows bandTop..bandBottom.
 QImage bandImage(int lines, int bandTop, int bandBottom)
 {
-    QImage img(lines, ScanGeometry::samplesPerLine, QImage::Format_RGB32);
+    QImage img(lines, CalvimetroProtocol::scanRealMaxIndex, QImage::Format_RGB32);
     img.fill(qRgb(0, 0, 40));
     for (int y = bandTop; y <= bandBottom; ++y)
         for (int x = 0; x < lines; ++x)
@@ -182,7 +182,7 @@ private slots:
         drag(&area, QPoint(200, band60.first), QPoint(400, band60.second));
         const double mm = area.thickness();
         // 161 samples of 0.0634 mm: about 10.2 mm.
-        QVERIFY2(qAbs(mm - 161 * ScanGeometry::mmPerSample) < 0.3, qPrintable(QString::number(mm)));
+        QVERIFY2(qAbs(mm - 161 * CalvimetroProtocol::mmPerSample) < 0.3, qPrintable(QString::number(mm)));
 
         area.setDeepness(100);
         const QImage img = grabImage(area);

@@ -46,7 +46,7 @@ QRect rightLabelBox(const QImage &img, int y)
 // A finished scan picture: `lines` columns of 1577 rows, one horizontal band bright.
 QImage bandImage(int lines, int bandTop, int bandBottom)
 {
-    QImage img(lines, ScanGeometry::samplesPerLine, QImage::Format_RGB32);
+    QImage img(lines, CalvimetroProtocol::scanRealMaxIndex, QImage::Format_RGB32);
     img.fill(qRgb(0, 0, 40));
     for (int y = bandTop; y <= bandBottom; ++y)
         for (int x = 0; x < lines; ++x)

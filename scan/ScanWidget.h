@@ -1,0 +1,90 @@
+#pragma once
+
+#include "device/VXCommThread.h"
+
+#include <QImage>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class ScanArea;
+class ScannerSimulatorPanel;
+
+namespace Ui {
+class ScanWidget;
+}
+
+enum ScanWidgetMode {
+    swmAcquisition = 0,  // device link and toolbar
+    swmViewer = 1,       // no device link, no toolbar: shows scans loaded from files
+};
+
+// The panel that shows one scan: the scan area on the left and, in acquisition mode, a
+// toolbar with depth and intensity, contrast, black and white, load and save, and the
+// link status. It owns the acquisition thread, follows its status, draws the live lines
+// and shows the finished scan; it also writes the three files of a saved scan.
+class ScanWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ScanWidget(QWidget *parent = nullptr, ScanWidgetMode mode = swmAcquisition);
+    ~ScanWidget() override;
+
+    // Only acquisition to viewer is supported: it hides the toolbar.
+    void setMode(ScanWidgetMode newMode);
+
+    // Replaces the scan with a .d2d file and the marks of the .json beside it.
+    void loadFromFile(const QString &path);
+    // Writes folder + prefix-yyyyMMdd--hh-mm-ss with .d2d, .jpg (500 x 400) and, when
+    // there are marks, .json; returns the .jpg path, or an empty text when a file could
+    // not be written (then none of them is left behind).
+    QString saveUserFiles(const QString &folder, const QString &prefix);
+    void clear();
+    void beginLoading();
+    void endLoading();
+    void performAutoAdjust(bool on);
+    void doSwitchBN(bool on);
+
+    // A finished scan not saved yet; the exam dialog clears it after saving.
+    bool dirty = false;
+    ScanArea *scanArea = nullptr;
+    std::unique_ptr<Ui::ScanWidget> ui;
+    std::unique_ptr<VXCommThread> commThread;
+    ScanWidgetMode mode = swmAcquisition;
+
+signals:
+    void onDirty();
+    void onScanCompleted();
+    void onStartScan();
+
+public slots:
+    void VXOffsetReaded(double offset);
+    void VXSerialReaded(QString serial);
+    void VXOnReadData(QList<uchar> line);
+    void VXOnScanDone(QImage *image);
+    void VXStatusChanged(VXCommThread::VXStatus status);
+    // The worker thread has ended.
+    void threadFinished();
+    void doDeepnessChange(int value);
+    void doIntensityChange(int value);
+    void doAutoAdjust();
+    void loadFromFile();
+    void saveToFile();
+    void switchBN();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    // True while the thread writes its scan: the picture must not be rebuilt.
+    bool scanBusy() const;
+    void showPicture(QImage *picture);
+    void setRebuildControlsEnabled(bool enabled);
+
+    QPointer<ScannerSimulatorPanel> m_simulatorPanel;
+};
