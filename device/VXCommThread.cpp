@@ -91,6 +91,10 @@ VXCommThread::~VXCommThread()
     // gives up at its 5 s time-out. Only then are the handle and the library closed,
     // so that the worker never uses them after they are gone.
     wait();
+    {
+        std::lock_guard<std::mutex> lock(m_pauseMutex);
+        Q_ASSERT(m_workerDone || !isFinished());
+    }
     closeVXHandle();
     if (m_transport && m_transport->isInitialized()) {
         m_transport->exit();
@@ -379,6 +383,15 @@ bool VXCommThread::readScan()
 
 void VXCommThread::run()
 {
+    workerLoop();
+    // The destructor takes this lock after wait(): every use of the object by this thread
+    // is then ordered before its destruction through a lock that every tool can see.
+    std::lock_guard<std::mutex> lock(m_pauseMutex);
+    m_workerDone = true;
+}
+
+void VXCommThread::workerLoop()
+{
     checkConnection();
     if (stopRequested)
         return;
@@ -443,6 +456,12 @@ void VXCommThread::processingPass()
     lineCount = int(scanData.size() / scanRealMaxIndex);
 
     QImage *image = buildScanImage();
+    {
+        // Done with the buffers; taking the scan lock publishes the writes to whoever
+        // takes it next.
+        std::lock_guard<std::mutex> lock(m_scanMutex);
+        m_workerWriting = false;
+    }
     emit onScanDone(image);
     releaseScanBusy();
     pause(m_processingPauseMs.load());
@@ -458,6 +477,7 @@ bool VXCommThread::beginScan()
     if (!status.compare_exchange_strong(expected, vxsScanning))
         return false;
     ++m_scanBusy;
+    m_workerWriting = true;
     return true;
 }
 

@@ -142,6 +142,7 @@ private:
     };
 
     void setUp(bool useDevice);
+    void workerLoop();
     Exchange exchange(unsigned char first, unsigned char second, unsigned char *reply, int replyLength,
                       bool readAfterWriteError);
     bool linkOpen() const;
@@ -153,7 +154,7 @@ private:
     void finishScan();
     QImage *buildScanImage();
     void retirePicture();
-    bool scanBusyLocked() const { return m_scanBusy > 0; }
+    bool scanBusyLocked() const { return m_scanBusy > 0 || m_workerWriting; }
     void pause(int ms);
     void requestStop();
 
@@ -166,10 +167,14 @@ private:
     std::recursive_mutex m_checkMutex;
     // Held around every exchange and around opening and closing the handle.
     mutable std::mutex m_linkMutex;
-    // Guards m_scanBusy; held by user-interface operations on the scan.
+    // Guards the two below; held by user-interface operations on the scan.
     mutable std::mutex m_scanMutex;
+    // Scans whose picture has not yet reached this object's thread.
     int m_scanBusy = 0;
+    // The worker is writing the scan buffers.
+    bool m_workerWriting = false;
     // Lets pauses of the worker end at once when it is asked to stop.
     std::mutex m_pauseMutex;
     std::condition_variable m_pauseCondition;
+    bool m_workerDone = false;  // guarded by m_pauseMutex
 };

@@ -47,6 +47,10 @@ struct Link
     ~Link() { thread.reset(); }
 
     Status status() const { return thread->status.load(); }
+
+    // The scan members may be read once the scan has been handed over (as in the user
+    // interface, whose operations on the scan are refused until then).
+    bool waitHandedOver() { return ScannerProbe::waitFor([&] { return !thread->isScanBusy(); }); }
 };
 
 // Whether the log holds `lines` in this order (other lines may come between).
@@ -123,7 +127,6 @@ private slots:
         QCOMPARE(link.probe.serials(), QStringList({"VX1-0042"}));
         QCOMPARE(link.probe.offsets(), QList<double>({5.77}));
         QCOMPARE(link.thread->dpo.load(), 90);  // 5.77 / 0.0634375 = 90.96
-        QCOMPARE(link.thread->serial, QStringLiteral("VX1-0042"));
         QVERIFY(link.device->isClaimed());
         QVERIFY(!link.device->kernelDriverAttached());
         QVERIFY(inOrder(link.probe.log(),
@@ -134,6 +137,7 @@ private slots:
         // A tick with nothing new changes nothing.
         link.thread->checkConnection();
         QCOMPARE(link.probe.logCountStartingWith("Status changed"), 1);
+        QCOMPARE(link.thread->serial, QStringLiteral("VX1-0042"));  // read after the tick took the link lock
     }
 
     void scanCycleFromButtonToPicture()
@@ -148,6 +152,7 @@ private slots:
         QCOMPARE(link.probe.statuses(), QList<int>({1, 2, 3, 1}));
         QCOMPARE(link.device->lastScanGain(), 0xA5);
         QCOMPARE(link.device->lastGain(), 0xA0);  // waiting for the button again
+        QVERIFY(link.waitHandedOver());
         QCOMPARE(link.thread->lineCount, 300);
         QCOMPARE(link.thread->scanData.size(), qsizetype(300) * kSamples);
         QVERIFY(link.probe.scans().at(0).hasImage);
@@ -362,6 +367,7 @@ private slots:
         QCOMPARE(link.status(), Status::vxsConnected);
         link.device->sweep(4);
         QVERIFY(link.probe.waitForScans(1));
+        QVERIFY(link.waitHandedOver());
         QCOMPARE(link.thread->lineCount, 3);
     }
 
@@ -425,7 +431,7 @@ private slots:
 
         link.device->setBlockRate(200);
         link.device->sweep(41);
-        QVERIFY(link.probe.waitForStatus(Status::vxsScanning));
+        QVERIFY(ScannerProbe::waitFor([&] { return link.probe.lines().size() >= 3; }));
         // In a scan the reply is still read: the probe never got the request, so the
         // read times out, and the scan goes on with the next request.
         link.device->injectWriteError(UsbTransport::ErrorIo);
@@ -459,6 +465,7 @@ private slots:
         link.device->sweep(blocks);
         QVERIFY(link.probe.waitForScans(1));
         QCOMPARE(link.probe.lines().size(), blocks - 1);  // every line was shown live
+        QVERIFY(link.waitHandedOver());
         QCOMPARE(link.thread->lineCount, keptLines);
         QCOMPARE(link.thread->scanData.size(), qsizetype(keptLines) * kSamples);
         QCOMPARE(link.probe.scans().at(0).size, QSize(keptLines, kSamples));
@@ -588,6 +595,7 @@ private slots:
         QVERIFY(link.probe.waitForStatus(Status::vxsConnected));
         link.device->sweep(201);
         QVERIFY(link.probe.waitForScans(1));
+        QVERIFY(link.waitHandedOver());
         QCOMPARE(link.thread->lineCount, 200);
         double thinnest = 100.0;
         double thickest = 0.0;
@@ -613,6 +621,7 @@ private slots:
             QVERIFY(link.probe.waitForScans(int(muscle.size()) + 1));
             QVERIFY(link.probe.waitForStatus(Status::vxsConnected, int(muscle.size()) + 2));
             QCOMPARE(link.device->lastScanGain(), intensity);
+            QVERIFY(link.waitHandedOver());
             // 20 to 30 mm: muscle under the fat in the default tissue.
             const QList<uchar> line = lineOf(*link.thread, 5);
             muscle.append(meanOf(line, int(20 / VXCommThread::mmPerSample), int(30 / VXCommThread::mmPerSample)));
