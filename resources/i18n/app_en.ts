@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="it">
 <context>
     <name>MainWindow</name>
@@ -22,7 +23,7 @@
         <translation>Language :</translation>
     </message>
     <message>
-        <source>Aggiorna lista utenti all'avvio</source>
+        <source>Aggiorna lista utenti all&apos;avvio</source>
         <translation>Refresh the client list at start-up</translation>
     </message>
     <message>
@@ -62,7 +63,7 @@
         <translation>Restart required</translation>
     </message>
     <message>
-        <source>E' necessario riavviare l'applicazione per attivare le modifiche.</source>
+        <source>E&apos; necessario riavviare l&apos;applicazione per attivare le modifiche.</source>
         <translation>The application must be restarted for the changes to take effect.</translation>
     </message>
     <message>
@@ -71,7 +72,7 @@
     </message>
     <message>
         <source>Si sta per eliminare il database locale. I dati degli utenti sul server non verranno eliminati e verranno riscaricati. Continuare?</source>
-        <translation>The local database is about to be deleted. The clients' data on the server will not be deleted and will be downloaded again. Continue?</translation>
+        <translation>The local database is about to be deleted. The clients&apos; data on the server will not be deleted and will be downloaded again. Continue?</translation>
     </message>
 </context>
 <context>

@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="it" sourcelanguage="it">
 <context>
     <name>MainWindow</name>
@@ -22,8 +23,8 @@
         <translation>Lingua :</translation>
     </message>
     <message>
-        <source>Aggiorna lista utenti all'avvio</source>
-        <translation>Aggiorna lista utenti all'avvio</translation>
+        <source>Aggiorna lista utenti all&apos;avvio</source>
+        <translation>Aggiorna lista utenti all&apos;avvio</translation>
     </message>
     <message>
         <source>Visualizza messaggi di notifica invio dati</source>
@@ -62,8 +63,8 @@
         <translation>Riavvio necessario</translation>
     </message>
     <message>
-        <source>E' necessario riavviare l'applicazione per attivare le modifiche.</source>
-        <translation>E' necessario riavviare l'applicazione per attivare le modifiche.</translation>
+        <source>E&apos; necessario riavviare l&apos;applicazione per attivare le modifiche.</source>
+        <translation>E&apos; necessario riavviare l&apos;applicazione per attivare le modifiche.</translation>
     </message>
     <message>
         <source>Ripristino Database</source>

@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="pt_BR" sourcelanguage="it">
 <context>
     <name>MainWindow</name>
@@ -22,7 +23,7 @@
         <translation>Idioma :</translation>
     </message>
     <message>
-        <source>Aggiorna lista utenti all'avvio</source>
+        <source>Aggiorna lista utenti all&apos;avvio</source>
         <translation>Atualizar a lista de clientes ao iniciar</translation>
     </message>
     <message>
@@ -62,7 +63,7 @@
         <translation>Reinicialização necessária</translation>
     </message>
     <message>
-        <source>E' necessario riavviare l'applicazione per attivare le modifiche.</source>
+        <source>E&apos; necessario riavviare l&apos;applicazione per attivare le modifiche.</source>
         <translation>É necessário reiniciar o aplicativo para ativar as alterações.</translation>
     </message>
     <message>
