@@ -57,6 +57,8 @@ ScanWidget::ScanWidget(QWidget *parent, ScanWidgetMode mode)
     delete ui->mainLayout->replaceWidget(ui->fakeWidget, scanArea);
     delete ui->fakeWidget;
     ui->fakeWidget = nullptr;
+    // The picture takes the room; the toolbar keeps its natural width.
+    ui->mainLayout->setStretchFactor(scanArea, 1);
 
     commThread = std::make_unique<VXCommThread>(mode != swmViewer);
 
