@@ -267,3 +267,20 @@ private:
     QStringList m_lines;
     static inline CloudLogCatcher *s_current = nullptr;
 };
+
+// Waits (bounded) until the service has recorded count requests of that kind; returns the last.
+inline QJsonObject waitForRequest(const ReferenceService &service, const QString &kind, int count = 1,
+                                  int timeoutMs = 10000)
+{
+    QJsonObject last;
+    const bool seen = QTest::qWaitFor(
+        [&] {
+            const QList<QJsonObject> list = requestsOfKind(service, kind);
+            if (list.size() < count)
+                return false;
+            last = list.last();
+            return true;
+        },
+        timeoutMs);
+    return seen ? last : QJsonObject();
+}
