@@ -1,11 +1,128 @@
-<?xml version="1.0" encoding="utf-8"?>
-<!DOCTYPE TS>
+<?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="it" sourcelanguage="it">
 <context>
     <name>MainWindow</name>
     <message>
-        <source>Benvenuto in Calvestra</source>
-        <translation>Benvenuto in Calvestra</translation>
+        <source>Aggiungi Utente</source>
+        <translation>Aggiungi Utente</translation>
+    </message>
+    <message>
+        <source>Modifica Utente</source>
+        <translation>Modifica Utente</translation>
+    </message>
+    <message>
+        <source>Elimina Utente</source>
+        <translation>Elimina Utente</translation>
+    </message>
+    <message>
+        <source>Aggiorna Lista Utenti</source>
+        <translation>Aggiorna Lista Utenti</translation>
+    </message>
+    <message>
+        <source>Guida</source>
+        <translation>Guida</translation>
+    </message>
+    <message>
+        <source>Opzioni</source>
+        <translation>Opzioni</translation>
+    </message>
+    <message>
+        <source>Verifica aggiornamenti</source>
+        <translation>Verifica aggiornamenti</translation>
+    </message>
+    <message>
+        <source>Alcuni dati sono in attesa di essere caricati in cloud</source>
+        <translation>Alcuni dati sono in attesa di essere caricati in cloud</translation>
+    </message>
+    <message>
+        <source>Connesso</source>
+        <translation>Connesso</translation>
+    </message>
+    <message>
+        <source>Disconnesso</source>
+        <translation>Disconnesso</translation>
+    </message>
+    <message>
+        <source>Cognome</source>
+        <translation>Cognome</translation>
+    </message>
+    <message>
+        <source>Nome</source>
+        <translation>Nome</translation>
+    </message>
+    <message>
+        <source>Sesso</source>
+        <translation>Sesso</translation>
+    </message>
+    <message>
+        <source>Data Nascita</source>
+        <translation>Data Nascita</translation>
+    </message>
+    <message>
+        <source>Altezza</source>
+        <translation>Altezza</translation>
+    </message>
+    <message>
+        <source>Peso</source>
+        <translation>Peso</translation>
+    </message>
+    <message>
+        <source>Livello Attività</source>
+        <translation>Livello Attività</translation>
+    </message>
+    <message>
+        <source>Indirizzo</source>
+        <translation>Indirizzo</translation>
+    </message>
+    <message>
+        <source>Località</source>
+        <translation>Località</translation>
+    </message>
+    <message>
+        <source>Prov.</source>
+        <translation>Prov.</translation>
+    </message>
+    <message>
+        <source>CAP</source>
+        <translation>CAP</translation>
+    </message>
+    <message>
+        <source>Telefono</source>
+        <translation>Telefono</translation>
+    </message>
+    <message>
+        <source>Email</source>
+        <translation>Email</translation>
+    </message>
+    <message>
+        <source>Eliminazione Utente</source>
+        <translation>Eliminazione Utente</translation>
+    </message>
+    <message>
+        <source>L'utente '%1 %2'sta per essere eliminato.
+Continuare?</source>
+        <translation>L'utente '%1 %2'sta per essere eliminato.
+Continuare?</translation>
+    </message>
+    <message>
+        <source>Esame del %1 dell'utente %2 %3 inviato al server.</source>
+        <translation>Esame del %1 dell'utente %2 %3 inviato al server.</translation>
+    </message>
+    <message>
+        <source>Anagrafica dell'utente %1 %2 inviata al server.</source>
+        <translation>Anagrafica dell'utente %1 %2 inviata al server.</translation>
+    </message>
+    <message>
+        <source>Anamnesi '%1' dell'utente %2 %3 inviata al server.</source>
+        <translation>Anamnesi '%1' dell'utente %2 %3 inviata al server.</translation>
+    </message>
+    <message>
+        <source>Aggiornamento Software</source>
+        <translation>Aggiornamento Software</translation>
+    </message>
+    <message>
+        <source>E' online una nuova versione del software, si desidera scaricare il setup?</source>
+        <translation>E' online una nuova versione del software, si desidera scaricare il setup?</translation>
     </message>
 </context>
 <context>
@@ -23,8 +140,8 @@
         <translation>Lingua :</translation>
     </message>
     <message>
-        <source>Aggiorna lista utenti all&apos;avvio</source>
-        <translation>Aggiorna lista utenti all&apos;avvio</translation>
+        <source>Aggiorna lista utenti all'avvio</source>
+        <translation>Aggiorna lista utenti all'avvio</translation>
     </message>
     <message>
         <source>Visualizza messaggi di notifica invio dati</source>
@@ -63,8 +180,8 @@
         <translation>Riavvio necessario</translation>
     </message>
     <message>
-        <source>E&apos; necessario riavviare l&apos;applicazione per attivare le modifiche.</source>
-        <translation>E&apos; necessario riavviare l&apos;applicazione per attivare le modifiche.</translation>
+        <source>E' necessario riavviare l'applicazione per attivare le modifiche.</source>
+        <translation>E' necessario riavviare l'applicazione per attivare le modifiche.</translation>
     </message>
     <message>
         <source>Ripristino Database</source>

@@ -1,11 +1,128 @@
-<?xml version="1.0" encoding="utf-8"?>
-<!DOCTYPE TS>
+<?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="pt" sourcelanguage="it">
 <context>
     <name>MainWindow</name>
     <message>
-        <source>Benvenuto in Calvestra</source>
-        <translation>Bem-vindo ao Calvestra</translation>
+        <source>Aggiungi Utente</source>
+        <translation>Adicionar Cliente</translation>
+    </message>
+    <message>
+        <source>Modifica Utente</source>
+        <translation>Modificar Cliente</translation>
+    </message>
+    <message>
+        <source>Elimina Utente</source>
+        <translation>Eliminar Cliente</translation>
+    </message>
+    <message>
+        <source>Aggiorna Lista Utenti</source>
+        <translation>Atualizar Lista de Clientes</translation>
+    </message>
+    <message>
+        <source>Guida</source>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <source>Opzioni</source>
+        <translation>Opções</translation>
+    </message>
+    <message>
+        <source>Verifica aggiornamenti</source>
+        <translation>Procurar atualizações</translation>
+    </message>
+    <message>
+        <source>Alcuni dati sono in attesa di essere caricati in cloud</source>
+        <translation>Alguns dados aguardam ser carregados na cloud</translation>
+    </message>
+    <message>
+        <source>Connesso</source>
+        <translation>Ligado</translation>
+    </message>
+    <message>
+        <source>Disconnesso</source>
+        <translation>Desligado</translation>
+    </message>
+    <message>
+        <source>Cognome</source>
+        <translation>Apelido</translation>
+    </message>
+    <message>
+        <source>Nome</source>
+        <translation>Nome</translation>
+    </message>
+    <message>
+        <source>Sesso</source>
+        <translation>Sexo</translation>
+    </message>
+    <message>
+        <source>Data Nascita</source>
+        <translation>Data de Nascimento</translation>
+    </message>
+    <message>
+        <source>Altezza</source>
+        <translation>Altura</translation>
+    </message>
+    <message>
+        <source>Peso</source>
+        <translation>Peso</translation>
+    </message>
+    <message>
+        <source>Livello Attività</source>
+        <translation>Nível de Atividade</translation>
+    </message>
+    <message>
+        <source>Indirizzo</source>
+        <translation>Morada</translation>
+    </message>
+    <message>
+        <source>Località</source>
+        <translation>Localidade</translation>
+    </message>
+    <message>
+        <source>Prov.</source>
+        <translation>Dist.</translation>
+    </message>
+    <message>
+        <source>CAP</source>
+        <translation>Código Postal</translation>
+    </message>
+    <message>
+        <source>Telefono</source>
+        <translation>Telefone</translation>
+    </message>
+    <message>
+        <source>Email</source>
+        <translation>E-mail</translation>
+    </message>
+    <message>
+        <source>Eliminazione Utente</source>
+        <translation>Eliminação de Cliente</translation>
+    </message>
+    <message>
+        <source>L'utente '%1 %2'sta per essere eliminato.
+Continuare?</source>
+        <translation>O cliente '%1 %2' vai ser eliminado.
+Continuar?</translation>
+    </message>
+    <message>
+        <source>Esame del %1 dell'utente %2 %3 inviato al server.</source>
+        <translation>Exame de %1 do cliente %2 %3 enviado para o servidor.</translation>
+    </message>
+    <message>
+        <source>Anagrafica dell'utente %1 %2 inviata al server.</source>
+        <translation>Dados pessoais do cliente %1 %2 enviados para o servidor.</translation>
+    </message>
+    <message>
+        <source>Anamnesi '%1' dell'utente %2 %3 inviata al server.</source>
+        <translation>Anamnese '%1' do cliente %2 %3 enviada para o servidor.</translation>
+    </message>
+    <message>
+        <source>Aggiornamento Software</source>
+        <translation>Atualização do Software</translation>
+    </message>
+    <message>
+        <source>E' online una nuova versione del software, si desidera scaricare il setup?</source>
+        <translation>Está disponível online uma nova versão do software. Pretende transferir o instalador?</translation>
     </message>
 </context>
 <context>
@@ -23,7 +140,7 @@
         <translation>Idioma :</translation>
     </message>
     <message>
-        <source>Aggiorna lista utenti all&apos;avvio</source>
+        <source>Aggiorna lista utenti all'avvio</source>
         <translation>Atualizar a lista de clientes ao iniciar</translation>
     </message>
     <message>
@@ -63,7 +180,7 @@
         <translation>Reinício necessário</translation>
     </message>
     <message>
-        <source>E&apos; necessario riavviare l&apos;applicazione per attivare le modifiche.</source>
+        <source>E' necessario riavviare l'applicazione per attivare le modifiche.</source>
         <translation>É necessário reiniciar a aplicação para ativar as alterações.</translation>
     </message>
     <message>

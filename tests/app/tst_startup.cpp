@@ -71,27 +71,28 @@ private slots:
         LanguageInstaller languages;
         QVERIFY(!languages.install(QStringLiteral("it")));
         QVERIFY(!languages.hasApplicationCatalogue());
-        QCOMPARE(MainWindow::tr("Benvenuto in Calvestra"), QStringLiteral("Benvenuto in Calvestra"));
+        QCOMPARE(MainWindow::tr("Elimina Utente"), QStringLiteral("Elimina Utente"));
     }
 
     void catalogueForEachLanguage_data()
     {
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("welcome");
-        QTest::newRow("en") << "en" << "en" << "Welcome to Calvestra";
-        QTest::newRow("pt") << "pt" << "pt" << "Bem-vindo ao Calvestra";
-        QTest::newRow("pt-br") << "pt-br" << "pt_BR" << "Bem-vindo ao Calvestra";
+        QTest::addColumn<QString>("deleteClient");
+        // Portugal and Brazil say it differently, so the right catalogue is told apart.
+        QTest::newRow("en") << "en" << "en" << "Delete Client";
+        QTest::newRow("pt") << "pt" << "pt" << "Eliminar Cliente";
+        QTest::newRow("pt-br") << "pt-br" << "pt_BR" << "Excluir Cliente";
     }
     void catalogueForEachLanguage()
     {
         QFETCH(QString, code);
         QFETCH(QString, language);
-        QFETCH(QString, welcome);
+        QFETCH(QString, deleteClient);
         LanguageInstaller languages;
         QVERIFY(languages.install(code));
         QCOMPARE(languages.applicationTranslator().language(), language);
-        QCOMPARE(MainWindow::tr("Benvenuto in Calvestra"), welcome);
+        QCOMPARE(MainWindow::tr("Elimina Utente"), deleteClient);
     }
 
     void upperCaseItalianIsNotItalian()
@@ -99,7 +100,7 @@ private slots:
         LanguageInstaller languages;
         QTest::ignoreMessage(QtDebugMsg, "translation file invalid IT");
         QVERIFY(!languages.install(QStringLiteral("IT")));
-        QCOMPARE(MainWindow::tr("Benvenuto in Calvestra"), QStringLiteral("Benvenuto in Calvestra"));
+        QCOMPARE(MainWindow::tr("Elimina Utente"), QStringLiteral("Elimina Utente"));
     }
 
     void unknownLanguageStaysItalian()
@@ -107,7 +108,7 @@ private slots:
         LanguageInstaller languages;
         QTest::ignoreMessage(QtDebugMsg, "translation file invalid de");
         QVERIFY(!languages.install(QStringLiteral("de")));
-        QCOMPARE(MainWindow::tr("Benvenuto in Calvestra"), QStringLiteral("Benvenuto in Calvestra"));
+        QCOMPARE(MainWindow::tr("Elimina Utente"), QStringLiteral("Elimina Utente"));
     }
 
     void catalogueIsRemovedWithItsOwner()
@@ -116,12 +117,15 @@ private slots:
             LanguageInstaller languages;
             QVERIFY(languages.install(QStringLiteral("en")));
         }
-        QCOMPARE(MainWindow::tr("Benvenuto in Calvestra"), QStringLiteral("Benvenuto in Calvestra"));
+        QCOMPARE(MainWindow::tr("Elimina Utente"), QStringLiteral("Elimina Utente"));
     }
 
     void mainWindowTitleFollowsUserName()
     {
         AppSettings::setUserName(QStringLiteral("Laura"));
+        // Nothing to download, and the service client stays on a closed loopback port.
+        AppSettings::setAutoLoadUsers(false);
+        AppSettings::setEndpoint(QStringLiteral("http://127.0.0.1:9/Apps/Movelta/vq_webservice.php"));
         MainWindow window;
         QVERIFY(window.windowTitle().endsWith(QStringLiteral(" - Laura")));
         QVERIFY(window.windowTitle().contains(QStringLiteral("0.6.4")));
