@@ -117,6 +117,11 @@ void AnamnesiWidget::load(const Anamnesi *record)
     m_loading = true;
     clear();
     current.assign(&copy);
+    {
+        // The chooser names the record's model; showing a record is not choosing a model.
+        const QSignalBlocker blocker(ui->cbModel);
+        ui->cbModel->setCurrentIndex(ui->cbModel->findText(current.name));
+    }
 
     for (int i = 0; i < current.questions.size(); ++i)
         addQuestion(current.questions[i], i == current.questions.size() - 1);

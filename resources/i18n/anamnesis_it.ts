@@ -30,4 +30,43 @@
         <translation>Note :</translation>
     </message>
 </context>
+<context>
+    <name>AnamnesisTabWidget</name>
+    <message>
+        <source>Anamnesi</source>
+        <translation>Anamnesi</translation>
+    </message>
+    <message>
+        <source>Anamnesi :</source>
+        <translation>Anamnesi :</translation>
+    </message>
+    <message>
+        <source>Nuova Anamnesi</source>
+        <translation>Nuova Anamnesi</translation>
+    </message>
+    <message>
+        <source>Modifica Anamnesi</source>
+        <translation>Modifica Anamnesi</translation>
+    </message>
+    <message>
+        <source>Elimina Anamnesi</source>
+        <translation>Elimina Anamnesi</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>Riscarica lista anamnesi da cloud</source>
+        <translation>Riscarica lista anamnesi da cloud</translation>
+    </message>
+    <message>
+        <source>Nessuna anamnesi presente</source>
+        <translation>Nessuna anamnesi presente</translation>
+    </message>
+    <message>
+        <source>Eliminare l'anamnesi '%1'?</source>
+        <translation>Eliminare l'anamnesi '%1'?</translation>
+    </message>
+</context>
 </TS>

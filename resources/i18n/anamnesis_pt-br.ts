@@ -30,4 +30,43 @@
         <translation>Observações :</translation>
     </message>
 </context>
+<context>
+    <name>AnamnesisTabWidget</name>
+    <message>
+        <source>Anamnesi</source>
+        <translation>Anamnese</translation>
+    </message>
+    <message>
+        <source>Anamnesi :</source>
+        <translation>Anamnese :</translation>
+    </message>
+    <message>
+        <source>Nuova Anamnesi</source>
+        <translation>Nova Anamnese</translation>
+    </message>
+    <message>
+        <source>Modifica Anamnesi</source>
+        <translation>Editar Anamnese</translation>
+    </message>
+    <message>
+        <source>Elimina Anamnesi</source>
+        <translation>Excluir Anamnese</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Atualizar</translation>
+    </message>
+    <message>
+        <source>Riscarica lista anamnesi da cloud</source>
+        <translation>Baixar novamente a lista de anamneses da nuvem</translation>
+    </message>
+    <message>
+        <source>Nessuna anamnesi presente</source>
+        <translation>Nenhuma anamnese cadastrada</translation>
+    </message>
+    <message>
+        <source>Eliminare l'anamnesi '%1'?</source>
+        <translation>Excluir a anamnese '%1'?</translation>
+    </message>
+</context>
 </TS>

@@ -30,4 +30,43 @@
         <translation>Notas :</translation>
     </message>
 </context>
+<context>
+    <name>AnamnesisTabWidget</name>
+    <message>
+        <source>Anamnesi</source>
+        <translation>Anamnese</translation>
+    </message>
+    <message>
+        <source>Anamnesi :</source>
+        <translation>Anamnese :</translation>
+    </message>
+    <message>
+        <source>Nuova Anamnesi</source>
+        <translation>Nova Anamnese</translation>
+    </message>
+    <message>
+        <source>Modifica Anamnesi</source>
+        <translation>Editar Anamnese</translation>
+    </message>
+    <message>
+        <source>Elimina Anamnesi</source>
+        <translation>Eliminar Anamnese</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Actualizar</translation>
+    </message>
+    <message>
+        <source>Riscarica lista anamnesi da cloud</source>
+        <translation>Voltar a transferir a lista de anamneses da nuvem</translation>
+    </message>
+    <message>
+        <source>Nessuna anamnesi presente</source>
+        <translation>Nenhuma anamnese presente</translation>
+    </message>
+    <message>
+        <source>Eliminare l'anamnesi '%1'?</source>
+        <translation>Eliminar a anamnese '%1'?</translation>
+    </message>
+</context>
 </TS>

@@ -199,6 +199,7 @@ private slots:
         AnamnesiWidget widget;
         widget.show();
         QVERIFY(QTest::qWaitForWindowExposed(&widget));
+        child<QComboBox>(&widget, "cbModel")->setCurrentIndex(1);
         QSignalSpy dirty(&widget, &AnamnesiWidget::onDirty);
         widget.load(&record);
 
@@ -212,6 +213,7 @@ private slots:
         QCOMPARE(choice->count(), 4);
         QCOMPARE(child<QPlainTextEdit>(&widget, "edNote")->toPlainText(), QStringLiteral("Dolore lombare"));
         QCOMPARE(child<QDateTimeEdit>(&widget, "dateEdit")->dateTime(), record.date);
+        QCOMPARE(child<QComboBox>(&widget, "cbModel")->currentText(), QStringLiteral("Valutazione posturale"));
         QCOMPARE(child<ImageDiagram>(&widget, "imageDiagram")->marks, record.marks);
         QCOMPARE(child<ImageDiagram>(&widget, "imageDiagram")->lines, record.lines);
         QVERIFY(!widget.dirty);
@@ -339,6 +341,7 @@ private slots:
         QCOMPARE(number->value(), 3.1);
         QCOMPARE(child<QPlainTextEdit>(&widget, "edNote")->toPlainText(), QStringLiteral("Dolore lombare"));
         QCOMPARE(child<QDateTimeEdit>(&widget, "dateEdit")->dateTime(), record.date);
+        QCOMPARE(child<QComboBox>(&widget, "cbModel")->currentText(), QStringLiteral("Valutazione posturale"));
         QCOMPARE(child<ImageDiagram>(&widget, "imageDiagram")->marks, record.marks);
         QVERIFY(!widget.dirty);
         for (const QList<QVariant> &emitted : dirty)
