@@ -211,7 +211,7 @@ bool HttpService::readEnvelope(QNetworkReply *reply, QJsonObject *data, int *cod
     reply->deleteLater();
     if (code)
         *code = -1;
-    if (reply->error() != QNetworkReply::NoError) {
+    if (ReplyWatchdog::failed(reply)) {
         qCDebug(lcCloud).noquote() << "error reply:" << ReplyWatchdog::failureText(reply);
         return false;
     }
@@ -248,7 +248,7 @@ void HttpService::checkConnection()
     ReplyWatchdog::watch(reply, m_probeTimeoutMs, maxReplyBytes);
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         reply->deleteLater();
-        m_connected = reply->error() == QNetworkReply::NoError;
+        m_connected = !ReplyWatchdog::failed(reply);
         emit onConnectionStatus(m_connected);
     });
 }
@@ -570,7 +570,7 @@ void HttpService::getAnamnesiModelsReply(QNetworkReply *reply)
 {
     // Handled silently: no model list is no news.
     reply->deleteLater();
-    if (reply->error() != QNetworkReply::NoError)
+    if (ReplyWatchdog::failed(reply))
         return;
     const QJsonObject root = QJsonDocument::fromJson(reply->readAll()).object();
     if (root.value(QStringLiteral("status")).toObject().value(QStringLiteral("code")).toInt(0) != 200)
@@ -600,7 +600,7 @@ void HttpService::downloadFile(const QString &url, const QString &folder)
 void HttpService::downloadFileReply(QNetworkReply *reply, const QString &url, const QString &folder)
 {
     reply->deleteLater();
-    if (reply->error() != QNetworkReply::NoError) {
+    if (ReplyWatchdog::failed(reply)) {
         qCDebug(lcCloud).noquote() << "Error:" << ReplyWatchdog::failureText(reply);
         return;
     }
@@ -807,7 +807,7 @@ void HttpService::getSoftwareUpdateFile()
     QNetworkReply *reply = getFile(softwareUpdateFileUrl(), m_requestTimeoutMs, maxUpdateFileBytes);
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         reply->deleteLater();
-        if (reply->error() == QNetworkReply::NoError)
+        if (!ReplyWatchdog::failed(reply))
             emit onSwUpdateFile(QString::fromUtf8(reply->readAll()));
     });
 }

@@ -142,7 +142,7 @@ private:
     // failures. True with the reply's data object when the status code is 200; code
     // gets the status code (-1 for a transport error). A failure with quietCode is not logged.
     bool readEnvelope(QNetworkReply *reply, QJsonObject *data, int *code = nullptr,
-                      QByteArray *body = nullptr, int quietCode = 0);
+                      QByteArray *body = nullptr, int quietCode = noQuietCode);
 
     void getClientsReply(QNetworkReply *reply);
     void saveClientReply(QNetworkReply *reply, int localId, const QJsonObject &sent);
@@ -156,6 +156,7 @@ private:
                   const QString &buildError, const ExamUploadForm &form);
     void uploadExamReply(QNetworkReply *reply);
     void getUserWorksReply(QNetworkReply *reply);
+    static constexpr int noQuietCode = -1000000;
     // Stores one client of the downloaded list; false when it was left alone.
     bool storeDownloadedClient(Client &client);
     bool storeDownloadedAnamnesi(Anamnesi &anamnesi);

@@ -14,6 +14,14 @@ ReplyWatchdog *ReplyWatchdog::of(const QNetworkReply *reply)
     return reply ? reply->findChild<ReplyWatchdog *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
+bool ReplyWatchdog::failed(const QNetworkReply *reply)
+{
+    if (!reply)
+        return true;
+    const ReplyWatchdog *dog = of(reply);
+    return reply->error() != QNetworkReply::NoError || (dog && (dog->m_timedOut || dog->m_tooLarge));
+}
+
 QString ReplyWatchdog::failureText(const QNetworkReply *reply)
 {
     if (const ReplyWatchdog *dog = of(reply)) {
@@ -52,8 +60,8 @@ void ReplyWatchdog::received(qint64 bytesReceived)
     if (m_maxBytes > 0 && bytesReceived > m_maxBytes && !m_tooLarge && m_reply && !m_reply->isFinished()) {
         m_tooLarge = true;
         m_timer.stop();
-        // Not from inside the reply's own signal: abort once it has returned.
-        QMetaObject::invokeMethod(m_reply, &QNetworkReply::abort, Qt::QueuedConnection);
+        // At once: every further chunk would be buffered in memory.
+        m_reply->abort();
     }
 }
 

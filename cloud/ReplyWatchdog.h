@@ -24,6 +24,8 @@ public:
 
     bool timedOut() const { return m_timedOut; }
     bool tooLarge() const { return m_tooLarge; }
+    // True when the reply ended with a transport error or was cut by its watchdog.
+    static bool failed(const QNetworkReply *reply);
     // Why the reply failed: the watchdog's reason when it aborted, else the reply's error text.
     static QString failureText(const QNetworkReply *reply);
 
