@@ -141,6 +141,8 @@ private slots:
             QCOMPARE(label->maximumWidth(), 400);
             QCOMPARE(label->styleSheet(), QStringLiteral("font-weight:bold;font-size:11pt;"));
             QCOMPARE(label->sizePolicy().verticalPolicy(), QSizePolicy::Fixed);
+            QCOMPARE(label->font().pointSize(), 11);
+            QVERIFY(label->font().bold());
         }
         for (int at : {2, 5, 8}) {
             QSpacerItem *spacer = layout->itemAt(at)->spacerItem();
@@ -158,6 +160,7 @@ private slots:
         QVERIFY(text->tabChangesFocus());
         QCOMPARE(text->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
         QVERIFY(text->toPlainText().isEmpty());
+        QCOMPARE(text->font().pointSize(), 10);
 
         auto *number = editorOf<QDoubleSpinBox>(widget, 1);
         QVERIFY(number);
