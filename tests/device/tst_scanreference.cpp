@@ -1,0 +1,129 @@
+#include "TestMain.h"
+
+#include "ScannerProbe.h"
+
+#include "device/SimulatedCalvimetro.h"
+#include "device/VXCommThread.h"
+#include "scan/Contrast.h"
+
+#include <QDir>
+#include <QImage>
+
+#include <memory>
+
+// From the probe's button to the finished picture: a deterministic sweep of the simulated
+// calvimetro goes through the USB exchanges, the acquisition thread, the trimming and the
+// picture, and must give the picture committed in tests/device/data/.
+//
+// The reference is grey (black-and-white mode), 48 lines of the default simulated tissue
+// at intensity 160, offset 5.77 mm, automatic contrast, default depth. After a change that
+// is meant to alter the picture (the tissue drawn by the simulator, the contrast, the
+// picture itself), write a new reference from the build folder with
+//     CALVESTRA_UPDATE_REFERENCE=1 tests/device/tst_scanreference
+// look at tests/device/data/sweep_reference.png, and commit it with the change.
+
+namespace {
+
+constexpr int kLines = 48;
+const char *const kReference = "/tests/device/data/sweep_reference.png";
+
+QImage greyOf(const QImage &picture)
+{
+    QImage grey(picture.size(), QImage::Format_Grayscale8);
+    for (int row = 0; row < picture.height(); ++row) {
+        const auto *in = reinterpret_cast<const QRgb *>(picture.constScanLine(row));
+        uchar *out = grey.scanLine(row);
+        for (int column = 0; column < picture.width(); ++column)
+            out[column] = uchar(qRed(in[column]));
+    }
+    return grey;
+}
+
+}  // namespace
+
+class ScanReferenceTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sweepGivesTheReferencePicture()
+    {
+        auto simulated = std::make_unique<SimulatedCalvimetro>(0.0);
+        SimulatedCalvimetro *device = simulated.get();
+        device->setOffsetMm(5.77);
+        ScannerProbe probe;
+        VXCommThread thread(std::move(simulated));
+        probe.watch(thread);
+        thread.setCheckInterval(3600 * 1000);
+        thread.setProcessingPause(0);
+        thread.blackWhite = true;
+        thread.start();
+        QVERIFY(probe.waitForStatus(VXCommThread::vxsConnected));
+        QCOMPARE(thread.dpo.load(), 90);
+
+        device->sweep(kLines + 1);
+        QVERIFY(probe.waitForScans(1));
+        QVERIFY(ScannerProbe::waitFor([&] { return !thread.isScanBusy(); }));
+        QVERIFY(thread.scanImage);
+        const QImage finished = thread.scanImage->copy();  // the picture onScanDone carried
+        QCOMPARE(probe.scans().at(0).size, finished.size());
+        QCOMPARE(finished.size(), QSize(kLines, VXCommThread::scanRealMaxIndex));
+        for (int row = 0; row < finished.height(); ++row) {
+            for (int column = 0; column < finished.width(); ++column) {
+                const QRgb p = finished.pixel(column, row);
+                QVERIFY(qRed(p) == qGreen(p) && qGreen(p) == qBlue(p));
+            }
+        }
+        const QImage grey = greyOf(finished);
+
+        const QString referencePath = QStringLiteral(CALVESTRA_SOURCE_DIR) + QLatin1String(kReference);
+        if (qEnvironmentVariableIntValue("CALVESTRA_UPDATE_REFERENCE") == 1) {
+            QDir().mkpath(QFileInfo(referencePath).path());
+            QVERIFY(grey.save(referencePath));
+            QSKIP(qPrintable(QStringLiteral("reference written to %1").arg(referencePath)));
+        }
+
+        const QImage reference(referencePath);
+        QVERIFY2(!reference.isNull(), qPrintable(referencePath));
+        QCOMPARE(reference.size(), grey.size());
+        const QImage expected = reference.convertToFormat(QImage::Format_Grayscale8);
+        // A different maths library may round a few samples the other way; anything more
+        // than that is a change of the picture.
+        int differing = 0;
+        int largest = 0;
+        for (int row = 0; row < grey.height(); ++row) {
+            const uchar *a = grey.constScanLine(row);
+            const uchar *b = expected.constScanLine(row);
+            for (int column = 0; column < grey.width(); ++column) {
+                const int difference = qAbs(int(a[column]) - int(b[column]));
+                differing += difference != 0 ? 1 : 0;
+                largest = qMax(largest, difference);
+            }
+        }
+        const int pixels = grey.width() * grey.height();
+        if (differing * 1000 > pixels || largest > 2) {
+            const QString actualPath = QDir::temp().filePath(QStringLiteral("sweep_actual.png"));
+            grey.save(actualPath);
+            QFAIL(qPrintable(QStringLiteral("%1 of %2 pixels differ (up to %3 levels); picture kept in %4")
+                                 .arg(differing)
+                                 .arg(pixels)
+                                 .arg(largest)
+                                 .arg(actualPath)));
+        }
+
+        // In colour, the same display values through the scan palette.
+        thread.blackWhite = false;
+        QImage *colour = thread.getScanImage();
+        QVERIFY(colour);
+        const QVector<QRgb> palette = scanPalette();
+        for (int row = 0; row < colour->height(); ++row) {
+            for (int column = 0; column < colour->width(); ++column) {
+                if (colour->pixel(column, row) != palette[grey.constScanLine(row)[column]])
+                    QFAIL(qPrintable(QStringLiteral("colour pixel %1,%2").arg(column).arg(row)));
+            }
+        }
+    }
+};
+
+CALVESTRA_TEST_CORE_MAIN(ScanReferenceTest)
+#include "tst_scanreference.moc"
