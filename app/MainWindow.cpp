@@ -277,8 +277,12 @@ QString MainWindow::filterCondition(const QString &text)
     // short. The LIKE wildcards keep their meaning.
     QString literal = text.toUpper();
     literal.remove(QChar(0));
+    // A word starts at a blank; a quote sits inside a word (D'Amico, Dell'Acqua), so
+    // a text holding one is looked for anywhere in the names.
+    const bool anywhere = literal.contains(QLatin1Char('\''));
     literal.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QStringLiteral("' ' || upper(surname) || ' ' || upper(name) like '% ") + literal + QStringLiteral("%'");
+    return QStringLiteral("' ' || upper(surname) || ' ' || upper(name) like '%") + (anywhere ? QString() : QStringLiteral(" "))
+           + literal + QStringLiteral("%'");
 }
 
 void MainWindow::doFilterTable(const QString &text)
