@@ -433,8 +433,14 @@ void VXCommThread::scanningPass()
         qCDebug(lcDevice).noquote() << "Scan finished - button pressed";
     else
         qCDebug(lcDevice).noquote() << "Scan finished - button unpressed";
-    status = vxsProcessing;
-    emit statusChanged(vxsProcessing);
+    // Stopping means the object is being destroyed: the scan goes with it, and no picture
+    // is handed out that would not outlive the signal carrying it.
+    if (stopRequested)
+        return;
+    // Only the worker leaves scanning, unless the object is being destroyed meanwhile.
+    VXStatus expected = vxsScanning;
+    if (status.compare_exchange_strong(expected, vxsProcessing))
+        emit statusChanged(vxsProcessing);
     // Straight on, without going back to the loop: a timer tick may already have
     // moved the status on, and the scan must be processed all the same.
     processingPass();
@@ -496,7 +502,10 @@ void VXCommThread::releaseScanBusy()
 
 void VXCommThread::finishScan()
 {
-    // Back to connected, unless the timer found the probe gone meanwhile.
+    // Back to connected, unless the timer found the probe gone meanwhile or the object
+    // is being destroyed.
+    if (stopRequested)
+        return;
     VXStatus current = status.load();
     while (current != vxsDisconnected) {
         if (status.compare_exchange_weak(current, vxsConnected)) {

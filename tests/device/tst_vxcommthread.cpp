@@ -502,6 +502,22 @@ private slots:
         QVERIFY(inOrder(link.probe.log(), {"~VXCommThread", "libusb_exit"}));
     }
 
+    void destructionDuringAScan()
+    {
+        Link link;
+        QVERIFY(link.probe.waitForStatus(Status::vxsConnected));
+        link.device->setBlockRate(2000);
+        link.device->pressButton();
+        QVERIFY(ScannerProbe::waitFor([&] { return link.probe.lines().size() >= 5; }));
+        link.thread.reset();
+        QTest::qWait(50);
+        // The scan went with the object: no picture handed out, no status after scanning.
+        QVERIFY(link.probe.scans().isEmpty());
+        QCOMPARE(link.probe.statuses().last(), int(Status::vxsScanning));
+        QVERIFY(link.probe.hasLog("Scan finished - button pressed"));
+        QCOMPARE(link.probe.logCountStartingWith("processing:"), 0);
+    }
+
     void rebuildingIsRefusedWhileScanning()
     {
         QTemporaryDir dir;
