@@ -1,0 +1,3 @@
+#include "exam/ExamLog.h"
+
+Q_LOGGING_CATEGORY(lcExam, "calvestra.exam")
