@@ -39,10 +39,8 @@ ScanWidget::ScanWidget(QWidget *parent, ScanWidgetMode mode)
     , mode(mode)
 {
     ui->setupUi(this);
-    if (mode == swmViewer) {
-        setContainerLayoutVisibility(ui->toolbarLayout, false);
-        ui->mainLayout->removeItem(ui->toolbarLayout);
-    }
+    if (mode == swmViewer)
+        detachToolbar();
     dirty = false;
 
     qRegisterMetaType<VXCommThread::VXStatus>("VXCommThread::VXStatus");
@@ -98,11 +96,20 @@ void ScanWidget::setMode(ScanWidgetMode newMode)
 {
     if (newMode == mode || newMode != swmViewer)
         return;
-    setContainerLayoutVisibility(ui->toolbarLayout, false);
-    ui->mainLayout->removeItem(ui->toolbarLayout);
+    detachToolbar();
     if (m_simulatorPanel)
         m_simulatorPanel->hide();
     mode = newMode;
+}
+
+void ScanWidget::detachToolbar()
+{
+    setContainerLayoutVisibility(ui->toolbarLayout, false);
+    ui->mainLayout->removeItem(ui->toolbarLayout);
+    // Taken out of the main layout, the toolbar layout has no owner left; its widgets
+    // stay children of this widget.
+    if (!ui->toolbarLayout->parent())
+        m_detachedToolbar.reset(ui->toolbarLayout);
 }
 
 bool ScanWidget::scanBusy() const

@@ -3,6 +3,7 @@
 #include "device/VXCommThread.h"
 
 #include <QImage>
+#include <QLayout>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -83,8 +84,10 @@ protected:
 private:
     // True while the thread writes its scan: the picture must not be rebuilt.
     bool scanBusy() const;
+    void detachToolbar();
     void showPicture(QImage *picture);
     void setRebuildControlsEnabled(bool enabled);
 
     QPointer<ScannerSimulatorPanel> m_simulatorPanel;
+    std::unique_ptr<QLayout> m_detachedToolbar;
 };

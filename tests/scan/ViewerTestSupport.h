@@ -1,0 +1,315 @@
+#pragma once
+
+#include "ReferenceService.h"
+
+#include "app/AppSettings.h"
+#include "cloud/HttpService.h"
+#include "scan/DayScan.h"
+#include "scan/DayScansModel.h"
+#include "scan/ScanArea.h"
+#include "scan/ScanViewerWidget.h"
+#include "scan/ScanWidget.h"
+#include "store/Client.h"
+#include "store/DataModule.h"
+#include "store/Exam.h"
+#include "store/ScanFile.h"
+
+#include <QColor>
+#include <QDataStream>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QMutex>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Helpers of the archive viewer tests: scan groups written as the scan widget writes
+// them, a store of its own, the web-service client pointed at the reference service,
+// and the debug lines of "calvestra.scan".
+namespace ViewerTest {
+
+// One scan group to write: picture in a solid colour (so a test can tell pictures
+// apart on screen) and raw data with its own number of lines (so a test can tell which
+// scan the scan widget loaded).
+struct ScanSpec
+{
+    QString zone;
+    QDateTime when;
+    int lines = 40;
+    QColor colour = Qt::red;
+    bool marks = false;
+
+    QString baseName() const { return zone + QLatin1Char('-') + when.toString(QStringLiteral("yyyyMMdd--hh-mm-ss")); }
+    QString jpgName() const { return baseName() + QStringLiteral(".jpg"); }
+};
+
+constexpr int kSamplesPerLine = 946;
+
+// Writes base.jpg, base.d2d and, with marks, base.json into folder; returns the record
+// of the group.
+inline ScanFile writeScan(const QString &folder, const ScanSpec &spec)
+{
+    QDir().mkpath(folder);
+    const QString base = QDir(folder).filePath(spec.baseName());
+
+    QImage picture(500, 400, QImage::Format_RGB32);
+    picture.fill(spec.colour);
+    if (!picture.save(base + QStringLiteral(".jpg"), "JPG", 95))
+        qWarning("cannot write the test picture");
+
+    QFile d2d(base + QStringLiteral(".d2d"));
+    if (d2d.open(QIODevice::WriteOnly)) {
+        QDataStream out(&d2d);
+        out.setByteOrder(QDataStream::LittleEndian);
+        QByteArray samples(spec.lines * kSamplesPerLine, 0);
+        for (int i = 0; i < samples.size(); ++i)
+            samples[i] = char((i % kSamplesPerLine) * 255 / kSamplesPerLine);
+        out << qint32(kSamplesPerLine) << qint32(1) << samples;
+    }
+    if (spec.marks) {
+        QFile json(base + QStringLiteral(".json"));
+        if (json.open(QIODevice::WriteOnly))
+            json.write(R"({"linemarks":[{"y1":10,"y2":40},{"y1":20,"y2":30}]})");
+    }
+    return ScanFile::createFromFilePath(base + QStringLiteral(".jpg"));
+}
+
+// Colour closeness after JPEG compression.
+inline bool near(QRgb a, const QColor &b, int tolerance = 24)
+{
+    return qAbs(qRed(a) - b.red()) <= tolerance && qAbs(qGreen(a) - b.green()) <= tolerance
+        && qAbs(qBlue(a) - b.blue()) <= tolerance;
+}
+
+// A store of its own in a fresh temporary folder for the life of the object.
+class TempStore
+{
+public:
+    TempStore()
+    {
+        if (!m_dir.isValid())
+            qFatal("cannot create a temporary folder");
+        DataModule::resetInstanceForTests(m_dir.path());
+    }
+    ~TempStore() { DataModule::resetInstanceForTests(); }
+    TempStore(const TempStore &) = delete;
+    TempStore &operator=(const TempStore &) = delete;
+
+    // A client stored locally; with a web id it lives in the folder named after it.
+    Client addClient(const QString &surname, int webId = 0) const
+    {
+        Client c;
+        c.surname = surname;
+        c.name = QStringLiteral("Test");
+        c.birthday = QDate(1980, 6, 1);
+        c.web_id = webId;
+        c.offline = webId == 0;
+        c.saveToDB(false, false);
+        return c;
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// The store, the service client pointed at the reference service under an account of
+// its own, and the client and exam uploads that fill the service's archive.
+class CloudStore : public TempStore
+{
+public:
+    CloudStore(const ReferenceService &service, int account)
+    {
+        AppSettings::setIdTrainer(account);
+        AppSettings::setEndpoint(service.endpointUrl().toString());
+        m_http = HttpService::resetInstanceForTests(true);
+        m_http->setWebServiceURL(false);
+    }
+    // A service client pointed at an address where nothing answers.
+    explicit CloudStore(const QUrl &endpoint)
+    {
+        AppSettings::setIdTrainer(1);
+        AppSettings::setEndpoint(endpoint.toString());
+        m_http = HttpService::resetInstanceForTests(true);
+        m_http->setWebServiceURL(false);
+    }
+    ~CloudStore() { HttpService::resetInstanceForTests(false); }
+
+    HttpService *http() const { return m_http; }
+
+    // A client sent to the service: it comes back with its web id.
+    Client uploadClient(const QString &surname) const
+    {
+        Client client = addClient(surname);
+        QSignalSpy done(m_http, &HttpService::onUploadClientDone);
+        m_http->saveClient(&client);
+        if (!done.wait(10000))
+            qWarning("client upload not confirmed");
+        client.loadFromDB(client.id);
+        return client;
+    }
+
+    // One exam of the client on the service: the scans are written in the client's
+    // folder, uploaded, and (unless keepLocal) removed again, so that whatever a test
+    // then shows of them can only have come from the service.
+    bool uploadExam(const Client &client, const QDate &date, const QList<ScanSpec> &specs,
+                    bool keepLocal = false) const
+    {
+        const QString folder = client.getDataPath(true);
+        QList<ScanFile> files;
+        for (const ScanSpec &spec : specs)
+            files << writeScan(folder, spec);
+        Exam exam;
+        exam.idUser = client.web_id;
+        exam.examDate = date;
+        exam.weight = 70;
+        exam.height = 175;
+        QSignalSpy done(m_http, &HttpService::onUploadExamDone);
+        QSignalSpy failed(m_http, &HttpService::onUploadExamFail);
+        m_http->uploadExam(&exam, &files);
+        const bool ok = QTest::qWaitFor([&] { return !done.isEmpty() || !failed.isEmpty(); }, 30000)
+            && !done.isEmpty();
+        if (!keepLocal) {
+            for (const ScanFile &file : files) {
+                QFile::remove(file.jpgFile);
+                QFile::remove(file.d2dFile);
+                if (!file.jsonFile.isEmpty())
+                    QFile::remove(file.jsonFile);
+            }
+        }
+        return ok;
+    }
+
+private:
+    HttpService *m_http = nullptr;
+};
+
+// Collects the debug lines of "calvestra.scan" while it lives.
+class ScanLog
+{
+public:
+    ScanLog()
+    {
+        s_current = this;
+        m_previous = qInstallMessageHandler(&ScanLog::handler);
+    }
+    ~ScanLog()
+    {
+        qInstallMessageHandler(m_previous);
+        s_current = nullptr;
+    }
+    ScanLog(const ScanLog &) = delete;
+    ScanLog &operator=(const ScanLog &) = delete;
+
+    QStringList lines() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_lines;
+    }
+    bool has(const QString &line) const { return lines().contains(line); }
+    int countStartingWith(const QString &prefix) const
+    {
+        int n = 0;
+        for (const QString &line : lines())
+            n += line.startsWith(prefix) ? 1 : 0;
+        return n;
+    }
+    void clear()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_lines.clear();
+    }
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        ScanLog *self = s_current;
+        if (self && context.category && qstrcmp(context.category, "calvestra.scan") == 0) {
+            QMutexLocker lock(&self->m_mutex);
+            self->m_lines << message;
+            if (!qEnvironmentVariableIsSet("CALVESTRA_TEST_VERBOSE"))
+                return;
+        }
+        if (self && self->m_previous)
+            self->m_previous(type, context, message);
+    }
+
+    QtMessageHandler m_previous = nullptr;
+    mutable QMutex m_mutex;
+    QStringList m_lines;
+    static inline ScanLog *s_current = nullptr;
+};
+
+// The getUserFile requests the service received, as (kind, filename) pairs in arrival order.
+inline QList<QPair<QString, QString>> fileRequests(const ReferenceService &service)
+{
+    QList<QPair<QString, QString>> list;
+    for (const QJsonValue &value : service.receivedRequests()) {
+        const QJsonObject request = value.toObject();
+        if (request.value(QStringLiteral("kind")).toString() != QStringLiteral("getUserFile"))
+            continue;
+        QString kind;
+        QString fileName;
+        for (const QJsonValue &field : request.value(QStringLiteral("fields")).toArray()) {
+            const QString name = field.toArray().at(0).toString();
+            if (name == QStringLiteral("kind"))
+                kind = field.toArray().at(1).toString();
+            else if (name == QStringLiteral("filename"))
+                fileName = field.toArray().at(1).toString();
+        }
+        list << qMakePair(kind, fileName);
+    }
+    return list;
+}
+
+inline QStringList requestedFiles(const ReferenceService &service, const QString &kind)
+{
+    QStringList names;
+    for (const auto &request : fileRequests(service)) {
+        if (request.first == kind)
+            names << request.second;
+    }
+    return names;
+}
+
+// A child widget by its object name; a missing one ends the test run at once.
+template <typename T>
+T *child(const QObject &parent, const char *name)
+{
+    T *found = parent.findChild<T *>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no child %s", name);
+    return found;
+}
+
+// The lines of the scan the viewer's scan widget holds (0 for none).
+inline int shownLines(const ScanViewerWidget &viewer)
+{
+    return viewer.scanWidget->commThread->lineCount;
+}
+
+// True when the viewer shows a loaded scan with that many lines and a picture.
+inline bool shows(const ScanViewerWidget &viewer, const ScanSpec &spec)
+{
+    return viewer.currentScan && viewer.currentScan->fileName == spec.jpgName() && shownLines(viewer) == spec.lines
+        && viewer.scanWidget->scanArea->image != nullptr && !viewer.scanWidget->scanArea->loading;
+}
+
+// Every scan the viewer's scan widget loads, by its number of lines, in order.
+class LoadRecorder : public QObject
+{
+public:
+    explicit LoadRecorder(ScanViewerWidget &viewer)
+    {
+        VXCommThread *holder = viewer.scanWidget->commThread.get();
+        connect(holder, &VXCommThread::onSetDeepness, this, [this, holder](int) { loads << holder->lineCount; });
+    }
+    QList<int> loads;
+};
+
+}  // namespace ViewerTest
