@@ -1,15 +1,20 @@
 #include "cloud/UploadArchiveFile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryFile>
 
 UploadArchiveFile *UploadArchiveFile::create(QObject *parent)
 {
+    // Empty when the folder named by TMPDIR does not exist: never fall back to "/".
+    const QString folder = QDir::tempPath();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return nullptr;
     QString path;
     {
         // Only to reserve a unique name with owner-only permissions; the archive is
         // written by name afterwards, so this handle must be gone by then.
-        QTemporaryFile reserve(QDir::tempPath() + QStringLiteral("/upload-XXXXXX.zip"));
+        QTemporaryFile reserve(folder + QStringLiteral("/upload-XXXXXX.zip"));
         reserve.setAutoRemove(false);
         if (!reserve.open())
             return nullptr;

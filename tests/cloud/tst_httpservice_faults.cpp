@@ -62,6 +62,7 @@ private slots:
     void uploadTimeOutCountsSilence();
     void successWithoutMembersChangesNothing();
     void anamnesisDeletionFailureIsReported();
+    void archiveThatCannotBeWrittenSendsNothing();
 
 private:
     // A client and an anamnesis already on the service, an exam with two scans.
@@ -390,6 +391,39 @@ void TestHttpServiceFaults::anamnesisDeletionFailureIsReported()
     QCOMPARE(outcomes.all, QStringList{QStringLiteral("deleteFail")});
     QCOMPARE(snapshot(c), before);
     QCOMPARE(c.scalar(QStringLiteral("select deleted from anamnesis where id = %1").arg(f.anamnesi.id)).toInt(), 1);
+}
+
+void TestHttpServiceFaults::archiveThatCannotBeWrittenSendsNothing()
+{
+    CloudCase c(m_service, 7111);
+    Fixture f = prepare(c);
+    const QString before = snapshot(c);
+    Outcomes outcomes(c.http());
+    CloudLogCatcher log;
+    // A temporary folder that does not exist, or is a plain file, cannot hold the archive.
+    const QByteArray tmpdir = qgetenv("TMPDIR");
+    const QString plainFile = c.location() + QStringLiteral("/plain-file");
+    QFile file(plainFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    for (const QString &folder : {c.location() + QStringLiteral("/no/such/folder"), plainFile}) {
+        outcomes.all.clear();
+        qputenv("TMPDIR", QFile::encodeName(folder));
+        c->uploadExam(&f.exam, &f.scans);
+        if (tmpdir.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", tmpdir);
+        // Reported from the event loop, like every other outcome.
+        QVERIFY(outcomes.all.isEmpty());
+        QVERIFY(outcomes.waitFor(QStringLiteral("examFail"), 5000));
+        QTest::qWait(200);
+        QCOMPARE(outcomes.all, QStringList{QStringLiteral("examFail")});
+    }
+    QVERIFY(QDir(QStringLiteral("/")).entryList({QStringLiteral("upload-*")}, QDir::Files).isEmpty());
+    QCOMPARE(log.countStartingWith(QStringLiteral("zipFile ")), 2);
+    QVERIFY(requestsOfKind(m_service, QStringLiteral("uploadExamZip")).isEmpty());
+    QCOMPARE(snapshot(c), before);
 }
 
 CALVESTRA_TEST_MAIN(TestHttpServiceFaults)
