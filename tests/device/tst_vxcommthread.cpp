@@ -225,10 +225,16 @@ private slots:
     {
         Link link;
         QVERIFY(link.probe.waitForStatus(Status::vxsConnected));
+        // A probe takes its time over each block: the worker waits inside the read (with
+        // the real time-out, longer than a block).
+        link.device->setTimeoutScale(1.0);
+        link.device->setBlockRate(5);
+        QTest::qWait(50);
         link.device->unplug();
         QVERIFY(link.probe.waitForLog("wait button- read error"));
         QVERIFY(link.probe.waitForLog("vxsConnected operation cancelled"));
         QCOMPARE(link.status(), Status::vxsConnected);  // until the timer looks
+        link.device->setBlockRate(0);
 
         link.thread->checkConnection();
         QCOMPARE(link.status(), Status::vxsDisconnected);
@@ -271,8 +277,12 @@ private slots:
         // the timer sees the probe present on both ticks.
         Link link;
         QVERIFY(link.probe.waitForStatus(Status::vxsConnected));
+        link.device->setTimeoutScale(1.0);
+        link.device->setBlockRate(5);
+        QTest::qWait(50);
         link.device->unplug();
         QVERIFY(link.probe.waitForLog("wait button- read error"));
+        link.device->setBlockRate(0);
         link.device->plug();
         link.thread->checkConnection();
         QCOMPARE(link.status(), Status::vxsConnected);
