@@ -3,6 +3,7 @@
 #include "ScanTestSupport.h"
 
 #include "device/SimulatedCalvimetro.h"
+#include "device/UsbTransport.h"
 #include "device/VXCommThread.h"
 #include "scan/ScanArea.h"
 #include "scan/ScanWidget.h"
@@ -393,6 +394,48 @@ private slots:
         QCOMPARE(rig.widget.scanArea->image->width(), 300);
         QCOMPARE(rig.widget.scanArea->image->height(), CalvimetroProtocol::scanRealMaxIndex);
         QCOMPARE(rig.widget.scanArea->image, rig.widget.commThread->scanImage.get());
+    }
+
+    void scanWithoutLinesIsNotKept()
+    {
+        Rig rig;
+        QVERIFY(rig.scan(40));
+        rig.widget.dirty = false;
+        QImage *previous = rig.widget.scanArea->image;
+        QVERIFY(previous);
+        // The first line of the next scan never arrives: the scan ends with no lines.
+        SimulatedCalvimetro::ReadFault fault;
+        fault.kind = SimulatedCalvimetro::ReadFault::Error;
+        fault.value = UsbTransport::ErrorIo;
+        fault.atSweepBlock = 1;
+        rig.sim()->injectReadFault(fault);
+        QSignalSpy completed(&rig.widget, &ScanWidget::onScanCompleted);
+        QSignalSpy dirty(&rig.widget, &ScanWidget::onDirty);
+        // The widget's state right after it has handled the empty scan (its slot is
+        // connected first, so it has run when this one runs).
+        bool seen = false;
+        int completedThen = -1;
+        int dirtyThen = -1;
+        bool dirtyFlagThen = true;
+        bool imageThen = true;
+        QObject context;
+        connect(rig.widget.commThread.get(), &VXCommThread::onScanDone, &context, [&](QImage *image) {
+            if (image || seen)
+                return;
+            seen = true;
+            completedThen = completed.count();
+            dirtyThen = dirty.count();
+            dirtyFlagThen = rig.widget.dirty;
+            imageThen = rig.widget.scanArea->image != nullptr;
+        });
+        rig.sim()->sweep(2);
+        QVERIFY(QTest::qWaitFor([&] { return seen; }, kWaitMs));
+        QVERIFY(g_scanLog.contains(QStringLiteral("scan without lines")));
+        QCOMPARE(completedThen, 0);
+        QCOMPARE(dirtyThen, 0);
+        QVERIFY(!dirtyFlagThen);
+        QVERIFY(!imageThen);
+        QVERIFY(rig.waitForStatus(QStringLiteral("Pronto")));
     }
 
     void fullSimulatedScanMeasuresTheFat_data()
