@@ -120,7 +120,10 @@ struct CalvimetroUsbfsEmulator::Private
         std::lock_guard<std::mutex> lock(mutex);
         const unsigned long request = umockdev_ioctl_client_get_request(client);
         UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
-        if (gone) {
+        // Gone: as the kernel does, URBs still outstanding are reaped first (they were
+        // ended with -ESHUTDOWN), then every call fails with ENODEV.
+        const bool reap = request == USBDEVFS_REAPURB || request == USBDEVFS_REAPURBNDELAY;
+        if (gone && !(reap && !completed.empty())) {
             complete(client, -1, ENODEV);
             return;
         }
@@ -397,6 +400,13 @@ void CalvimetroUsbfsEmulator::unplug()
         std::lock_guard<std::mutex> lock(d->mutex);
         d->gone = true;
         d->model.reset();
+        for (UMockdevIoctlData *urb : d->pending) {
+            auto *u = reinterpret_cast<usbdevfs_urb *>(urb->data);
+            u->status = -ESHUTDOWN;
+            u->actual_length = 0;
+            d->completed.push_back(urb);
+        }
+        d->pending.clear();
     }
     const std::string sysfs = std::string("/sys") + kProbePath;
     umockdev_testbed_uevent(d->testbed, sysfs.c_str(), "remove");
