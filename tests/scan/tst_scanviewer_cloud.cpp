@@ -20,6 +20,7 @@ private slots:
     void init();
     void cloudDayShownFromTheService();
     void defaultShownFirstWhenItsPictureArrivesLast();
+    void pickedBeforeThePicturesArrive();
     void failedScanDataDownload();
     void failedPictureDownloads();
     void quickDateSwitchesNeverShowAnotherDate();
@@ -167,6 +168,38 @@ void TestScanViewerCloud::defaultShownFirstWhenItsPictureArrivesLast()
     QCOMPARE(recorder.loads, QList<int>{day[0].lines});
 }
 
+void TestScanViewerCloud::pickedBeforeThePicturesArrive()
+{
+    CloudStore cloud(m_service, 7108);
+    const Client client = cloud.uploadClient(QStringLiteral("Moretti"));
+    const QDate d(2024, 6, 1);
+    const QList<ScanSpec> day = dayOf(d, 30);
+    QVERIFY(cloud.uploadExam(client, d, day));
+
+    ScanViewerWidget viewer;
+    viewer.resize(640, 640);
+    viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    LoadRecorder recorder(viewer);
+    QVERIFY(m_service.resetHooks());
+    QVERIFY(m_service.injectFault(QStringLiteral("delay:500"), QStringLiteral("getUserFile"), 0));
+    openCloud(viewer, cloud, client, d);
+
+    // The operator picks the third thumbnail while it still shows "loading...".
+    QListView *strip = child<QListView>(viewer, "lvScans");
+    QVERIFY(!viewer.model->scanAt(2)->image);
+    QTest::mouseClick(strip->viewport(), Qt::LeftButton, {}, strip->visualRect(viewer.model->index(2)).center());
+    QCOMPARE(viewer.currentScan.data(), viewer.model->scanAt(2));
+    QVERIFY(viewer.scanWidget->scanArea->loading);
+    QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, day[2]), 10000);
+    // The first picture arriving later does not take the pick away.
+    QTRY_VERIFY_WITH_TIMEOUT(viewer.model->scanAt(0)->image != nullptr, 10000);
+    QTest::qWait(800);
+    QVERIFY(shows(viewer, day[2]));
+    QCOMPARE(recorder.loads, QList<int>{day[2].lines});
+    QCOMPARE(requestedFiles(m_service, QStringLiteral("d2d")), QStringList{day[2].jpgName()});
+}
+
 void TestScanViewerCloud::failedScanDataDownload()
 {
     CloudStore cloud(m_service, 7103);
@@ -270,8 +303,10 @@ void TestScanViewerCloud::quickDateSwitchesNeverShowAnotherDate()
     openCloud(viewer, cloud, client, d1);
 
     // The first day's first picture arrives and its scan data is asked for ...
-    QTRY_VERIFY_WITH_TIMEOUT(requestedFiles(m_service, QStringLiteral("d2d")).size() == 1, 10000);
-    QCOMPARE(requestedFiles(m_service, QStringLiteral("d2d")), QStringList{dayOf(d1, 30)[0].jpgName()});
+    const ScanSpec firstOfDay1 = dayOf(d1, 30)[0];
+    QTRY_VERIFY_WITH_TIMEOUT(viewer.currentScan && viewer.currentScan->fileName == firstOfDay1.jpgName()
+                                 && viewer.scanWidget->scanArea->loading,
+                             10000);
     // ... and while it is on its way the operator goes on to the next two dates.
     QComboBox *dates = child<QComboBox>(viewer, "cbDates");
     dates->setFocus();
@@ -287,10 +322,10 @@ void TestScanViewerCloud::quickDateSwitchesNeverShowAnotherDate()
     QVERIFY(shows(viewer, last[0]));
     for (int lines : recorder.loads)
         QVERIFY2(thirdDay.contains(lines), qPrintable(QStringLiteral("loaded a scan of %1 lines").arg(lines)));
-    QCOMPARE(selectedNames, (QStringList{dayOf(d1, 30)[0].jpgName(), last[0].jpgName()}));
+    QCOMPARE(selectedNames, (QStringList{firstOfDay1.jpgName(), last[0].jpgName()}));
     // Nothing of the second date was ever picked.
     const QStringList scanData = requestedFiles(m_service, QStringLiteral("d2d"));
-    QCOMPARE(scanData, (QStringList{dayOf(d1, 30)[0].jpgName(), last[0].jpgName()}));
+    QCOMPARE(scanData, (QStringList{firstOfDay1.jpgName(), last[0].jpgName()}));
     QCOMPARE(child<QLabel>(viewer, "lbScanCaption")->text(), last[0].baseName());
 }
 
@@ -303,22 +338,25 @@ void TestScanViewerCloud::destroyedScanNeverTouchesItsLateReply()
     QVERIFY(cloud.uploadExam(client, d, day));
 
     QVERIFY(m_service.resetHooks());
-    QVERIFY(m_service.injectFault(QStringLiteral("delay:600"), QStringLiteral("getUserFile"), 0));
+    QVERIFY(m_service.injectFault(QStringLiteral("delay:1000"), QStringLiteral("getUserFile"), 0));
     ScanLog log;
     int late = 0;
     QObject watcher;
     auto *picture = new DayScan(client, day[0].jpgName(), true);
     auto *data = new DayScan(client, day[1].jpgName(), true);
-    connect(picture, &DayScan::imageLoaded, &watcher, [&] { ++late; qWarning("image"); });
-    connect(data, &DayScan::d2dLoaded, &watcher, [&](DayScan *, const QString &p) { ++late; qWarning("d2d %s", qPrintable(p)); });
+    connect(picture, &DayScan::imageLoaded, &watcher, [&] { ++late; });
+    connect(data, &DayScan::d2dLoaded, &watcher, [&] { ++late; });
     picture->loadImage();
     data->getD2DData();
-    // Both requests are at the service, held there.
-    QTRY_VERIFY_WITH_TIMEOUT(fileRequests(m_service).size() == 2, 10000);
+    // Both requests reach the service, which holds them.
+    QTest::qWait(300);
+    QCOMPARE(fileRequests(m_service).size(), 0);
     delete picture;
     delete data;
-    // Their replies would have arrived by now.
-    QTest::qWait(1500);
+    // The service answers them (it records a request as it replies) ...
+    QTRY_VERIFY_WITH_TIMEOUT(fileRequests(m_service).size() == 2, 10000);
+    // ... and nobody is there to hear it.
+    QTest::qWait(500);
     QCOMPARE(late, 0);
     QCOMPARE(log.lines(), QStringList());
 
@@ -344,10 +382,14 @@ void TestScanViewerCloud::viewerDestroyedWithDownloadsInFlight()
         ScanViewerWidget viewer;
         viewer.show();
         openCloud(viewer, cloud, client, d);
-        QTRY_VERIFY_WITH_TIMEOUT(fileRequests(m_service).size() == 3, 10000);
+        QCOMPARE(viewer.model->rowCount(), 3);
+        QTest::qWait(200);
         // Closed with three pictures on their way.
+        for (DayScan *scan : viewer.model->scans())
+            QVERIFY(!scan->image);
     }
-    QTest::qWait(1500);
+    QTRY_VERIFY_WITH_TIMEOUT(fileRequests(m_service).size() == 3, 10000);
+    QTest::qWait(500);
     QCOMPARE(log.lines(), QStringList());
 
     // And once more with the scan data on its way.
@@ -357,9 +399,11 @@ void TestScanViewerCloud::viewerDestroyedWithDownloadsInFlight()
         ScanViewerWidget viewer;
         viewer.show();
         openCloud(viewer, cloud, client, d);
-        QTRY_VERIFY_WITH_TIMEOUT(requestedFiles(m_service, QStringLiteral("d2d")).size() == 1, 10000);
+        // Closed as soon as the scan data is asked for.
+        QTRY_VERIFY_WITH_TIMEOUT(viewer.currentScan && viewer.scanWidget->scanArea->loading, 10000);
     }
-    QTest::qWait(1000);
+    QTRY_VERIFY_WITH_TIMEOUT(requestedFiles(m_service, QStringLiteral("d2d")).size() == 1, 10000);
+    QTest::qWait(500);
     QCOMPARE(log.countStartingWith(QStringLiteral("error")), 0);
 }
 
