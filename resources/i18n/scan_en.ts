@@ -1,6 +1,43 @@
 <?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="en" sourcelanguage="it">
 <context>
+    <name>ArchiveTabWidget</name>
+    <message>
+        <source>Archivio Esami</source>
+        <translation>Exam Archive</translation>
+    </message>
+</context>
+<context>
+    <name>CompareScansDlg</name>
+    <message>
+        <source>Confronto Scansioni</source>
+        <translation>Scan Comparison</translation>
+    </message>
+    <message>
+        <source>Profondità</source>
+        <translation>Depth</translation>
+    </message>
+    <message>
+        <source>Bianco e Nero</source>
+        <translation>Black and White</translation>
+    </message>
+    <message>
+        <source>Auto Enfatizza Contrasto</source>
+        <translation>Auto Enhance Contrast</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Auto</translation>
+    </message>
+</context>
+<context>
+    <name>DayScanItemDelegate</name>
+    <message>
+        <source>loading...</source>
+        <translation>loading...</translation>
+    </message>
+</context>
+<context>
     <name>ScanArea</name>
     <message>
         <source>Spessore : %1 mm</source>
@@ -13,6 +50,21 @@
     <message>
         <source>Profondità (mm)</source>
         <translation>Depth (mm)</translation>
+    </message>
+</context>
+<context>
+    <name>ScanViewerWidget</name>
+    <message>
+        <source>Archivio Scansioni</source>
+        <translation>Scan Archive</translation>
+    </message>
+    <message>
+        <source>Archivio Locale</source>
+        <translation>Local Archive</translation>
+    </message>
+    <message>
+        <source>Cloud</source>
+        <translation>Cloud</translation>
     </message>
 </context>
 <context>
@@ -103,6 +155,13 @@
     <message>
         <source>Sonda collegata</source>
         <translation>Probe plugged in</translation>
+    </message>
+</context>
+<context>
+    <name>SlideShowDlg</name>
+    <message>
+        <source>Slideshow</source>
+        <translation>Slideshow</translation>
     </message>
 </context>
 </TS>

@@ -1,6 +1,43 @@
 <?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="pt_BR" sourcelanguage="it">
 <context>
+    <name>ArchiveTabWidget</name>
+    <message>
+        <source>Archivio Esami</source>
+        <translation>Arquivo de Exames</translation>
+    </message>
+</context>
+<context>
+    <name>CompareScansDlg</name>
+    <message>
+        <source>Confronto Scansioni</source>
+        <translation>Comparação de Escaneamentos</translation>
+    </message>
+    <message>
+        <source>Profondità</source>
+        <translation>Profundidade</translation>
+    </message>
+    <message>
+        <source>Bianco e Nero</source>
+        <translation>Preto e Branco</translation>
+    </message>
+    <message>
+        <source>Auto Enfatizza Contrasto</source>
+        <translation>Realçar Contraste Automaticamente</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Auto</translation>
+    </message>
+</context>
+<context>
+    <name>DayScanItemDelegate</name>
+    <message>
+        <source>loading...</source>
+        <translation>carregando...</translation>
+    </message>
+</context>
+<context>
     <name>ScanArea</name>
     <message>
         <source>Spessore : %1 mm</source>
@@ -13,6 +50,21 @@
     <message>
         <source>Profondità (mm)</source>
         <translation>Profundidade (mm)</translation>
+    </message>
+</context>
+<context>
+    <name>ScanViewerWidget</name>
+    <message>
+        <source>Archivio Scansioni</source>
+        <translation>Arquivo de Escaneamentos</translation>
+    </message>
+    <message>
+        <source>Archivio Locale</source>
+        <translation>Arquivo Local</translation>
+    </message>
+    <message>
+        <source>Cloud</source>
+        <translation>Nuvem</translation>
     </message>
 </context>
 <context>
@@ -103,6 +155,13 @@
     <message>
         <source>Sonda collegata</source>
         <translation>Sonda conectada</translation>
+    </message>
+</context>
+<context>
+    <name>SlideShowDlg</name>
+    <message>
+        <source>Slideshow</source>
+        <translation>Apresentação de Slides</translation>
     </message>
 </context>
 </TS>
