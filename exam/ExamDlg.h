@@ -1,24 +1,117 @@
 #pragma once
 
+#include "store/ScanFile.h"
+
 #include <QDialog>
+#include <QList>
+#include <QMetaObject>
+#include <QPointer>
+#include <QString>
 
+#include <memory>
+
+class AnamnesisTabWidget;
+class ArchiveTabWidget;
 class Client;
-class QLabel;
+class DataModule;
+class Exam;
+class HttpService;
+class QAction;
+class QEvent;
+class QKeyEvent;
+class QMenu;
+class QPoint;
+class ZoneChooserDialog;
 
-// Stand-in for the exam dialog until the exam workflow is built: it names the client
-// and closes with OK. It already has the construction and init() of the real dialog,
-// so the main window opens it the same way.
+namespace Ui {
+class ExamDlg;
+}
+
+// The modal window in which the operator runs one exam of one client: the body data
+// (weight, height, activity level), the live scan from the calvimetro, the scans saved
+// on the chosen day, and sending all of it to the web service. Every finished scan is
+// named after a body zone and written to the client's folder; what cannot be sent is
+// queued for the main window's background upload. The other two pages show the
+// client's anamnesis questionnaires and the exams already on the service.
 class ExamDlg : public QDialog
 {
     Q_OBJECT
 
 public:
     explicit ExamDlg(QWidget *parent = nullptr);
+    ~ExamDlg() override;
 
-    // Binds the dialog to a client, owned by the caller.
+    // Binds the dialog to a client, owned by the caller; it must outlive the dialog.
     void init(Client *client);
 
+    // The text shown for an activity level (0 to 4).
+    static QString activityLevelText(int level);
+
+    void addScanToList(const QString &jpgPath);
+    void uploadClient(Client *client);
+    // false connects the exam upload's outcome signals to this dialog, true removes
+    // exactly those connections.
+    void connectSendSignals(bool disconnect);
+    // With unsent changes, asks before closing.
+    void done(int r) override;
+
+    // There are changes the service has not confirmed yet.
+    bool dirty = false;
+    DataModule *store = nullptr;
+    HttpService *service = nullptr;
+    Client *client = nullptr;
+    // Refilled from the dialog at every send.
+    std::unique_ptr<Exam> exam;
+    QAction *deleteAction = nullptr;
+    QAction *renameAction = nullptr;
+    QAction *compareAction = nullptr;
+    QMenu *scanMenu = nullptr;
+    std::unique_ptr<Ui::ExamDlg> ui;
+    // The scans of the list, same index as its rows.
+    QList<ScanFile> scans;
+    // Reused for every saved scan, so it offers the last zone chosen.
+    ZoneChooserDialog *zoneChooser = nullptr;
+    AnamnesisTabWidget *anamnesisTab = nullptr;
+    ArchiveTabWidget *archiveTab = nullptr;
+
+public slots:
+    void refreshList();
+    void editClient();
+    void saveScan();
+    void onListContextMenu(const QPoint &pos);
+    void deleteScan();
+    void renameScan();
+    void compareScan();
+    void sendExam();
+    void uploadProgress(qint64 sent, qint64 total);
+    void uploadExamDone(Exam *exam);
+    void uploadExamFail();
+    void uploadWebSpaceOver();
+    void setDirty();
+    void scanCompleted();
+    void scanStarted();
+    void tabChanged(int index);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
-    Client *m_client = nullptr;
-    QLabel *m_clientName = nullptr;
+    void buildCornerWidget();
+    void fillExam();
+    // Ends a failed or refused send: the exam waits in the local queue.
+    void queueExam(const QString &message);
+    void addMark();
+    void uploadClientDone(int id);
+    void uploadClientFail();
+    void endClientUpload();
+    // The client's identity changed on the service (a new web id moves its folder).
+    void clientUpdated(int id);
+    void showClientToTabs();
+    void showUploadMessage(const QString &text);
+
+    // The zone chooser's exec() has not returned yet.
+    bool m_choosingZone = false;
+    QMetaObject::Connection m_clientDoneConnection;
+    QMetaObject::Connection m_clientFailConnection;
 };

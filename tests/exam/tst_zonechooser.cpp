@@ -7,7 +7,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QTimer>
+#include <QTranslator>
 
 namespace {
 
@@ -234,6 +236,39 @@ private slots:
         QCOMPARE(result, int(QDialog::Accepted));
         QCOMPARE(d.zone, QStringLiteral("Bicipite dx"));
         QCOMPARE(p.combo->currentText(), QStringLiteral("Bicipite dx"));
+    }
+
+    // Each zone becomes the start of file names: in every language the list must hold
+    // 21 distinct names that the filter leaves as they are.
+    void translatedZonesSurviveTheFilter_data()
+    {
+        QTest::addColumn<QString>("lang");
+        for (const char *lang : {"en", "pt", "pt-br"})
+            QTest::newRow(lang) << QString::fromLatin1(lang);
+    }
+    void translatedZonesSurviveTheFilter()
+    {
+        QFETCH(QString, lang);
+        const QStringList italian = ZoneChooserDialog::zoneList();
+        QTranslator translator;
+        QVERIFY(translator.load(QStringLiteral(":/i18n/") + lang));
+        QVERIFY(QCoreApplication::installTranslator(&translator));
+        const QStringList zones = ZoneChooserDialog::zoneList();
+        ZoneChooserDialog d;
+        QCoreApplication::removeTranslator(&translator);
+
+        QCOMPARE(zones.size(), 21);
+        QCOMPARE(QSet<QString>(zones.begin(), zones.end()).size(), 21);
+        int translated = 0;
+        for (int i = 0; i < zones.size(); ++i) {
+            QVERIFY2(!zones.at(i).trimmed().isEmpty(), qPrintable(italian.at(i)));
+            QCOMPARE(ZoneChooserDialog::filterZone(zones.at(i)), zones.at(i));
+            translated += zones.at(i) != italian.at(i) ? 1 : 0;
+        }
+        QCOMPARE(translated, 21);
+        // The dialog built under the translation offers the translated names.
+        QCOMPARE(d.zone, zones.first());
+        QCOMPARE(d.findChild<QComboBox *>(QStringLiteral("cbZones"))->itemText(20), zones.at(20));
     }
 };
 

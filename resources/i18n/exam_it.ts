@@ -1,0 +1,257 @@
+<?xml version='1.0' encoding='utf-8'?>
+<TS version="2.1" language="it" sourcelanguage="it">
+<context>
+    <name>ExamDlg</name>
+    <message>
+        <source>Esame</source>
+        <translation>Esame</translation>
+    </message>
+    <message>
+        <source>Modifica Utente</source>
+        <translation>Modifica Utente</translation>
+    </message>
+    <message>
+        <source>Nome Cognome</source>
+        <translation>Nome Cognome</translation>
+    </message>
+    <message>
+        <source>Donna</source>
+        <translation>Donna</translation>
+    </message>
+    <message>
+        <source>30 Anni</source>
+        <translation>30 Anni</translation>
+    </message>
+    <message>
+        <source>&amp;Nuovo Esame</source>
+        <translation>&amp;Nuovo Esame</translation>
+    </message>
+    <message>
+        <source>Peso</source>
+        <translation>Peso</translation>
+    </message>
+    <message>
+        <source> Kg</source>
+        <translation> Kg</translation>
+    </message>
+    <message>
+        <source>Altezza</source>
+        <translation>Altezza</translation>
+    </message>
+    <message>
+        <source> cm</source>
+        <translation> cm</translation>
+    </message>
+    <message>
+        <source>Livello di Attività</source>
+        <translation>Livello di Attività</translation>
+    </message>
+    <message>
+        <source>Nessuna Attività</source>
+        <translation>Nessuna Attività</translation>
+    </message>
+    <message>
+        <source>Confronta scansioni...</source>
+        <translation>Confronta scansioni...</translation>
+    </message>
+    <message>
+        <source>Vai alla web app...</source>
+        <translation>Vai alla web app...</translation>
+    </message>
+    <message>
+        <source>Salva</source>
+        <translation>Salva</translation>
+    </message>
+    <message>
+        <source>Invia Esame</source>
+        <translation>Invia Esame</translation>
+    </message>
+    <message>
+        <source>&amp;Anamnesi</source>
+        <translation>&amp;Anamnesi</translation>
+    </message>
+    <message>
+        <source>Archivio &amp;Esami</source>
+        <translation>Archivio &amp;Esami</translation>
+    </message>
+    <message>
+        <source>Elimina</source>
+        <translation>Elimina</translation>
+    </message>
+    <message>
+        <source>Rinomina</source>
+        <translation>Rinomina</translation>
+    </message>
+    <message>
+        <source>Compara</source>
+        <translation>Compara</translation>
+    </message>
+    <message>
+        <source>2 volte settimana</source>
+        <translation>2 volte settimana</translation>
+    </message>
+    <message>
+        <source>3/4 volte settimana</source>
+        <translation>3/4 volte settimana</translation>
+    </message>
+    <message>
+        <source>5 volte settimana</source>
+        <translation>5 volte settimana</translation>
+    </message>
+    <message>
+        <source>6/7 volte settimana</source>
+        <translation>6/7 volte settimana</translation>
+    </message>
+    <message>
+        <source>Uomo</source>
+        <translation>Uomo</translation>
+    </message>
+    <message>
+        <source>Anni</source>
+        <translation>Anni</translation>
+    </message>
+    <message>
+        <source>Impossibile salvare la scansione.</source>
+        <translation>Impossibile salvare la scansione.</translation>
+    </message>
+    <message>
+        <source>Elimina Scansione</source>
+        <translation>Elimina Scansione</translation>
+    </message>
+    <message>
+        <source>Eliminare la scansione '%1'?</source>
+        <translation>Eliminare la scansione '%1'?</translation>
+    </message>
+    <message>
+        <source>Impossibile rinominare la scansione '%1' in '%2'.</source>
+        <translation>Impossibile rinominare la scansione '%1' in '%2'.</translation>
+    </message>
+    <message>
+        <source>Esame inviato al server</source>
+        <translation>Esame inviato al server</translation>
+    </message>
+    <message>
+        <source>Si è verificato un errore durante l'invio dell'esame al server.
+Verificare la connessione a internet e riprovare.
+L'esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.</source>
+        <translation>Si è verificato un errore durante l'invio dell'esame al server.
+Verificare la connessione a internet e riprovare.
+L'esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.</translation>
+    </message>
+    <message>
+        <source>Impossibile caricare i dati: lo spazio web riservato è esaurito.</source>
+        <translation>Impossibile caricare i dati: lo spazio web riservato è esaurito.</translation>
+    </message>
+    <message>
+        <source>Alcune modifiche non sono state inviate al server. Inviare i dati?</source>
+        <translation>Alcune modifiche non sono state inviate al server. Inviare i dati?</translation>
+    </message>
+    <message>
+        <source>Invia Dati</source>
+        <translation>Invia Dati</translation>
+    </message>
+    <message>
+        <source>Esci senza inviare</source>
+        <translation>Esci senza inviare</translation>
+    </message>
+    <message>
+        <source>Annulla</source>
+        <translation>Annulla</translation>
+    </message>
+</context>
+<context>
+    <name>ZoneChooserDialog</name>
+    <message>
+        <source>Scegli Zona</source>
+        <translation>Scegli Zona</translation>
+    </message>
+    <message>
+        <source>Selezionare o scrivere la zona scansionata:</source>
+        <translation>Selezionare o scrivere la zona scansionata:</translation>
+    </message>
+    <message>
+        <source>Coscia dx</source>
+        <translation>Coscia dx</translation>
+    </message>
+    <message>
+        <source>Coscia sx</source>
+        <translation>Coscia sx</translation>
+    </message>
+    <message>
+        <source>Petto dx</source>
+        <translation>Petto dx</translation>
+    </message>
+    <message>
+        <source>Petto sx</source>
+        <translation>Petto sx</translation>
+    </message>
+    <message>
+        <source>Fianco dx</source>
+        <translation>Fianco dx</translation>
+    </message>
+    <message>
+        <source>Fianco sx</source>
+        <translation>Fianco sx</translation>
+    </message>
+    <message>
+        <source>Vita</source>
+        <translation>Vita</translation>
+    </message>
+    <message>
+        <source>Polpaccio dx</source>
+        <translation>Polpaccio dx</translation>
+    </message>
+    <message>
+        <source>Polpaccio sx</source>
+        <translation>Polpaccio sx</translation>
+    </message>
+    <message>
+        <source>Bicipite dx</source>
+        <translation>Bicipite dx</translation>
+    </message>
+    <message>
+        <source>Bicipite sx</source>
+        <translation>Bicipite sx</translation>
+    </message>
+    <message>
+        <source>Tricipite dx</source>
+        <translation>Tricipite dx</translation>
+    </message>
+    <message>
+        <source>Tricipite sx</source>
+        <translation>Tricipite sx</translation>
+    </message>
+    <message>
+        <source>Spalla dx</source>
+        <translation>Spalla dx</translation>
+    </message>
+    <message>
+        <source>Spalla sx</source>
+        <translation>Spalla sx</translation>
+    </message>
+    <message>
+        <source>Ascella dx</source>
+        <translation>Ascella dx</translation>
+    </message>
+    <message>
+        <source>Ascella sx</source>
+        <translation>Ascella sx</translation>
+    </message>
+    <message>
+        <source>Collo dx</source>
+        <translation>Collo dx</translation>
+    </message>
+    <message>
+        <source>Collo sx</source>
+        <translation>Collo sx</translation>
+    </message>
+    <message>
+        <source>Scapola dx</source>
+        <translation>Scapola dx</translation>
+    </message>
+    <message>
+        <source>Scapola sx</source>
+        <translation>Scapola sx</translation>
+    </message>
+</context>
+</TS>
