@@ -75,7 +75,8 @@ inline ScanFile writeScan(const QString &folder, const ScanSpec &spec)
     if (spec.marks) {
         QFile json(base + QStringLiteral(".json"));
         if (json.open(QIODevice::WriteOnly))
-            json.write(R"({"linemarks":[{"y1":10,"y2":40},{"y1":20,"y2":30}]})");
+            json.write(QByteArray("{\"linemarks\":[") + QByteArray::number(spec.lines / 3) + ','
+                       + QByteArray::number(spec.lines / 2) + "]}");
     }
     return ScanFile::createFromFilePath(base + QStringLiteral(".jpg"));
 }

@@ -131,7 +131,8 @@ void TestCompareScans::defaultScanOnTheLeft()
     QTRY_VERIFY_WITH_TIMEOUT(shows(*dialog.leftViewer(), current), 5000);
     QCOMPARE(child<QLabel>(*dialog.leftViewer(), "lbScanCaption")->text(), current.baseName());
     // Its marks come with it.
-    QCOMPARE(dialog.leftViewer()->scanWidget->scanArea->analysis.linemarks.size(), 2);
+    QCOMPARE(dialog.leftViewer()->scanWidget->scanArea->analysis.linemarks,
+             (QList<int>{current.lines / 3, current.lines / 2}));
     // The right side is not bound by it.
     QTRY_VERIFY_WITH_TIMEOUT(shows(*dialog.rightViewer(), dayOf(today, 60)[0]), 5000);
 }
