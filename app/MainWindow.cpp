@@ -102,6 +102,8 @@ MainWindow::MainWindow(QWidget *parent)
     createMenu();
     connect(ui->tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::updateEditButtons);
+    // A re-select drops the selection without reporting it as a change.
+    connect(clientModel, &QAbstractItemModel::modelReset, this, &MainWindow::updateEditButtons);
 
     sqlConsoleAction = new QAction(this);
     sqlConsoleAction->setObjectName(QStringLiteral("sqlConsoleAction"));

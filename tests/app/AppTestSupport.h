@@ -126,7 +126,8 @@ private:
 // given one is up (or at once when none is asked for). For driving exec().
 inline void whenModal(std::function<void(QWidget *)> action, int timeoutMs = 5000)
 {
-    auto *timer = new QTimer;
+    // Owned by the application until it has run or given up.
+    auto *timer = new QTimer(QCoreApplication::instance());
     const QDeadlineTimer deadline(timeoutMs);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, action, deadline] {
         QWidget *modal = QApplication::activeModalWidget();

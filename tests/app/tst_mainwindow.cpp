@@ -52,11 +52,17 @@ void typeFilter(MainWindow *window, const QString &text)
 // then a click on the entry in the popup.
 void chooseMenuEntry(MainWindow *window, const QString &text)
 {
-    auto *timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, text] {
+    auto *timer = new QTimer(QCoreApplication::instance());
+    const QDeadlineTimer deadline(5000);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, text, deadline] {
         auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-        if (!popup)
+        if (!popup) {
+            if (deadline.hasExpired()) {
+                timer->stop();
+                timer->deleteLater();
+            }
             return;
+        }
         timer->stop();
         timer->deleteLater();
         for (QAction *action : popup->actions()) {
@@ -393,6 +399,9 @@ private slots:
             QVERIFY(answer.seen());
         }
         QCOMPARE(shownClients(window), list({"Mancini Anna"}));
+        // Nothing is selected any more, so there is nothing to edit or delete.
+        QVERIFY(!del->isEnabled());
+        QVERIFY(!child<QPushButton>(window, "btEditUser")->isEnabled());
         QCOMPARE(storeValue(QStringLiteral("select count(*) from clients where id = %1").arg(rossi)).toInt(), 0);
         QCOMPARE(storeValue(QStringLiteral("select count(*) from clients")).toInt(), 1);
         // The service is told by the web id.

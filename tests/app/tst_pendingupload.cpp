@@ -125,6 +125,19 @@ private slots:
         ++m_account;
     }
 
+    void cleanup()
+    {
+        // Notifications close themselves after three seconds; none outlives its case.
+        QVERIFY(QTest::qWaitFor(
+            [] {
+                for (QWidget *w : QApplication::topLevelWidgets())
+                    if (w->objectName() == QLatin1String("notificationBox"))
+                        return false;
+                return true;
+            },
+            6000));
+    }
+
     void oneItemAtATimeClientFirst()
     {
         const int webB = addServiceClient(m_service, m_account, QStringLiteral("Bianchi"), QStringLiteral("Anna"));
