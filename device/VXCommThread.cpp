@@ -36,13 +36,6 @@ constexpr int kFileHeaderSize = 12;
 // QDataStream writes a null byte array as this length and no bytes.
 constexpr quint32 kNullByteArrayLength = 0xFFFFFFFFu;
 
-// A picture replaced by the worker, freed later in the object's thread.
-struct RetiredPicture
-{
-    std::unique_ptr<quint32[]> buffer;
-    std::unique_ptr<QImage> image;  // declared after its pixels: destroyed before them
-};
-
 }  // namespace
 
 VXCommThread::VXCommThread(bool useDevice)
@@ -489,15 +482,16 @@ bool VXCommThread::beginScan()
 
 void VXCommThread::releaseScanBusy()
 {
-    // Queued behind onScanDone: once this has run in the object's thread, the picture
-    // has reached the receivers there, and rebuilding it cannot leave them a stale one.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            std::lock_guard<std::mutex> lock(m_scanMutex);
-            --m_scanBusy;
-        },
-        Qt::QueuedConnection);
+    // Queued behind onScanDone: once endHandOver has run in the object's thread, the
+    // picture has reached the receivers there, and rebuilding it cannot leave them a
+    // stale one.
+    QMetaObject::invokeMethod(this, "endHandOver", Qt::QueuedConnection);
+}
+
+void VXCommThread::endHandOver()
+{
+    std::lock_guard<std::mutex> lock(m_scanMutex);
+    --m_scanBusy;
 }
 
 void VXCommThread::finishScan()
@@ -632,11 +626,20 @@ void VXCommThread::retirePicture()
     // Built by the worker: the user interface may still paint the old picture until it
     // has seen the status change that drops it, which is already on its way. Freeing
     // it in the object's thread, after those signals, keeps it valid until then.
-    auto retired = std::make_shared<RetiredPicture>();
-    retired->buffer = std::move(imageBuffer);
-    retired->image = std::move(scanImage);
-    QMetaObject::invokeMethod(
-        this, [retired]() mutable { retired.reset(); }, Qt::QueuedConnection);
+    {
+        std::lock_guard<std::mutex> lock(m_scanMutex);
+        m_retired.push_back(RetiredPicture{std::move(imageBuffer), std::move(scanImage)});
+    }
+    QMetaObject::invokeMethod(this, "freeRetiredPictures", Qt::QueuedConnection);
+}
+
+void VXCommThread::freeRetiredPictures()
+{
+    std::vector<RetiredPicture> retired;
+    {
+        std::lock_guard<std::mutex> lock(m_scanMutex);
+        retired.swap(m_retired);
+    }
 }
 
 void VXCommThread::setDeepness(int mm)

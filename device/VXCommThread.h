@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 class QTimer;
 class SimulatedCalvimetro;
@@ -154,6 +155,9 @@ private:
     void finishScan();
     QImage *buildScanImage();
     void retirePicture();
+    // Run in the object's thread, queued behind the worker's signals.
+    Q_INVOKABLE void endHandOver();
+    Q_INVOKABLE void freeRetiredPictures();
     bool scanBusyLocked() const { return m_scanBusy > 0 || m_workerWriting; }
     void pause(int ms);
     void requestStop();
@@ -173,6 +177,13 @@ private:
     int m_scanBusy = 0;
     // The worker is writing the scan buffers.
     bool m_workerWriting = false;
+    // Pictures the worker replaced, to be freed in the object's thread.
+    struct RetiredPicture
+    {
+        std::unique_ptr<quint32[]> buffer;
+        std::unique_ptr<QImage> image;  // declared after its pixels: destroyed before them
+    };
+    std::vector<RetiredPicture> m_retired;
     // Lets pauses of the worker end at once when it is asked to stop.
     std::mutex m_pauseMutex;
     std::condition_variable m_pauseCondition;
