@@ -132,8 +132,9 @@ void ScanViewerWidget::dateChanged(int index)
         bool listed = false;
         for (const QString &name : names)
             listed = listed || QFileInfo(name).completeBaseName() == defaultName;
-        // Not a scan of this day: the first one is shown instead.
-        if (!listed)
+        // Not a scan of this day: the first one is shown instead. (No scans at all, as
+        // in a cloud archive whose dates have not come yet, keeps it for later.)
+        if (!listed && !names.isEmpty())
             defaultName.clear();
     }
     if (mode == svmRemote) {

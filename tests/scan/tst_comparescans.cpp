@@ -272,7 +272,9 @@ void TestCompareScans::cloudDatesFromTheService()
 
     CompareScansDlg dialog;
     Client record = client;
-    dialog.init(&record, d2, QString(), svmRemote, svmLocal);
+    // The scan to show first is a cloud one: it waits for the dates.
+    const ScanSpec wanted = dayOf(d2, 40)[1];
+    dialog.init(&record, d2, wanted.baseName(), svmRemote, svmLocal);
     dialog.show();
     ScanViewerWidget &left = *dialog.leftViewer();
     ScanViewerWidget &right = *dialog.rightViewer();
@@ -284,7 +286,8 @@ void TestCompareScans::cloudDatesFromTheService()
     QCOMPARE(right.model->remoteExams.size(), 2);
     QCOMPARE(child<QComboBox>(left, "cbDates")->count(), 2);
     QCOMPARE(child<QComboBox>(left, "cbDates")->currentText(), QStringLiteral("09/02/2024"));
-    QTRY_VERIFY_WITH_TIMEOUT(shows(left, dayOf(d2, 40)[0]), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(shows(left, wanted), 10000);
+    QCOMPARE(requestedFiles(m_service, QStringLiteral("d2d")), QStringList{wanted.jpgName()});
     // The right side stays on its local archive.
     QVERIFY(child<QRadioButton>(right, "rbLocal")->isChecked());
     QTRY_VERIFY_WITH_TIMEOUT(shows(right, dayOf(local, 60)[0]), 5000);
@@ -293,7 +296,7 @@ void TestCompareScans::cloudDatesFromTheService()
     QTest::mouseClick(child<QRadioButton>(right, "rbRemote"), Qt::LeftButton);
     QCOMPARE(child<QComboBox>(right, "cbDates")->currentText(), QStringLiteral("05/01/2024"));
     QTRY_VERIFY_WITH_TIMEOUT(shows(right, dayOf(d1, 30)[0]), 10000);
-    QVERIFY(shows(left, dayOf(d2, 40)[0]));
+    QVERIFY(shows(left, wanted));
 }
 
 void TestCompareScans::cloudUnreachableLeavesNoDates()
