@@ -8,6 +8,7 @@
 #include "app/SettingsDlg.h"
 #include "app/UiHelpers.h"
 #include "app/ui_MainWindow.h"
+#include "anamnesis/AnamnesisModelsRequest.h"
 #include "cloud/HttpService.h"
 #include "cloud/VersionCheck.h"
 #include "exam/ExamDlg.h"
@@ -65,6 +66,8 @@ MainWindow::MainWindow(QWidget *parent)
     setDevMode(AppSettings::devMode());
     if (loadClientsAtStart)
         service->getClients();
+    // A fresh installation has no questionnaire models until the service sends them.
+    requestAnamnesisModelsWhenReachable(service);
 
     placeWindow();
 

@@ -166,6 +166,18 @@ private slots:
         QCOMPARE(window->pos(), centred.topLeft());
     }
 
+    void freshInstallGetsTheQuestionnaireModels()
+    {
+        WindowSetup setup(m_service.endpointUrl(), m_account);
+        setup.open();
+        const QString folder = DataModule::m_instance->m_assetsPath + QStringLiteral("models/");
+        // The service offers its models; the window asks for them once it can reach it.
+        QVERIFY(QTest::qWaitFor([&] { return receivedActions(m_service, m_account).contains(QStringLiteral("getAnamnesiModels")); },
+                                15000));
+        QVERIFY(QTest::qWaitFor([&] { return !QDir(folder).entryList({QStringLiteral("*.anm")}, QDir::Files).isEmpty(); },
+                                15000));
+    }
+
     void autoLoadUsersDecidesTheDownload()
     {
         const int webId = addServiceClient(m_service, m_account, QStringLiteral("Remoto"), QStringLiteral("Paolo"));

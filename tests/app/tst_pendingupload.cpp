@@ -154,7 +154,7 @@ private slots:
 
         LogCatcher log("calvestra.app");
         NotificationWatcher notifications;
-        const qsizetype before = receivedActions(m_service, m_account).size();
+        const qsizetype before = receivedUploadActions(m_service, m_account).size();
         MainWindow *window = setup.open();
         window->show();
         // The first check runs at once: the button is up with what waits.
@@ -166,7 +166,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !cloudButtonShown(window); }, 10000));
 
         // Each item went out once, in order, the next only after the previous one's outcome.
-        const QStringList sent = receivedActions(m_service, m_account).mid(before);
+        const QStringList sent = receivedUploadActions(m_service, m_account).mid(before);
         QCOMPARE(sent, (QStringList{QStringLiteral("setUserData"), QStringLiteral("uploadAnamnesi"),
                                     QStringLiteral("uploadExamZip")}));
         const QStringList steps =
@@ -242,7 +242,7 @@ private slots:
         QVERIFY(own.restart());
         QVERIFY(QTest::qWaitFor([] { return !pending(); }, 30000));
         QVERIFY(storeValue(QStringLiteral("select web_id from clients where id = %1").arg(id)).toInt() > 0);
-        QCOMPARE(receivedActions(own, m_account), QStringList{QStringLiteral("setUserData")});
+        QCOMPARE(receivedUploadActions(own, m_account), QStringList{QStringLiteral("setUserData")});
         QCOMPARE(child<QLabel>(window, "networkStatusLabel")->toolTip(), QStringLiteral("Connesso"));
         QVERIFY(QTest::qWaitFor([&] { return !cloudButtonShown(window); }, 10000));
     }
@@ -258,12 +258,12 @@ private slots:
         QVERIFY(m_service.injectFault(QStringLiteral("code:405"), QStringLiteral("uploadExamZip"), 1));
         QVERIFY(m_service.injectFault(QStringLiteral("status500"), QStringLiteral("uploadExamZip"), 1));
         LogCatcher log("calvestra.app");
-        const qsizetype before = receivedActions(m_service, m_account).size();
+        const qsizetype before = receivedUploadActions(m_service, m_account).size();
         setup.open();
         QVERIFY(QTest::qWaitFor([] { return !pending(); }, 60000));
         QCOMPARE(log.countStartingWith(QStringLiteral("upload exam fail")), 2);
         QCOMPARE(log.countStartingWith(QStringLiteral("upload exam done")), 1);
-        QCOMPARE(receivedActions(m_service, m_account).mid(before),
+        QCOMPARE(receivedUploadActions(m_service, m_account).mid(before),
                  (QStringList{QStringLiteral("uploadExamZip"), QStringLiteral("uploadExamZip"),
                               QStringLiteral("uploadExamZip")}));
     }
@@ -315,7 +315,7 @@ private slots:
         QCOMPARE(storeValue(QStringLiteral("select count(*) from anamnesis")).toInt(), 0);
         QVERIFY(storeValue(QStringLiteral("select web_id from clients where id = %1").arg(later)).toInt() > 0);
         // A request still hanging is recorded by the service only once it ends.
-        const int deletions = int(receivedActions(m_service, m_account).count(QStringLiteral("deleteAnamnesi")));
+        const int deletions = int(receivedUploadActions(m_service, m_account).count(QStringLiteral("deleteAnamnesi")));
         QVERIFY(fault == QLatin1String("hang") ? deletions >= 1 : deletions == 2);
         QCOMPARE(log.countStartingWith(QStringLiteral("upload delete anamnesi cmd Sportiva 2024-02-02 08:15:00")), 2);
         QVERIFY(!window->isUploadBusy());
