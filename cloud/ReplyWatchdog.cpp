@@ -43,6 +43,7 @@ ReplyWatchdog::ReplyWatchdog(QNetworkReply *reply, int idleMs, qint64 maxBytes)
     connect(&m_timer, &QTimer::timeout, this, &ReplyWatchdog::expire);
     connect(reply, &QNetworkReply::uploadProgress, this, &ReplyWatchdog::activity);
     connect(reply, &QNetworkReply::downloadProgress, this, &ReplyWatchdog::received);
+    connect(reply, &QNetworkReply::metaDataChanged, this, &ReplyWatchdog::checkDeclaredLength);
     connect(reply, &QNetworkReply::finished, &m_timer, &QTimer::stop);
     if (m_idleMs > 0 && !reply->isFinished())
         m_timer.start(m_idleMs);
@@ -57,12 +58,30 @@ void ReplyWatchdog::activity()
 void ReplyWatchdog::received(qint64 bytesReceived)
 {
     activity();
-    if (m_maxBytes > 0 && bytesReceived > m_maxBytes && !m_tooLarge && m_reply && !m_reply->isFinished()) {
-        m_tooLarge = true;
-        m_timer.stop();
-        // At once: every further chunk would be buffered in memory.
-        m_reply->abort();
-    }
+    if (m_maxBytes > 0 && bytesReceived > m_maxBytes)
+        refuseOversized();
+}
+
+void ReplyWatchdog::checkDeclaredLength()
+{
+    // A reply that announces its size is refused before its body is buffered.
+    if (!m_reply || m_maxBytes <= 0)
+        return;
+    bool ok = false;
+    const qint64 declared = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&ok);
+    if (ok && declared > m_maxBytes)
+        refuseOversized();
+}
+
+void ReplyWatchdog::refuseOversized()
+{
+    if (m_tooLarge || !m_reply)
+        return;
+    // Flagged even when the whole body already arrived in one go: the reply is not used.
+    m_tooLarge = true;
+    m_timer.stop();
+    if (!m_reply->isFinished())
+        m_reply->abort();  // at once: every further chunk would be buffered in memory
 }
 
 void ReplyWatchdog::expire()

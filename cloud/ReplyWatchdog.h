@@ -34,6 +34,8 @@ private:
 
     void activity();
     void received(qint64 bytesReceived);
+    void checkDeclaredLength();
+    void refuseOversized();
     void expire();
 
     QPointer<QNetworkReply> m_reply;
