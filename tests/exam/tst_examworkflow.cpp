@@ -3,12 +3,16 @@
 #include "ExamTestSupport.h"
 #include "ReferenceService.h"
 
+#include "anamnesis/AnamnesisTabWidget.h"
 #include "app/ClientEditDlg.h"
 #include "app/MainWindow.h"
+#include "scan/ArchiveTabWidget.h"
 
 #include <QDateEdit>
 #include <QDoubleSpinBox>
 #include <QJsonArray>
+#include <QListWidget>
+#include <QTabBar>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
@@ -216,6 +220,17 @@ private slots:
             outcome = sendAndWait(dlg);
             progressHidden = dlg->ui->progressBar->isHidden();
             listed = d.listTexts();
+            // The other pages follow the client: no questionnaire yet, and the exam just
+            // sent among the service's exams.
+            QTabBar *tabs = dlg->ui->tabWidget->tabBar();
+            QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(1).center());
+            QCOMPARE(dlg->ui->tabWidget->currentWidget(), dlg->ui->tabAnamnesi);
+            QVERIFY(dlg->anamnesisTab->findChild<QLabel *>(QStringLiteral("lbNoAnamnesiMsg"))->isVisible());
+            QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(2).center());
+            auto *works = dlg->archiveTab->findChild<QListWidget *>(QStringLiteral("lwWorks"));
+            QVERIFY(QTest::qWaitFor([&] { return works->count() == 1; }, kServiceWaitMs));
+            QCOMPARE(works->item(0)->text(), QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")));
+            QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(0).center());
             asked = closeWithOk(dlg, QStringLiteral("Annulla"));
             QVERIFY(!dlg->isVisible());
         });
