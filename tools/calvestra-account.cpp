@@ -4,6 +4,7 @@
 // window of the application writes them. Run this once per user account:
 //
 //   calvestra-account --id 17 --name "Studio Rossi"
+//   calvestra-account --endpoint https://calvestra.example.org/Apps/Movelta/vq_webservice.php
 //   calvestra-account --show
 
 #include "app/AppSettings.h"
@@ -13,6 +14,7 @@
 #include <QCoreApplication>
 #include <QSettings>
 #include <QTextStream>
+#include <QUrl>
 
 int main(int argc, char *argv[])
 {
@@ -31,17 +33,22 @@ int main(int argc, char *argv[])
     const QCommandLineOption nameOption(QStringList{QStringLiteral("n"), QStringLiteral("name")},
                                         QStringLiteral("User name shown in the window title."),
                                         QStringLiteral("name"));
+    const QCommandLineOption endpointOption(QStringList{QStringLiteral("e"), QStringLiteral("endpoint")},
+                                            QStringLiteral("Address of the web service script (http or https)."),
+                                            QStringLiteral("url"));
     const QCommandLineOption showOption(QStringList{QStringLiteral("s"), QStringLiteral("show")},
                                         QStringLiteral("Print the identity currently configured."));
     parser.addOption(idOption);
     parser.addOption(nameOption);
+    parser.addOption(endpointOption);
     parser.addOption(showOption);
     parser.process(app);
 
     QTextStream out(stdout);
     QTextStream err(stderr);
 
-    if (!parser.isSet(idOption) && !parser.isSet(nameOption) && !parser.isSet(showOption)) {
+    if (!parser.isSet(idOption) && !parser.isSet(nameOption) && !parser.isSet(endpointOption)
+        && !parser.isSet(showOption)) {
         err << parser.helpText();
         return 2;
     }
@@ -55,6 +62,15 @@ int main(int argc, char *argv[])
         }
         AppSettings::setIdTrainer(id);
     }
+    if (parser.isSet(endpointOption)) {
+        const QUrl url(parser.value(endpointOption), QUrl::StrictMode);
+        if (!url.isValid() || url.host().isEmpty()
+            || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
+            err << "calvestra-account: the endpoint must be an http or https address\n";
+            return 2;
+        }
+        AppSettings::setEndpoint(url.toString());
+    }
     if (parser.isSet(nameOption))
         AppSettings::setUserName(parser.value(nameOption).trimmed());
 
@@ -67,6 +83,7 @@ int main(int argc, char *argv[])
 
     out << "idTrainer=" << AppSettings::idTrainer() << "\n"
         << "user_name=" << AppSettings::userName() << "\n"
+        << "endpoint=" << AppSettings::endpoint() << "\n"
         << "settings=" << settings.fileName() << "\n";
     return 0;
 }

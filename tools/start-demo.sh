@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Starts the application from the given build folder in the demo profile.
+# Starts the application from the given build folder in the demo profile: settings and
+# data under .demo/, the simulated calvimetro, and (unless CALVESTRA_ENDPOINT names a
+# service) the reference service on a free loopback port with its own data folder.
+# Closing the application stops the service.
 set -euo pipefail
-build=${1:-build}
+build=$(cd "${1:-build}" && pwd)
+[ $# -gt 0 ] && shift
 root=$(cd "$(dirname "$0")/.." && pwd)
 demo="$root/.demo"
-mkdir -p "$demo/config" "$demo/data" "$demo/cache"
+mkdir -p "$demo/config" "$demo/data" "$demo/cache" "$demo/service"
 
 # The demo never uses the user's own settings or data.
 export XDG_CONFIG_HOME="$demo/config"
@@ -16,4 +20,40 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
 fi
 export CALVESTRA_SCANNER="${CALVESTRA_SCANNER:-simulator}"
 
-exec "$build/calvestra"
+service_pid=""
+stop_service() {
+  if [ -n "$service_pid" ]; then
+    kill "$service_pid" 2>/dev/null || true
+    wait "$service_pid" 2>/dev/null || true
+  fi
+}
+trap stop_service EXIT
+
+endpoint="${CALVESTRA_ENDPOINT:-}"
+if [ -z "$endpoint" ]; then
+  log="$demo/service.log"
+  : >"$log"
+  "$build/service/calvestra-service" --listen 127.0.0.1:0 --data "$demo/service" >"$log" 2>&1 &
+  service_pid=$!
+  url=""
+  for _ in $(seq 1 100); do
+    url=$(sed -n 's/^listening on \(http:\/\/[^ ]*\).*/\1/p' "$log" | head -n1)
+    [ -n "$url" ] && break
+    kill -0 "$service_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -z "$url" ]; then
+    echo "The reference service did not start; its log:" >&2
+    cat "$log" >&2
+    exit 1
+  fi
+  endpoint="$url/Apps/Movelta/vq_webservice.php"
+  echo "reference service at $url (data in $demo/service)"
+fi
+
+# A demo account, and the service this profile talks to.
+"$build/tools/calvestra-account" --id "${CALVESTRA_DEMO_ACCOUNT:-1}" --name "${CALVESTRA_DEMO_USER:-Demo}" \
+  --endpoint "$endpoint" >/dev/null
+
+"$build/calvestra" "$@" || status=$?
+exit "${status:-0}"

@@ -84,6 +84,21 @@ private slots:
         QCOMPARE(AppSettings::idTrainer(), 9);
     }
 
+    void setsTheEndpoint()
+    {
+        const QString url = QStringLiteral("https://calvestra.example.org/Apps/Movelta/vq_webservice.php");
+        QCOMPARE(runTool({QStringLiteral("--endpoint"), url}).exitCode, 0);
+        QSettings().sync();
+        QCOMPARE(AppSettings::endpoint(), url);
+        for (const QString &bad : {QStringLiteral("ftp://host/x.php"), QStringLiteral("not a url"),
+                                  QStringLiteral("file:///etc/passwd")}) {
+            const Run run = runTool({QStringLiteral("--endpoint"), bad});
+            QCOMPARE(run.exitCode, 2);
+        }
+        QSettings().sync();
+        QCOMPARE(AppSettings::endpoint(), url);
+    }
+
     void withoutOptionsPrintsUsage()
     {
         const Run run = runTool({});
