@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LogCatcher.h"
+
 #include "ReferenceService.h"
 
 #include "app/AppSettings.h"
@@ -213,59 +215,13 @@ inline QString fieldValue(const QJsonObject &request, const QString &name)
 }
 
 // Collects the debug lines of "calvestra.cloud" while it lives.
-class CloudLogCatcher
+class CloudLogCatcher : public LogCatcher
 {
 public:
     CloudLogCatcher()
+        : LogCatcher("calvestra.cloud")
     {
-        s_current = this;
-        m_previous = qInstallMessageHandler(&CloudLogCatcher::handler);
     }
-    ~CloudLogCatcher()
-    {
-        qInstallMessageHandler(m_previous);
-        s_current = nullptr;
-    }
-    CloudLogCatcher(const CloudLogCatcher &) = delete;
-    CloudLogCatcher &operator=(const CloudLogCatcher &) = delete;
-
-    QStringList lines() const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_lines;
-    }
-    bool has(const QString &line) const { return lines().contains(line); }
-    int countStartingWith(const QString &prefix) const
-    {
-        int n = 0;
-        for (const QString &line : lines())
-            n += line.startsWith(prefix) ? 1 : 0;
-        return n;
-    }
-    void clear()
-    {
-        QMutexLocker lock(&m_mutex);
-        m_lines.clear();
-    }
-
-private:
-    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
-    {
-        CloudLogCatcher *self = s_current;
-        if (self && context.category && qstrcmp(context.category, "calvestra.cloud") == 0) {
-            QMutexLocker lock(&self->m_mutex);
-            self->m_lines << message;
-            if (!qEnvironmentVariableIsSet("CALVESTRA_TEST_VERBOSE"))
-                return;
-        }
-        if (self && self->m_previous)
-            self->m_previous(type, context, message);
-    }
-
-    QtMessageHandler m_previous = nullptr;
-    mutable QMutex m_mutex;
-    QStringList m_lines;
-    static inline CloudLogCatcher *s_current = nullptr;
 };
 
 // Waits (bounded) until the service has recorded count requests of that kind; returns the last.

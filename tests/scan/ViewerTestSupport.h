@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LogCatcher.h"
+
 #include "ReferenceService.h"
 
 #include "app/AppSettings.h"
@@ -191,59 +193,13 @@ private:
 };
 
 // Collects the debug lines of "calvestra.scan" while it lives.
-class ScanLog
+class ScanLog : public LogCatcher
 {
 public:
     ScanLog()
+        : LogCatcher("calvestra.scan")
     {
-        s_current = this;
-        m_previous = qInstallMessageHandler(&ScanLog::handler);
     }
-    ~ScanLog()
-    {
-        qInstallMessageHandler(m_previous);
-        s_current = nullptr;
-    }
-    ScanLog(const ScanLog &) = delete;
-    ScanLog &operator=(const ScanLog &) = delete;
-
-    QStringList lines() const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_lines;
-    }
-    bool has(const QString &line) const { return lines().contains(line); }
-    int countStartingWith(const QString &prefix) const
-    {
-        int n = 0;
-        for (const QString &line : lines())
-            n += line.startsWith(prefix) ? 1 : 0;
-        return n;
-    }
-    void clear()
-    {
-        QMutexLocker lock(&m_mutex);
-        m_lines.clear();
-    }
-
-private:
-    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
-    {
-        ScanLog *self = s_current;
-        if (self && context.category && qstrcmp(context.category, "calvestra.scan") == 0) {
-            QMutexLocker lock(&self->m_mutex);
-            self->m_lines << message;
-            if (!qEnvironmentVariableIsSet("CALVESTRA_TEST_VERBOSE"))
-                return;
-        }
-        if (self && self->m_previous)
-            self->m_previous(type, context, message);
-    }
-
-    QtMessageHandler m_previous = nullptr;
-    mutable QMutex m_mutex;
-    QStringList m_lines;
-    static inline ScanLog *s_current = nullptr;
 };
 
 // The getUserFile requests the service received, as (kind, filename) pairs in arrival order.

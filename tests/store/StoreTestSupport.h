@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LogCatcher.h"
+
 #include "cloud/HttpService.h"
 #include "store/DataModule.h"
 
@@ -72,62 +74,6 @@ public:
 private:
     QTemporaryDir m_dir;
     DataModule *m_store = nullptr;
-};
-
-// Collects the debug lines of one logging category while it lives.
-class LogCatcher
-{
-public:
-    explicit LogCatcher(const char *category)
-        : m_category(category)
-    {
-        s_current = this;
-        m_previous = qInstallMessageHandler(&LogCatcher::handler);
-    }
-    ~LogCatcher()
-    {
-        qInstallMessageHandler(m_previous);
-        s_current = nullptr;
-    }
-    LogCatcher(const LogCatcher &) = delete;
-    LogCatcher &operator=(const LogCatcher &) = delete;
-
-    QStringList lines() const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_lines;
-    }
-    int countStartingWith(const QString &prefix) const
-    {
-        int n = 0;
-        for (const QString &line : lines())
-            n += line.startsWith(prefix) ? 1 : 0;
-        return n;
-    }
-    void clear()
-    {
-        QMutexLocker lock(&m_mutex);
-        m_lines.clear();
-    }
-
-private:
-    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
-    {
-        LogCatcher *self = s_current;
-        if (self && context.category && qstrcmp(context.category, self->m_category) == 0) {
-            QMutexLocker lock(&self->m_mutex);
-            self->m_lines << message;
-            return;
-        }
-        if (self && self->m_previous)
-            self->m_previous(type, context, message);
-    }
-
-    const char *m_category;
-    QtMessageHandler m_previous = nullptr;
-    mutable QMutex m_mutex;
-    QStringList m_lines;
-    static inline LogCatcher *s_current = nullptr;
 };
 
 // Builds a database file in the layout of an older version, on a connection of its
