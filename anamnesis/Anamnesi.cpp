@@ -86,7 +86,7 @@ void Anamnesi::loadFromDB(int recordId, bool byWebId)
     const QString sql = (byWebId ? QStringLiteral("select * from anamnesis where web_id = ")
                                  : QStringLiteral("select * from anamnesis where id = "))
                         + QString::number(recordId);
-    QSqlQuery query(m_dataModule->m_db);
+    QSqlQuery query(store()->m_db);
     query.setForwardOnly(true);
     if (!query.exec(sql) || !query.first())
         return;
@@ -99,7 +99,7 @@ void Anamnesi::loadFromDB(int recordId, bool byWebId)
 
 void Anamnesi::SaveToDB(bool upload, bool byWebId)
 {
-    m_dataModule->saveAnamnesi(this, byWebId);
+    store()->saveAnamnesi(this, byWebId);
     if (upload) {
         if (!m_httpService)
             m_httpService = HttpService::instance();
@@ -202,4 +202,9 @@ bool Anamnesi::web_id_exists(int webId)
 bool Anamnesi::id_exists(int recordId)
 {
     return countAboveZero(QStringLiteral("select count(id) as cnt from anamnesis where id = ") + QString::number(recordId));
+}
+
+DataModule *Anamnesi::store() const
+{
+    return m_dataModule ? m_dataModule.data() : DataModule::instance();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPointer>
+
 #include "anamnesis/Question.h"
 
 #include <QByteArray>
@@ -34,9 +36,11 @@ public:
     QList<QPointF> marks;
     QList<QRectF> lines;  // start point and extent; the end is (x + width, y + height)
     int version = 2;
-    DataModule *m_dataModule = nullptr;
+    // Guarded: a record copied around may outlive the store or service it was built
+    // with (tests replace both); a stale pointer is then taken again from the shared one.
+    QPointer<DataModule> m_dataModule;
     // Taken on the first upload, so that building records never starts the service client.
-    HttpService *m_httpService = nullptr;
+    QPointer<HttpService> m_httpService;
     QList<Question> questions;
 
     // Meant for a new or cleared record: marks and lines are replaced, questions appended.
@@ -53,6 +57,10 @@ public:
     static bool id_exists(int id);
 
     static inline const QString dateFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+
+private:
+    // The store this record was built with, or the shared one when that is gone.
+    DataModule *store() const;
 };
 
 Q_DECLARE_METATYPE(Anamnesi)

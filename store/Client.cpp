@@ -24,7 +24,7 @@ Client::Client()
 
 void Client::loadWhere(const QString &sql, int value, const char *invalidLine)
 {
-    QSqlQuery query(m_dataModule->m_db);
+    QSqlQuery query(store()->m_db);
     query.setForwardOnly(true);
     if (!query.exec(sql + QString::number(value)) || !query.first()) {
         qCDebug(lcStore).noquote() << invalidLine << value;
@@ -71,7 +71,7 @@ void Client::loadFromRecord(const QSqlRecord *record)
 
 void Client::saveToDB(bool upload, bool byWebId)
 {
-    m_dataModule->saveClient(this, byWebId);
+    store()->saveClient(this, byWebId);
     if (upload) {
         if (!m_httpService)
             m_httpService = HttpService::instance();
@@ -166,7 +166,7 @@ void Client::updateHeightAndWeight(double newHeight, double newWeight)
 {
     height = newHeight;
     weight = newWeight;
-    QSqlQuery query(m_dataModule->m_db);
+    QSqlQuery query(store()->m_db);
     query.prepare(QStringLiteral("UPDATE clients SET height = :height, weight = :weight WHERE id = :id"));
     query.bindValue(QStringLiteral(":id"), id);
     query.bindValue(QStringLiteral(":height"), height);
@@ -178,7 +178,7 @@ void Client::updateHeightAndWeight(double newHeight, double newWeight)
 QList<Anamnesi> Client::getAnamnesiList() const
 {
     QList<Anamnesi> list;
-    QSqlQuery query(m_dataModule->m_db);
+    QSqlQuery query(store()->m_db);
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("select id from anamnesis where idClient = ") + QString::number(id)
                     + QStringLiteral(" and deleted = 0 order by anamnesiDate DESC"))) {
@@ -195,9 +195,9 @@ QList<Anamnesi> Client::getAnamnesiList() const
 
 QString Client::getDataPath(bool create) const
 {
-    QString path = m_dataModule->m_dataPath + QLatin1Char('_') + QString::number(id) + QLatin1Char('/');
+    QString path = store()->m_dataPath + QLatin1Char('_') + QString::number(id) + QLatin1Char('/');
     if (web_id != 0)
-        path = m_dataModule->m_dataPath + QString::number(web_id) + QLatin1Char('/');
+        path = store()->m_dataPath + QString::number(web_id) + QLatin1Char('/');
     if (create) {
         QDir dir;
         if (!dir.exists(path))
@@ -232,4 +232,9 @@ QList<QDate> Client::getExamsDateList() const
     }
     std::sort(dates.begin(), dates.end());
     return dates;
+}
+
+DataModule *Client::store() const
+{
+    return m_dataModule ? m_dataModule.data() : DataModule::instance();
 }

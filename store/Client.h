@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPointer>
+
 #include <QDate>
 #include <QJsonObject>
 #include <QList>
@@ -36,9 +38,11 @@ public:
     double weight = 0.0;
     int activityLevel = 0;
     bool offline = true;
-    DataModule *m_dataModule = nullptr;
+    // Guarded: a record copied around may outlive the store or service it was built
+    // with (tests replace both); a stale pointer is then taken again from the shared one.
+    QPointer<DataModule> m_dataModule;
     // Taken on the first upload, so that building records never starts the service client.
-    HttpService *m_httpService = nullptr;
+    QPointer<HttpService> m_httpService;
 
     void loadFromDB(int id);
     void loadFromWebID(int webId);
@@ -63,6 +67,8 @@ public:
     QList<QDate> getExamsDateList() const;
 
 private:
+    // The store this record was built with, or the shared one when that is gone.
+    DataModule *store() const;
     void loadWhere(const QString &sql, int value, const char *invalidLine);
 };
 

@@ -81,7 +81,7 @@ private slots:
         QCOMPARE(a.hasDiagram, false);
         QVERIFY(!a.date.isValid());
         QVERIFY(a.questions.isEmpty());
-        QCOMPARE(a.m_dataModule, m_store->store());
+        QCOMPARE(a.m_dataModule.data(), m_store->store());
     }
 
     void readsAModel()

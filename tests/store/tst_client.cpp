@@ -66,7 +66,7 @@ private slots:
         QVERIFY(c.birthday.isNull());
         QCOMPARE(c.offline, true);
         QCOMPARE(c.activityLevel, 0);
-        QCOMPARE(c.m_dataModule, store.store());
+        QCOMPARE(c.m_dataModule.data(), store.store());
     }
 
     void insertAndUpdateByLocalId()

@@ -147,7 +147,7 @@ private slots:
         QVERIFY(QFile::exists(dataHome + QStringLiteral("/Vantrel/Calvestra/calvestra.db")));
         // Records take the shared instance.
         Client client;
-        QCOMPARE(client.m_dataModule, first);
+        QCOMPARE(client.m_dataModule.data(), first);
     }
 
     void destroyingTheStoreClosesItsConnection()
