@@ -1,5 +1,8 @@
 #include "ReferenceService.h"
 
+#include <csignal>
+#include <sys/prctl.h>
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -124,6 +127,8 @@ bool ReferenceService::launch(int timeoutMs)
         m_process = std::make_unique<QProcess>();
         m_process->setProgram(program);
         m_process->setArguments(arguments);
+        // A test that crashes must not leave its service running.
+        m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         m_process->setStandardOutputFile(stdoutPath(m_dir), QIODevice::Truncate);
         m_process->setStandardErrorFile(logPath(m_dir), QIODevice::Append);
         m_process->start();
