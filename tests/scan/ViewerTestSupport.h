@@ -39,7 +39,7 @@ namespace ViewerTest {
 // One scan group to write: picture in a solid colour (so a test can tell pictures
 // apart on screen) and raw data with its own number of lines (so a test can tell which
 // scan the scan widget loaded).
-struct ScanSpec
+struct ScanRecipe
 {
     QString zone;
     QDateTime when;
@@ -55,13 +55,13 @@ constexpr int kSamplesPerLine = 946;
 
 // Writes base.jpg, base.d2d and, with marks, base.json into folder; returns the record
 // of the group.
-inline ScanFile writeScan(const QString &folder, const ScanSpec &spec)
+inline ScanFile writeScan(const QString &folder, const ScanRecipe &recipe)
 {
     QDir().mkpath(folder);
-    const QString base = QDir(folder).filePath(spec.baseName());
+    const QString base = QDir(folder).filePath(recipe.baseName());
 
     QImage picture(500, 400, QImage::Format_RGB32);
-    picture.fill(spec.colour);
+    picture.fill(recipe.colour);
     if (!picture.save(base + QStringLiteral(".jpg"), "JPG", 95))
         qWarning("cannot write the test picture");
 
@@ -69,16 +69,16 @@ inline ScanFile writeScan(const QString &folder, const ScanSpec &spec)
     if (d2d.open(QIODevice::WriteOnly)) {
         QDataStream out(&d2d);
         out.setByteOrder(QDataStream::LittleEndian);
-        QByteArray samples(spec.lines * kSamplesPerLine, 0);
+        QByteArray samples(recipe.lines * kSamplesPerLine, 0);
         for (int i = 0; i < samples.size(); ++i)
             samples[i] = char((i % kSamplesPerLine) * 255 / kSamplesPerLine);
         out << qint32(kSamplesPerLine) << qint32(1) << samples;
     }
-    if (spec.marks) {
+    if (recipe.marks) {
         QFile json(base + QStringLiteral(".json"));
         if (json.open(QIODevice::WriteOnly))
-            json.write(QByteArray("{\"linemarks\":[") + QByteArray::number(spec.lines / 3) + ','
-                       + QByteArray::number(spec.lines / 2) + "]}");
+            json.write(QByteArray("{\"linemarks\":[") + QByteArray::number(recipe.lines / 3) + ','
+                       + QByteArray::number(recipe.lines / 2) + "]}");
     }
     return ScanFile::createFromFilePath(base + QStringLiteral(".jpg"));
 }
@@ -160,13 +160,13 @@ public:
     // One exam of the client on the service: the scans are written in the client's
     // folder, uploaded, and (unless keepLocal) removed again, so that whatever a test
     // then shows of them can only have come from the service.
-    bool uploadExam(const Client &client, const QDate &date, const QList<ScanSpec> &specs,
+    bool uploadExam(const Client &client, const QDate &date, const QList<ScanRecipe> &recipes,
                     bool keepLocal = false) const
     {
         const QString folder = client.getDataPath(true);
         QList<ScanFile> files;
-        for (const ScanSpec &spec : specs)
-            files << writeScan(folder, spec);
+        for (const ScanRecipe &recipe : recipes)
+            files << writeScan(folder, recipe);
         Exam exam;
         exam.idUser = client.web_id;
         exam.examDate = date;
@@ -251,9 +251,9 @@ inline int shownLines(const ScanViewerWidget &viewer)
 }
 
 // True when the viewer shows a loaded scan with that many lines and a picture.
-inline bool shows(const ScanViewerWidget &viewer, const ScanSpec &spec)
+inline bool shows(const ScanViewerWidget &viewer, const ScanRecipe &recipe)
 {
-    return viewer.currentScan && viewer.currentScan->fileName == spec.jpgName() && shownLines(viewer) == spec.lines
+    return viewer.currentScan && viewer.currentScan->fileName == recipe.jpgName() && shownLines(viewer) == recipe.lines
         && viewer.scanWidget->scanArea->image != nullptr && !viewer.scanWidget->scanArea->loading;
 }
 

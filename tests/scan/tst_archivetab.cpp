@@ -30,21 +30,21 @@ private slots:
     void clientWithoutWebIdAsksNothing();
 
 private:
-    static QList<ScanSpec> examOf(const QDate &date, int count, int hueStart);
+    static QList<ScanRecipe> examOf(const QDate &date, int count, int hueStart);
     static bool picturesArrived(const ArchiveTabWidget &tab);
 
     ReferenceService m_service;
 };
 
-QList<ScanSpec> TestArchiveTab::examOf(const QDate &date, int count, int hueStart)
+QList<ScanRecipe> TestArchiveTab::examOf(const QDate &date, int count, int hueStart)
 {
     const QStringList zones{QStringLiteral("Addome"), QStringLiteral("Bicipite"), QStringLiteral("Coscia dx"),
                             QStringLiteral("Dorso"), QStringLiteral("Vita")};
-    QList<ScanSpec> specs;
+    QList<ScanRecipe> recipes;
     for (int k = 0; k < count; ++k)
-        specs << ScanSpec{zones[k], QDateTime(date, QTime(11, k, 30)), 30 + k,
+        recipes << ScanRecipe{zones[k], QDateTime(date, QTime(11, k, 30)), 30 + k,
                           QColor::fromHsv((hueStart + 70 * k) % 360, 230, 220)};
-    return specs;
+    return recipes;
 }
 
 bool TestArchiveTab::picturesArrived(const ArchiveTabWidget &tab)
@@ -75,8 +75,8 @@ void TestArchiveTab::twoExamsAndTheSlideShowOfTheThirdPicture()
     CloudStore cloud(m_service, 7301);
     const Client client = cloud.uploadClient(QStringLiteral("Ferri"));
     const QDate d1(2024, 1, 5), d2(2024, 2, 9);
-    const QList<ScanSpec> first = examOf(d1, 2, 0);
-    const QList<ScanSpec> second = examOf(d2, 4, 30);
+    const QList<ScanRecipe> first = examOf(d1, 2, 0);
+    const QList<ScanRecipe> second = examOf(d2, 4, 30);
     QVERIFY(cloud.uploadExam(client, d1, first));
     QVERIFY(cloud.uploadExam(client, d2, second));
 

@@ -32,7 +32,7 @@ private slots:
     void closedWithDownloadsInFlight();
 
 private:
-    static QList<ScanSpec> dayOf(const QDate &date, int firstLines);
+    static QList<ScanRecipe> dayOf(const QDate &date, int firstLines);
     static void writeDays(const Client &client, const QList<QPair<QDate, int>> &days);
     static bool isGrey(const QImage &image);
 
@@ -40,7 +40,7 @@ private:
     bool m_haveService = false;
 };
 
-QList<ScanSpec> TestCompareScans::dayOf(const QDate &date, int firstLines)
+QList<ScanRecipe> TestCompareScans::dayOf(const QDate &date, int firstLines)
 {
     return {
         {QStringLiteral("Addome"), QDateTime(date, QTime(9, 10, 0)), firstLines, QColor(220, 30, 30), false},
@@ -52,8 +52,8 @@ QList<ScanSpec> TestCompareScans::dayOf(const QDate &date, int firstLines)
 void TestCompareScans::writeDays(const Client &client, const QList<QPair<QDate, int>> &days)
 {
     for (const auto &day : days) {
-        for (const ScanSpec &spec : dayOf(day.first, day.second))
-            writeScan(client.getDataPath(true), spec);
+        for (const ScanRecipe &recipe : dayOf(day.first, day.second))
+            writeScan(client.getDataPath(true), recipe);
     }
 }
 
@@ -125,7 +125,7 @@ void TestCompareScans::defaultScanOnTheLeft()
     CompareScansDlg dialog;
     Client record = client;
     // The exam dialog's current scan: the second of today.
-    const ScanSpec current = dayOf(today, 60)[1];
+    const ScanRecipe current = dayOf(today, 60)[1];
     dialog.init(&record, today, current.baseName(), svmLocal, svmLocal);
     dialog.show();
     QTRY_VERIFY_WITH_TIMEOUT(shows(*dialog.leftViewer(), current), 5000);
@@ -273,7 +273,7 @@ void TestCompareScans::cloudDatesFromTheService()
     CompareScansDlg dialog;
     Client record = client;
     // The scan to show first is a cloud one: it waits for the dates.
-    const ScanSpec wanted = dayOf(d2, 40)[1];
+    const ScanRecipe wanted = dayOf(d2, 40)[1];
     dialog.init(&record, d2, wanted.baseName(), svmRemote, svmLocal);
     dialog.show();
     ScanViewerWidget &left = *dialog.leftViewer();

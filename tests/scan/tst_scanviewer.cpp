@@ -37,12 +37,12 @@ private slots:
     void thumbnailPainting();
 
 private:
-    static QList<ScanSpec> dayOf(const QDate &date);
+    static QList<ScanRecipe> dayOf(const QDate &date);
     static QStringList rowNames(const DayScansModel &model);
     static void clickRow(ScanViewerWidget &viewer, int row);
 };
 
-QList<ScanSpec> TestScanViewer::dayOf(const QDate &date)
+QList<ScanRecipe> TestScanViewer::dayOf(const QDate &date)
 {
     return {
         {QStringLiteral("Addome"), QDateTime(date, QTime(9, 10, 0)), 31, QColor(220, 30, 30), false},
@@ -73,8 +73,8 @@ void TestScanViewer::datesAndTheScanShownFirst()
     const Client client = store.addClient(QStringLiteral("Rossi"), 1532);
     const QDate d1(2024, 1, 3), d2(2024, 1, 5), d3(2024, 2, 10);
     for (const QDate &d : {d1, d2, d3}) {
-        for (const ScanSpec &spec : dayOf(d))
-            writeScan(client.getDataPath(true), spec);
+        for (const ScanRecipe &recipe : dayOf(d))
+            writeScan(client.getDataPath(true), recipe);
     }
 
     ScanViewerWidget viewer;
@@ -102,7 +102,7 @@ void TestScanViewer::datesAndTheScanShownFirst()
     QVERIFY(child<QRadioButton>(viewer, "rbLocal")->isChecked());
 
     // The day's pictures in name order; the first scan shown with its full data.
-    const QList<ScanSpec> day = dayOf(d2);
+    const QList<ScanRecipe> day = dayOf(d2);
     QCOMPARE(rowNames(*viewer.model), (QStringList{day[0].jpgName(), day[1].jpgName(), day[2].jpgName()}));
     QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, day[0]), 5000);
     QCOMPARE(child<QLabel>(viewer, "lbScanCaption")->text(), day[0].baseName());
@@ -115,7 +115,7 @@ void TestScanViewer::datesAndTheScanShownFirst()
     child<QComboBox>(viewer, "cbDates")->setFocus();
     QTest::keyClick(child<QComboBox>(viewer, "cbDates"), Qt::Key_Down);
     QCOMPARE(child<QComboBox>(viewer, "cbDates")->currentIndex(), 2);
-    const QList<ScanSpec> later = dayOf(d3);
+    const QList<ScanRecipe> later = dayOf(d3);
     QCOMPARE(rowNames(*viewer.model), (QStringList{later[0].jpgName(), later[1].jpgName(), later[2].jpgName()}));
     QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, later[0]), 5000);
     QCOMPARE(recorder.loads, QList<int>{later[0].lines});
@@ -131,10 +131,10 @@ void TestScanViewer::emptyDayClearsStripAndScan()
     TempStore store;
     const Client client = store.addClient(QStringLiteral("Bianchi"), 77);
     const QDate full(2024, 3, 1), empty(2024, 3, 2);
-    for (const ScanSpec &spec : dayOf(full))
-        writeScan(client.getDataPath(true), spec);
+    for (const ScanRecipe &recipe : dayOf(full))
+        writeScan(client.getDataPath(true), recipe);
     // The empty day has scan data but no picture.
-    ScanSpec orphan{QStringLiteral("Vita"), QDateTime(empty, QTime(8, 0, 0)), 20};
+    ScanRecipe orphan{QStringLiteral("Vita"), QDateTime(empty, QTime(8, 0, 0)), 20};
     writeScan(client.getDataPath(true), orphan);
     QVERIFY(QFile::remove(client.getDataPath(false) + orphan.jpgName()));
 
@@ -166,9 +166,9 @@ void TestScanViewer::defaultScanPickedEvenWhenItsPictureComesLast()
     TempStore store;
     const Client client = store.addClient(QStringLiteral("Verdi"), 91);
     const QDate d(2024, 1, 5);
-    const QList<ScanSpec> day = dayOf(d);
-    for (const ScanSpec &spec : day)
-        writeScan(client.getDataPath(true), spec);
+    const QList<ScanRecipe> day = dayOf(d);
+    for (const ScanRecipe &recipe : day)
+        writeScan(client.getDataPath(true), recipe);
 
     ScanViewerWidget viewer;
     viewer.show();
@@ -202,8 +202,8 @@ void TestScanViewer::defaultNotOfTheDayFallsBackToTheFirst()
     TempStore store;
     const Client client = store.addClient(QStringLiteral("Neri"), 92);
     const QDate d(2024, 1, 5);
-    for (const ScanSpec &spec : dayOf(d))
-        writeScan(client.getDataPath(true), spec);
+    for (const ScanRecipe &recipe : dayOf(d))
+        writeScan(client.getDataPath(true), recipe);
 
     ScanViewerWidget viewer;
     viewer.show();
@@ -219,9 +219,9 @@ void TestScanViewer::clickLoadsTheFullScanWithItsMarks()
     TempStore store;
     const Client client = store.addClient(QStringLiteral("Gialli"), 93);
     const QDate d(2024, 1, 5);
-    const QList<ScanSpec> day = dayOf(d);
-    for (const ScanSpec &spec : day)
-        writeScan(client.getDataPath(true), spec);
+    const QList<ScanRecipe> day = dayOf(d);
+    for (const ScanRecipe &recipe : day)
+        writeScan(client.getDataPath(true), recipe);
 
     ScanViewerWidget viewer;
     viewer.resize(640, 640);
@@ -253,9 +253,9 @@ void TestScanViewer::missingScanDataLeavesTheScanEmpty()
     TempStore store;
     const Client client = store.addClient(QStringLiteral("Russo"), 94);
     const QDate d(2024, 1, 5);
-    const QList<ScanSpec> day = dayOf(d);
-    for (const ScanSpec &spec : day)
-        writeScan(client.getDataPath(true), spec);
+    const QList<ScanRecipe> day = dayOf(d);
+    for (const ScanRecipe &recipe : day)
+        writeScan(client.getDataPath(true), recipe);
     const QString missing = client.getDataPath(false) + day[1].baseName() + QStringLiteral(".d2d");
     QVERIFY(QFile::remove(missing));
 
@@ -283,8 +283,8 @@ void TestScanViewer::rowOutOfRange()
     TempStore store;
     const Client client = store.addClient(QStringLiteral("Conti"), 95);
     const QDate d(2024, 1, 5);
-    for (const ScanSpec &spec : dayOf(d))
-        writeScan(client.getDataPath(true), spec);
+    for (const ScanRecipe &recipe : dayOf(d))
+        writeScan(client.getDataPath(true), recipe);
     ScanViewerWidget viewer;
     viewer.setClient(client);
     viewer.localDates = client.getExamsDateList();
@@ -307,9 +307,9 @@ void TestScanViewer::clientWithoutWebIdUsesItsOwnFolder()
     const Client client = store.addClient(QStringLiteral("Secondo"));
     QVERIFY(client.getDataPath(false).endsWith(QStringLiteral("/_") + QString::number(client.id) + QLatin1Char('/')));
     const QDate d(2024, 5, 6);
-    const QList<ScanSpec> day = dayOf(d);
-    for (const ScanSpec &spec : day)
-        writeScan(client.getDataPath(true), spec);
+    const QList<ScanRecipe> day = dayOf(d);
+    for (const ScanRecipe &recipe : day)
+        writeScan(client.getDataPath(true), recipe);
     QVERIFY(QDir(other.getDataPath(true)).isEmpty());
 
     ScanViewerWidget viewer;
@@ -329,9 +329,9 @@ void TestScanViewer::modeButtonsSwitchTheArchive()
     const Client client = store.addClient(QStringLiteral("Costa"), 96);
     const QDate today = QDate::currentDate();
     const QDate other(2024, 1, 5);
-    const QList<ScanSpec> todays = dayOf(today);
-    for (const ScanSpec &spec : todays + dayOf(other))
-        writeScan(client.getDataPath(true), spec);
+    const QList<ScanRecipe> todays = dayOf(today);
+    for (const ScanRecipe &recipe : todays + dayOf(other))
+        writeScan(client.getDataPath(true), recipe);
 
     ScanViewerWidget viewer;
     viewer.resize(640, 640);
@@ -363,8 +363,8 @@ void TestScanViewer::modelRowsAndRefill()
     TempStore store;
     const Client client = store.addClient(QStringLiteral("Fabbri"), 97);
     const QDate d1(2024, 1, 5), d2(2024, 1, 6);
-    for (const ScanSpec &spec : dayOf(d1) + dayOf(d2))
-        writeScan(client.getDataPath(true), spec);
+    for (const ScanRecipe &recipe : dayOf(d1) + dayOf(d2))
+        writeScan(client.getDataPath(true), recipe);
 
     DayScansModel model(false);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -407,10 +407,10 @@ void TestScanViewer::captionOfAScanFile()
     // What the strip paints under the thumbnail is that caption.
     TempStore store;
     const Client client = store.addClient(QStringLiteral("Marino"), 98);
-    ScanSpec spec{QStringLiteral("Coscia dx"), QDateTime(QDate(2024, 1, 5), QTime(9, 30, 15)), 30, QColor(200, 30, 30)};
-    writeScan(client.getDataPath(true), spec);
+    ScanRecipe recipe{QStringLiteral("Coscia dx"), QDateTime(QDate(2024, 1, 5), QTime(9, 30, 15)), 30, QColor(200, 30, 30)};
+    writeScan(client.getDataPath(true), recipe);
     DayScansModel model(false);
-    model.setFileData(client, {spec.jpgName()});
+    model.setFileData(client, {recipe.jpgName()});
     QVERIFY(model.scanAt(0)->image);
 
     DayScanItemDelegate painter(QSize(130, 120), true);
@@ -450,11 +450,11 @@ void TestScanViewer::thumbnailPainting()
 {
     TempStore store;
     const Client client = store.addClient(QStringLiteral("Greco"), 99);
-    ScanSpec spec{QStringLiteral("Addome"), QDateTime(QDate(2024, 1, 5), QTime(9, 0, 0)), 30, QColor(20, 180, 40)};
-    writeScan(client.getDataPath(true), spec);
+    ScanRecipe recipe{QStringLiteral("Addome"), QDateTime(QDate(2024, 1, 5), QTime(9, 0, 0)), 30, QColor(20, 180, 40)};
+    writeScan(client.getDataPath(true), recipe);
 
     DayScansModel model(false);
-    model.setFileData(client, {spec.jpgName(), QStringLiteral("Vita-20240105--10-00-00.jpg")});
+    model.setFileData(client, {recipe.jpgName(), QStringLiteral("Vita-20240105--10-00-00.jpg")});
     QVERIFY(model.scanAt(0)->image);
     QVERIFY(!model.scanAt(1)->image);  // no such file: it keeps loading
 
@@ -477,8 +477,8 @@ void TestScanViewer::thumbnailPainting()
     const QImage shown = paintCell(0, false);
     const QRect picture = delegate.pictureRect(shown.rect(), QSize(500, 400));
     QCOMPARE(picture, QRect(5, 4, 102, 82));
-    QVERIFY(near(shown.pixel(picture.center()), spec.colour));
-    QVERIFY(near(shown.pixel(picture.topLeft() + QPoint(1, 1)), spec.colour));
+    QVERIFY(near(shown.pixel(picture.center()), recipe.colour));
+    QVERIFY(near(shown.pixel(picture.topLeft() + QPoint(1, 1)), recipe.colour));
     QCOMPARE(shown.pixel(2, 2), qRgb(255, 255, 255));
     QCOMPARE(shown.pixel(picture.right() + 4, picture.center().y()), qRgb(255, 255, 255));
     // Selected: the highlight behind it.
@@ -486,7 +486,7 @@ void TestScanViewer::thumbnailPainting()
 
     // Not arrived: no picture, a busy sign in the middle.
     const QImage waiting = paintCell(1, false);
-    QVERIFY(!near(waiting.pixel(picture.center()), spec.colour));
+    QVERIFY(!near(waiting.pixel(picture.center()), recipe.colour));
     int ink = 0;
     for (int y = 30; y < 75; ++y)
         for (int x = 5; x < 125; ++x)

@@ -28,14 +28,14 @@ private slots:
     void viewerDestroyedWithDownloadsInFlight();
 
 private:
-    static QList<ScanSpec> dayOf(const QDate &date, int firstLines);
+    static QList<ScanRecipe> dayOf(const QDate &date, int firstLines);
     // A viewer on the client's cloud archive, listed from the service.
     static void openCloud(ScanViewerWidget &viewer, CloudStore &cloud, const Client &client, const QDate &date);
 
     ReferenceService m_service;
 };
 
-QList<ScanSpec> TestScanViewerCloud::dayOf(const QDate &date, int firstLines)
+QList<ScanRecipe> TestScanViewerCloud::dayOf(const QDate &date, int firstLines)
 {
     return {
         {QStringLiteral("Addome"), QDateTime(date, QTime(9, 10, 0)), firstLines, QColor(220, 30, 30), false},
@@ -93,7 +93,7 @@ void TestScanViewerCloud::cloudDayShownFromTheService()
     QVERIFY(child<QRadioButton>(viewer, "rbRemote")->isChecked());
     QCOMPARE(child<QComboBox>(viewer, "cbDates")->count(), 2);
     QCOMPARE(child<QComboBox>(viewer, "cbDates")->currentText(), QStringLiteral("09/02/2024"));
-    const QList<ScanSpec> day = dayOf(d2, 40);
+    const QList<ScanRecipe> day = dayOf(d2, 40);
     QCOMPARE(viewer.model->rowCount(), 3);
     QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, day[0]), 10000);
     // The pictures came over the wire: each thumbnail has its own colour.
@@ -130,11 +130,11 @@ void TestScanViewerCloud::defaultShownFirstWhenItsPictureArrivesLast()
     const QStringList zones{QStringLiteral("Addome"), QStringLiteral("Bicipite"), QStringLiteral("Coscia dx"),
                             QStringLiteral("Dorso"), QStringLiteral("Fianco"), QStringLiteral("Gluteo"),
                             QStringLiteral("Vita")};
-    QList<ScanSpec> day;
+    QList<ScanRecipe> day;
     for (int k = 0; k < zones.size(); ++k)
-        day << ScanSpec{zones[k], QDateTime(d, QTime(10, k, 0)), 20 + k, QColor::fromHsv(k * 50, 220, 220)};
+        day << ScanRecipe{zones[k], QDateTime(d, QTime(10, k, 0)), 20 + k, QColor::fromHsv(k * 50, 220, 220)};
     QVERIFY(cloud.uploadExam(client, d, day));
-    const ScanSpec wanted = day.last();
+    const ScanRecipe wanted = day.last();
 
     ScanViewerWidget viewer;
     viewer.show();
@@ -173,7 +173,7 @@ void TestScanViewerCloud::pickedBeforeThePicturesArrive()
     CloudStore cloud(m_service, 7108);
     const Client client = cloud.uploadClient(QStringLiteral("Moretti"));
     const QDate d(2024, 6, 1);
-    const QList<ScanSpec> day = dayOf(d, 30);
+    const QList<ScanRecipe> day = dayOf(d, 30);
     QVERIFY(cloud.uploadExam(client, d, day));
 
     ScanViewerWidget viewer;
@@ -205,7 +205,7 @@ void TestScanViewerCloud::failedScanDataDownload()
     CloudStore cloud(m_service, 7103);
     const Client client = cloud.uploadClient(QStringLiteral("Longo"));
     const QDate d(2024, 1, 5);
-    const QList<ScanSpec> day = dayOf(d, 30);
+    const QList<ScanRecipe> day = dayOf(d, 30);
     QVERIFY(cloud.uploadExam(client, d, day));
 
     ScanViewerWidget viewer;
@@ -238,7 +238,7 @@ void TestScanViewerCloud::failedPictureDownloads()
     CloudStore cloud(m_service, 7104);
     const Client client = cloud.uploadClient(QStringLiteral("Mancini"));
     const QDate d(2024, 1, 5);
-    const QList<ScanSpec> day = dayOf(d, 30);
+    const QList<ScanRecipe> day = dayOf(d, 30);
     QVERIFY(cloud.uploadExam(client, d, day));
 
     // A transport failure, and a reply that is no picture.
@@ -303,7 +303,7 @@ void TestScanViewerCloud::quickDateSwitchesNeverShowAnotherDate()
     openCloud(viewer, cloud, client, d1);
 
     // The first day's first picture arrives and its scan data is asked for ...
-    const ScanSpec firstOfDay1 = dayOf(d1, 30)[0];
+    const ScanRecipe firstOfDay1 = dayOf(d1, 30)[0];
     QTRY_VERIFY_WITH_TIMEOUT(viewer.currentScan && viewer.currentScan->fileName == firstOfDay1.jpgName()
                                  && viewer.scanWidget->scanArea->loading,
                              10000);
@@ -316,7 +316,7 @@ void TestScanViewerCloud::quickDateSwitchesNeverShowAnotherDate()
     QCOMPARE(dates->currentText(), QStringLiteral("19/01/2024"));
 
     // Watch until every late reply has come and gone.
-    const QList<ScanSpec> last = dayOf(d3, 70);
+    const QList<ScanRecipe> last = dayOf(d3, 70);
     QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, last[0]), 15000);
     QTest::qWait(1500);
     QVERIFY(shows(viewer, last[0]));
@@ -334,7 +334,7 @@ void TestScanViewerCloud::destroyedScanNeverTouchesItsLateReply()
     CloudStore cloud(m_service, 7106);
     const Client client = cloud.uploadClient(QStringLiteral("Caruso"));
     const QDate d(2024, 1, 5);
-    const QList<ScanSpec> day = dayOf(d, 30);
+    const QList<ScanRecipe> day = dayOf(d, 30);
     QVERIFY(cloud.uploadExam(client, d, day));
 
     QVERIFY(m_service.resetHooks());
