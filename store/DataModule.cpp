@@ -16,6 +16,8 @@
 #include <QSysInfo>
 #include <QVariant>
 
+#include <sqlite3.h>
+
 #include <functional>
 #include <stdexcept>
 
@@ -31,6 +33,21 @@ void dropConnection(QSqlDatabase &db)
     db = QSqlDatabase();
     if (!name.isEmpty())
         QSqlDatabase::removeDatabase(name);
+}
+
+// SQLite counts every allocation under a global mutex unless told not to; nothing here
+// reads those counts, and on a large client list they cost a quarter of a filter query.
+// The setting only takes before the library's first use, so it is tried once, before
+// the first connection opens.
+void configureSqliteLibrary()
+{
+    static const bool configured = [] {
+        const int rc = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        if (rc != SQLITE_OK)
+            qCDebug(lcStore) << "SQLite memory statistics stay on: the library was already in use";
+        return rc == SQLITE_OK;
+    }();
+    Q_UNUSED(configured)
 }
 
 }  // namespace
@@ -58,6 +75,7 @@ DataModule::DataModule(const QString &dataLocation, QObject *parent)
             dir.mkdir(path);
     }
 
+    configureSqliteLibrary();
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
     m_db.setDatabaseName(m_dbFile);
     if (QFile::exists(m_dbFile)) {

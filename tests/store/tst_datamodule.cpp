@@ -11,6 +11,8 @@
 #include <QStandardPaths>
 #include <QSysInfo>
 
+#include <sqlite3.h>
+
 #include <stdexcept>
 
 namespace {
@@ -105,6 +107,18 @@ private slots:
         QCOMPARE(storedSql(store, QStringLiteral("anamnesis")), anamnesisSql);
         QCOMPARE(storedSql(store, QStringLiteral("pendingExams")), pendingSql);
         QCOMPARE(store.column(QStringLiteral("select db_ver from db_info")), QStringList({"3"}));
+    }
+
+    // The store's connection runs without SQLite's allocation bookkeeping, which takes a
+    // global lock on every allocation; with it on, an open connection shows memory in use.
+    void sqliteRunsWithoutAllocationCounting()
+    {
+        TempStore store;
+        QCOMPARE(store.scalar(QStringLiteral("select count(*) from clients")).toInt(), 0);
+        sqlite3_int64 used = -1;
+        sqlite3_int64 highest = -1;
+        QCOMPARE(sqlite3_status64(SQLITE_STATUS_MEMORY_USED, &used, &highest, 0), SQLITE_OK);
+        QCOMPARE(used, sqlite3_int64(0));
     }
 
     void newFileStartsAtTheFirstVersion()
