@@ -1,16 +1,60 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts Calvestra.
-# With no scanner configured (CALVESTRA_SCANNER unset) and no service configured
-# (CALVESTRA_ENDPOINT unset) it runs a demo: the simulated scanner, the reference
-# service on a free loopback port, and a profile of its own under .demo/ that never
-# touches the user's settings or data.
+# With no scanner and no service configured (CALVESTRA_SCANNER and CALVESTRA_ENDPOINT
+# unset) it runs a demo: the simulated scanner, the reference service on a free loopback
+# port, and a profile of its own under .demo/ with sample clients, which never touches
+# the user's settings or data.
+#
+#   ./run.sh                  build and start the demo
+#   ./run.sh --check FILE.png start everything under Xvfb in a fresh profile, wait until
+#                             the main window lists the sample clients and the service
+#                             answers, save a screenshot to FILE.png, stop both; the exit
+#                             status says whether that worked
 set -euo pipefail
 cd "$(dirname "$0")"
+
+check=""
+case "${1:-}" in
+  --check)
+    if [ $# -ne 2 ] || [ -z "$2" ]; then
+      echo "usage: $0 [--check FILE.png]" >&2
+      exit 2
+    fi
+    check=$2 ;;
+  "") ;;
+  *) echo "usage: $0 [--check FILE.png]" >&2; exit 2 ;;
+esac
+
 . tools/deps.sh
 calvestra_install_deps
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --parallel "$(nproc)"
+
+if [ -n "$check" ]; then
+  mkdir -p "$(dirname "$check")"
+  shot=$(cd "$(dirname "$check")" && pwd)/$(basename "$check")
+  rm -f "$shot"
+  profile=$(mktemp -d "${TMPDIR:-/tmp}/calvestra-check.XXXXXX")
+  trap 'rm -rf "$profile"' EXIT
+  echo "checking in a fresh demo profile ($profile)"
+  status=0
+  # Always a screen of its own; the toolkit draws on it, not offscreen.
+  env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY CALVESTRA_DEMO_DIR="$profile" \
+    CALVESTRA_CHECK_TIMEOUT_S="${CALVESTRA_CHECK_TIMEOUT_S:-120}" \
+    xvfb-run -a -s "-screen 0 1280x800x24" tools/start-demo.sh build --check "$shot" || status=$?
+  if [ "$status" -ne 0 ]; then
+    echo "check failed (exit status $status); the service log:" >&2
+    tail -n 20 "$profile/service.log" >&2 2>/dev/null || true
+    exit "$status"
+  fi
+  if [ ! -s "$shot" ]; then
+    echo "check failed: no screenshot in $shot" >&2
+    exit 1
+  fi
+  echo "check passed: screenshot in $shot"
+  exit 0
+fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found. Calvestra is a desktop application; without a desktop run it as:" >&2

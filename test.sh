@@ -33,6 +33,9 @@ configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== tests"
 (cd build && ctest --parallel "$jobs" --timeout 600)
 
+echo "== the demo, started as ./run.sh starts it, under Xvfb"
+./run.sh --check build/check/demo-screen.png
+
 if [ "$quick" -eq 1 ]; then
   exit 0
 fi

@@ -1,20 +1,23 @@
 #!/usr/bin/env bash
 # Starts the application from the given build folder in the demo profile: settings and
-# data under .demo/, the simulated calvimetro, and (unless CALVESTRA_ENDPOINT names a
-# service) the reference service on a free loopback port with its own data folder.
-# Closing the application stops the service.
+# data under .demo/ (or CALVESTRA_DEMO_DIR), the simulated calvimetro, and (unless
+# CALVESTRA_ENDPOINT names a service) the reference service on a free loopback port with
+# its own data folder. An empty profile first gets the sample clients, with their past
+# exams and questionnaires, on the service too. Closing the application stops the
+# service. Arguments after the build folder go to the application.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 [ $# -gt 0 ] && shift
 root=$(cd "$(dirname "$0")/.." && pwd)
-demo="$root/.demo"
+demo="${CALVESTRA_DEMO_DIR:-$root/.demo}"
 mkdir -p "$demo/config" "$demo/data" "$demo/cache" "$demo/service"
+demo=$(cd "$demo" && pwd)
 
 # The demo never uses the user's own settings or data.
 export XDG_CONFIG_HOME="$demo/config"
 export XDG_DATA_HOME="$demo/data"
 export XDG_CACHE_HOME="$demo/cache"
-if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+if [ -z "${XDG_RUNTIME_DIR:-}" ] || [ ! -w "${XDG_RUNTIME_DIR:-}" ]; then
   mkdir -p "$demo/runtime" && chmod 700 "$demo/runtime"
   export XDG_RUNTIME_DIR="$demo/runtime"
 fi
@@ -55,5 +58,11 @@ fi
 "$build/tools/calvestra-account" --id "${CALVESTRA_DEMO_ACCOUNT:-1}" --name "${CALVESTRA_DEMO_USER:-Demo}" \
   --endpoint "$endpoint" >/dev/null
 
+# Sample clients for an empty profile; a profile that has clients is left as it is.
+if ! "$build/tools/calvestra-demo-seed"; then
+  echo "The sample clients could not be added; the application starts without them." >&2
+fi
+
+status=0
 "$build/calvestra" "$@" || status=$?
-exit "${status:-0}"
+exit "$status"
