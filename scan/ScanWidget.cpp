@@ -325,8 +325,17 @@ void ScanWidget::saveToFile()
 
 QString ScanWidget::saveUserFiles(const QString &folder, const QString &prefix)
 {
-    const QString base = prefix + QStringLiteral("-")
-        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd--hh-mm-ss"));
+    // Names go to the second: a second scan of the zone within the same second would
+    // overwrite the first, so it takes the next free second instead.
+    const QDateTime now = QDateTime::currentDateTime();
+    QString base;
+    for (int later = 0; later < 3600; ++later) {
+        base = prefix + QStringLiteral("-") + now.addSecs(later).toString(QStringLiteral("yyyyMMdd--hh-mm-ss"));
+        const QString taken = folder + base;
+        if (!QFile::exists(taken + QStringLiteral(".d2d")) && !QFile::exists(taken + QStringLiteral(".jpg"))
+            && !QFile::exists(taken + QStringLiteral(".json")))
+            break;
+    }
     qCDebug(lcScan).noquote() << "saveUserFiles::base_filename" << base;
     const QString stem = folder + base;
     const QString d2dPath = stem + QStringLiteral(".d2d");

@@ -40,7 +40,8 @@ public:
 
     // Replaces the scan with a .d2d file and the marks of the .json beside it.
     void loadFromFile(const QString &path);
-    // Writes folder + prefix-yyyyMMdd--hh-mm-ss with .d2d, .jpg (500 x 400) and, when
+    // Writes folder + prefix-yyyyMMdd--hh-mm-ss (the next free second when a scan of the
+    // same name is there) with .d2d, .jpg (500 x 400) and, when
     // there are marks, .json; returns the .jpg path, or an empty text when a file could
     // not be written (then none of them is left behind).
     QString saveUserFiles(const QString &folder, const QString &prefix);

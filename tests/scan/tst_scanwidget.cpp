@@ -19,6 +19,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -618,6 +619,30 @@ private slots:
         QCOMPARE(QJsonDocument::fromJson(readFile(json)).object().value(QStringLiteral("linemarks")).toArray(),
                  QJsonArray({12, 150}));
         QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 5);
+    }
+
+    // Two scans of one zone saved within the same second are two groups of files.
+    void sameZoneTwiceKeepsBothScans()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + QStringLiteral("/");
+        Rig rig;
+        QVERIFY(rig.scan(120));
+        const QString first = rig.widget.saveUserFiles(folder, QStringLiteral("Vita"));
+        rig.widget.scanArea->analysis.linemarks = {30};
+        const QString second = rig.widget.saveUserFiles(folder, QStringLiteral("Vita"));
+        const QString third = rig.widget.saveUserFiles(folder, QStringLiteral("Vita"));
+        QVERIFY(!first.isEmpty() && !second.isEmpty() && !third.isEmpty());
+        QCOMPARE(QSet<QString>({first, second, third}).size(), 3);
+        QCOMPARE(QDir(folder).entryList({QStringLiteral("Vita-*.jpg")}, QDir::Files).size(), 3);
+        QCOMPARE(QDir(folder).entryList({QStringLiteral("Vita-*.d2d")}, QDir::Files).size(), 3);
+        QCOMPARE(QDir(folder).entryList({QStringLiteral("Vita-*.json")}, QDir::Files).size(), 2);
+        // The first group is still the scan without marks.
+        QVERIFY(!QFile::exists(first.left(first.size() - 4) + QStringLiteral(".json")));
+        const auto stamp = [](const QString &jpg) {
+            return QDateTime::fromString(QFileInfo(jpg).completeBaseName().mid(5), QStringLiteral("yyyyMMdd--hh-mm-ss"));
+        };
+        QVERIFY(stamp(first) < stamp(second) && stamp(second) < stamp(third));
     }
 
     void failedWriteLeavesNoFile_data()
