@@ -416,6 +416,7 @@ void ExamDlg::sendExam()
     if (!client)
         return;
     client->updateHeightAndWeight(ui->edHeight->value(), ui->edWeight->value());
+    m_sendInFlight = true;
     if (client->web_id == 0) {
         // Filled before the client goes out: when it cannot reach the service, this is
         // the exam that waits in the queue.
@@ -492,6 +493,7 @@ void ExamDlg::uploadExamDone(Exam *sentExam)
     // The record lives only while the signal is delivered.
     Exam confirmed = sentExam ? *sentExam : Exam();
     connectSendSignals(true);
+    m_sendInFlight = false;
     dirty = false;
     if (client)
         store->removePendingExam(client->id, &confirmed);
@@ -514,6 +516,7 @@ void ExamDlg::uploadWebSpaceOver()
 void ExamDlg::queueExam(const QString &message)
 {
     connectSendSignals(true);
+    m_sendInFlight = false;
     // The background upload waits for the next successful probe.
     service->m_connected = false;
     service->checkConnection();
@@ -553,7 +556,20 @@ void ExamDlg::done(int r)
     if (box.clickedButton() == send)
         sendExam();
     else if (box.clickedButton() == leave)
-        QDialog::done(r);
+        leaveWithoutSending(r);
+}
+
+void ExamDlg::leaveWithoutSending(int r)
+{
+    // A send still under way when the dialog goes has nobody left to queue it if it
+    // fails: it is queued now. Should it succeed, its confirmation takes it off the
+    // queue again, and a second upload of the same day only replaces the first.
+    if (m_sendInFlight && client) {
+        qCDebug(lcExam).noquote() << "leaving during the upload: exam queued" << client->id
+                                  << exam->examDate.toString(Qt::ISODate);
+        store->insertPendingExam(client->id, exam.get());
+    }
+    QDialog::done(r);
 }
 
 void ExamDlg::tabChanged(int index)

@@ -101,6 +101,7 @@ private:
     void fillExam();
     // Ends a failed or refused send: the exam waits in the local queue.
     void queueExam(const QString &message);
+    void leaveWithoutSending(int r);
     void addMark();
     void uploadClientDone(int id);
     void uploadClientFail();
@@ -112,6 +113,8 @@ private:
 
     // The zone chooser's exec() has not returned yet.
     bool m_choosingZone = false;
+    // From "send" until the service has answered for the exam (client upload included).
+    bool m_sendInFlight = false;
     QMetaObject::Connection m_clientDoneConnection;
     QMetaObject::Connection m_clientFailConnection;
 };

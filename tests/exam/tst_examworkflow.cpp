@@ -472,6 +472,43 @@ private slots:
         QVERIFY(closed);
     }
 
+    // Leaving without sending while the exam is still on its way: the exam is queued at
+    // once, so it is not lost should that upload fail; when the upload then succeeds the
+    // main window takes it off the queue again.
+    void leavingWhileTheExamIsSentQueuesIt()
+    {
+        WorkflowSetup setup(m_service, 509);
+        const int id = setup.addClient(QStringLiteral("Galli"), QStringLiteral("Irene"));
+        setup.open();
+        QStringList queuedWhileSending;
+        QStringList queuedOnLeaving;
+        bool asked = false;
+        const bool ran = setup.runExam(QStringLiteral("Galli"), [&](ExamDlg *dlg, ExamDriver &d) {
+            QVERIFY(d.scan(20, QStringLiteral("Addome")));
+            setBodyData(dlg, 58.4, 163.0, 1);
+            QVERIFY(m_service.injectFault(QStringLiteral("delay:2500"), QStringLiteral("uploadExamZip")));
+            QTest::mouseClick(dlg->ui->btSend, Qt::LeftButton);
+            // The client goes up first; the exam's upload then shows its progress.
+            QVERIFY(QTest::qWaitFor([&] { return webIdOf(id) > 0 && dlg->ui->progressBar->isVisible(); },
+                                    kServiceWaitMs));
+            queuedWhileSending = pendingExamRows();
+            asked = closeWithOk(dlg, QStringLiteral("Esci senza inviare"));
+            QVERIFY(!dlg->isVisible());
+            queuedOnLeaving = pendingExamRows();
+        });
+        QVERIFY(ran);
+        QVERIFY(asked);
+        QVERIFY(queuedWhileSending.isEmpty());
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        QCOMPARE(queuedOnLeaving, QStringList{QStringLiteral("%1|%2|163|58.4|1").arg(id).arg(today)});
+        // The late confirmation empties the queue; the service holds the exam once.
+        QVERIFY(QTest::qWaitFor([&] { return pendingExamRows().isEmpty(); }, kBackgroundWaitMs));
+        QTest::qWait(500);
+        const QJsonArray works = userWorks(setup.account(), webIdOf(id));
+        QCOMPARE(works.size(), 1);
+        QCOMPARE(works.first().toObject().value(QStringLiteral("weight")).toDouble(), 58.4);
+    }
+
     // The client editor sends the client while the exam is open: once the service has
     // confirmed it, the dialog works in the client's new folder and sends the client no
     // second time.
