@@ -38,7 +38,8 @@ int main(int argc, char *argv[])
         QLoggingCategory::setFilterRules(QStringLiteral("calvestra.*.debug=false"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Adds the sample clients of the Calvestra demo to an empty profile."));
+    parser.setApplicationDescription(
+        QStringLiteral("Adds the sample clients of the Calvestra demo to an empty profile."));
     parser.addHelpOption();
     const QCommandLineOption todayOption(QStringLiteral("today"),
                                          QStringLiteral("Date the exams as if today were this day (yyyy-MM-dd)."),

@@ -125,7 +125,8 @@ private slots:
         check.start();
         QVERIFY(finished.wait(10000));
         QCOMPARE(finished.first().at(0).toInt(), 1);
-        QVERIFY2(check.failure().contains(QStringLiteral("the web service did not answer")), qPrintable(check.failure()));
+        QVERIFY2(check.failure().contains(QStringLiteral("the web service did not answer")),
+                 qPrintable(check.failure()));
         QVERIFY(!check.failure().contains(QStringLiteral("client list")));
     }
 

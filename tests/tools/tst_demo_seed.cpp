@@ -28,7 +28,8 @@ struct Run
 };
 
 // Runs the seeding tool with this test's profile, or with the environment given.
-Run runSeeder(const QStringList &args, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+Run runSeeder(const QStringList &args,
+              const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setProcessEnvironment(environment);
@@ -64,8 +65,9 @@ const QDate today(2026, 3, 1);
 
 QString scanName(const QString &zone, int daysAgo, int hour, int minute, int second)
 {
-    return zone + QLatin1Char('-')
-           + QDateTime(today.addDays(-daysAgo), QTime(hour, minute, second)).toString(QStringLiteral("yyyyMMdd--hh-mm-ss"));
+    return zone + QLatin1Char('-') +
+           QDateTime(today.addDays(-daysAgo), QTime(hour, minute, second))
+               .toString(QStringLiteral("yyyyMMdd--hh-mm-ss"));
 }
 
 int count(const QString &sql)
@@ -109,8 +111,9 @@ private slots:
     void aServiceThatDoesNotAnswerIsReported()
     {
         QTemporaryDir dir;
-        const Run run = runSeeder({}, otherProfile(dir, "[General]\nidTrainer=3\n"
-                                                        "endpoint=http://127.0.0.1:9/Apps/Movelta/vq_webservice.php\n"));
+        const Run run = runSeeder({}, otherProfile(dir,
+                                                   "[General]\nidTrainer=3\n"
+                                                   "endpoint=http://127.0.0.1:9/Apps/Movelta/vq_webservice.php\n"));
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(QStringLiteral("does not answer")), qPrintable(run.err));
     }
@@ -140,8 +143,7 @@ private slots:
         QVERIFY(query.first());
         giulia.loadFromDB(query.value(0).toInt());
         QCOMPARE(giulia.weight, 65.2);
-        QCOMPARE(giulia.getExamsDateList(),
-                 QList<QDate>({today.addDays(-84), today.addDays(-42), today.addDays(-7)}));
+        QCOMPARE(giulia.getExamsDateList(), QList<QDate>({today.addDays(-84), today.addDays(-42), today.addDays(-7)}));
 
         // Her first exam: three zones, as the scan widget writes them, named for that day.
         const QDir folder(giulia.getDataPath(false));
@@ -207,7 +209,8 @@ private slots:
     // Runs after the one above: a profile with clients is left as it is.
     void aSecondRunAddsNothing()
     {
-        const QStringList before = QDir(DataModule::instance()->m_dataPath).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        const QStringList before =
+            QDir(DataModule::instance()->m_dataPath).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         const Run run = runSeeder({QStringLiteral("--today"), today.toString(Qt::ISODate)});
         QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
         QVERIFY(run.out.contains(QStringLiteral("nothing to add")));

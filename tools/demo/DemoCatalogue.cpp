@@ -47,28 +47,38 @@ Questionnaire generalHistory(int daysAgo, const QString &job, const QString &wor
     return q;
 }
 
+SampleClient person(const QString &surname, const QString &name, const QString &sex, const QDate &birthday,
+                    const QString &address, const QString &city, const QString &province, const QString &zipcode,
+                    const QString &phone, double height, double weight, int activityLevel)
+{
+    SampleClient sample;
+    Client &c = sample.person;
+    c.surname = surname;
+    c.name = name;
+    c.sex = sex;
+    c.birthday = birthday;
+    c.address = address;
+    c.city = city;
+    c.province = province;
+    c.zipcode = zipcode;
+    c.phone = phone;
+    c.email = QStringLiteral("%1.%2@example.org").arg(name, surname).toLower().remove(QLatin1Char(' '));
+    c.height = height;
+    c.weight = weight;
+    c.activityLevel = activityLevel;
+    return sample;
+}
+
 }  // namespace
 
 QList<SampleClient> sampleClients()
 {
     QList<SampleClient> clients;
 
-    SampleClient giulia;
-    giulia.surname = QStringLiteral("Rossi");
-    giulia.name = QStringLiteral("Giulia");
-    giulia.sex = QStringLiteral("F");
-    giulia.birthYear = 1986;
-    giulia.birthMonth = 4;
-    giulia.birthDay = 12;
-    giulia.address = QStringLiteral("Via Po 18");
-    giulia.city = QStringLiteral("Torino");
-    giulia.province = QStringLiteral("TO");
-    giulia.zipcode = QStringLiteral("10123");
-    giulia.phone = QStringLiteral("347 120 4588");
-    giulia.email = QStringLiteral("giulia.rossi@example.org");
-    giulia.height = 165;
-    giulia.weight = 68.5;
-    giulia.activityLevel = 2;
+    SampleClient giulia =
+        person(QStringLiteral("Rossi"), QStringLiteral("Giulia"), QStringLiteral("F"), QDate(1986, 4, 12),
+               QStringLiteral("Via Po 18"), QStringLiteral("Torino"), QStringLiteral("TO"), QStringLiteral("10123"),
+               QStringLiteral("347 120 4588"), 165, 68.5, 2);
     giulia.exams = {
         exam(84, 9, 68.5, 165, 1,
              {zone(QStringLiteral("Addome"), 18.0, 340, {120, 230}), zone(QStringLiteral("Fianco dx"), 15.5, 300),
@@ -102,22 +112,10 @@ QList<SampleClient> sampleClients()
     giulia.questionnaires << giuliaBody;
     clients << giulia;
 
-    SampleClient marco;
-    marco.surname = QStringLiteral("Bianchi");
-    marco.name = QStringLiteral("Marco");
-    marco.sex = QStringLiteral("M");
-    marco.birthYear = 1979;
-    marco.birthMonth = 9;
-    marco.birthDay = 3;
-    marco.address = QStringLiteral("Corso Francia 102");
-    marco.city = QStringLiteral("Torino");
-    marco.province = QStringLiteral("TO");
-    marco.zipcode = QStringLiteral("10143");
-    marco.phone = QStringLiteral("333 871 2209");
-    marco.email = QStringLiteral("marco.bianchi@example.org");
-    marco.height = 178;
-    marco.weight = 84.0;
-    marco.activityLevel = 3;
+    SampleClient marco =
+        person(QStringLiteral("Bianchi"), QStringLiteral("Marco"), QStringLiteral("M"), QDate(1979, 9, 3),
+               QStringLiteral("Corso Francia 102"), QStringLiteral("Torino"), QStringLiteral("TO"),
+               QStringLiteral("10143"), QStringLiteral("333 871 2209"), 178, 84.0, 3);
     marco.exams = {
         exam(56, 17, 84.0, 178, 3,
              {zone(QStringLiteral("Addome"), 21.0, 360, {180}), zone(QStringLiteral("Pettorale"), 11.0, 280),
@@ -129,58 +127,35 @@ QList<SampleClient> sampleClients()
     Questionnaire marcoSport;
     marcoSport.modelFile = QStringLiteral("Valutazione_sportiva.anm");
     marcoSport.daysAgo = 56;
-    marcoSport.answers = {{QStringLiteral("Sport praticato"), QStringLiteral("Ciclismo su strada")},
-                          {QStringLiteral("Livello"), QStringLiteral("Intermedio")},
-                          {QStringLiteral("Allenamenti a settimana"), QStringLiteral("4")},
-                          {QStringLiteral("Durata media di un allenamento (minuti)"), QStringLiteral("90")},
-                          {QStringLiteral("Frequenza cardiaca a riposo (bpm)"), QStringLiteral("58")},
-                          {QStringLiteral("Tipo di allenamento prevalente"), QStringLiteral("Aerobico")},
-                          {QStringLiteral("Infortuni negli ultimi 12 mesi"), QStringLiteral("Distorsione caviglia sx")},
-                          {QStringLiteral("Dolori articolari o muscolari"), QStringLiteral("Lombari dopo uscite lunghe")},
-                          {QStringLiteral("Riscaldamento prima dell'allenamento"), QStringLiteral("A volte")}};
+    marcoSport.answers = {
+        {QStringLiteral("Sport praticato"), QStringLiteral("Ciclismo su strada")},
+        {QStringLiteral("Livello"), QStringLiteral("Intermedio")},
+        {QStringLiteral("Allenamenti a settimana"), QStringLiteral("4")},
+        {QStringLiteral("Durata media di un allenamento (minuti)"), QStringLiteral("90")},
+        {QStringLiteral("Frequenza cardiaca a riposo (bpm)"), QStringLiteral("58")},
+        {QStringLiteral("Tipo di allenamento prevalente"), QStringLiteral("Aerobico")},
+        {QStringLiteral("Infortuni negli ultimi 12 mesi"), QStringLiteral("Distorsione caviglia sx")},
+        {QStringLiteral("Dolori articolari o muscolari"), QStringLiteral("Lombari dopo uscite lunghe")},
+        {QStringLiteral("Riscaldamento prima dell'allenamento"), QStringLiteral("A volte")}};
     marco.questionnaires << marcoSport;
     clients << marco;
 
-    SampleClient anna;
-    anna.surname = QStringLiteral("Esposito");
-    anna.name = QStringLiteral("Anna");
-    anna.sex = QStringLiteral("F");
-    anna.birthYear = 1992;
-    anna.birthMonth = 1;
-    anna.birthDay = 25;
-    anna.address = QStringLiteral("Via Toledo 256");
-    anna.city = QStringLiteral("Napoli");
-    anna.province = QStringLiteral("NA");
-    anna.zipcode = QStringLiteral("80134");
-    anna.phone = QStringLiteral("328 455 9031");
-    anna.email = QStringLiteral("anna.esposito@example.org");
-    anna.height = 170;
-    anna.weight = 61.0;
-    anna.activityLevel = 4;
-    anna.exams = {exam(21, 11, 61.0, 170, 4,
-                       {zone(QStringLiteral("Addome"), 10.5, 300, {90, 200}),
-                        zone(QStringLiteral("Sovrailiaca"), 9.0, 280)})};
+    SampleClient anna =
+        person(QStringLiteral("Esposito"), QStringLiteral("Anna"), QStringLiteral("F"), QDate(1992, 1, 25),
+               QStringLiteral("Via Toledo 256"), QStringLiteral("Napoli"), QStringLiteral("NA"),
+               QStringLiteral("80134"), QStringLiteral("328 455 9031"), 170, 61.0, 4);
+    anna.exams = {
+        exam(21, 11, 61.0, 170, 4,
+             {zone(QStringLiteral("Addome"), 10.5, 300, {90, 200}), zone(QStringLiteral("Sovrailiaca"), 9.0, 280)})};
     anna.questionnaires << generalHistory(21, QStringLiteral("Istruttrice di nuoto"), QStringLiteral("In piedi"),
                                           QStringLiteral("8"), QStringLiteral("No"), QStringLiteral("2.5"),
                                           QStringLiteral("Sì"));
     clients << anna;
 
-    SampleClient luca;
-    luca.surname = QStringLiteral("Conti");
-    luca.name = QStringLiteral("Luca");
-    luca.sex = QStringLiteral("M");
-    luca.birthYear = 1968;
-    luca.birthMonth = 11;
-    luca.birthDay = 30;
-    luca.address = QStringLiteral("Via Emilia 45");
-    luca.city = QStringLiteral("Bologna");
-    luca.province = QStringLiteral("BO");
-    luca.zipcode = QStringLiteral("40121");
-    luca.phone = QStringLiteral("051 224 118");
-    luca.email = QStringLiteral("luca.conti@example.org");
-    luca.height = 181;
-    luca.weight = 92.5;
-    luca.activityLevel = 1;
+    SampleClient luca =
+        person(QStringLiteral("Conti"), QStringLiteral("Luca"), QStringLiteral("M"), QDate(1968, 11, 30),
+               QStringLiteral("Via Emilia 45"), QStringLiteral("Bologna"), QStringLiteral("BO"),
+               QStringLiteral("40121"), QStringLiteral("051 224 118"), 181, 92.5, 1);
     Questionnaire lucaBody;
     lucaBody.modelFile = QStringLiteral("Composizione_corporea.anm");
     lucaBody.daysAgo = 3;
@@ -195,40 +170,16 @@ QList<SampleClient> sampleClients()
     luca.questionnaires << lucaBody;
     clients << luca;
 
-    SampleClient sara;
-    sara.surname = QStringLiteral("De Luca");
-    sara.name = QStringLiteral("Sara");
-    sara.sex = QStringLiteral("F");
-    sara.birthYear = 2001;
-    sara.birthMonth = 6;
-    sara.birthDay = 8;
-    sara.address = QStringLiteral("Viale Monza 12");
-    sara.city = QStringLiteral("Milano");
-    sara.province = QStringLiteral("MI");
-    sara.zipcode = QStringLiteral("20125");
-    sara.phone = QStringLiteral("340 611 7720");
-    sara.email = QStringLiteral("sara.deluca@example.org");
-    sara.height = 160;
-    sara.weight = 54.0;
-    sara.activityLevel = 3;
+    SampleClient sara =
+        person(QStringLiteral("De Luca"), QStringLiteral("Sara"), QStringLiteral("F"), QDate(2001, 6, 8),
+               QStringLiteral("Viale Monza 12"), QStringLiteral("Milano"), QStringLiteral("MI"),
+               QStringLiteral("20125"), QStringLiteral("340 611 7720"), 160, 54.0, 3);
     clients << sara;
 
-    SampleClient paolo;
-    paolo.surname = QStringLiteral("Ferrari");
-    paolo.name = QStringLiteral("Paolo");
-    paolo.sex = QStringLiteral("M");
-    paolo.birthYear = 1955;
-    paolo.birthMonth = 2;
-    paolo.birthDay = 14;
-    paolo.address = QStringLiteral("Piazza Bra 3");
-    paolo.city = QStringLiteral("Verona");
-    paolo.province = QStringLiteral("VR");
-    paolo.zipcode = QStringLiteral("37121");
-    paolo.phone = QStringLiteral("045 800 1944");
-    paolo.email = QStringLiteral("paolo.ferrari@example.org");
-    paolo.height = 172;
-    paolo.weight = 79.0;
-    paolo.activityLevel = 1;
+    SampleClient paolo =
+        person(QStringLiteral("Ferrari"), QStringLiteral("Paolo"), QStringLiteral("M"), QDate(1955, 2, 14),
+               QStringLiteral("Piazza Bra 3"), QStringLiteral("Verona"), QStringLiteral("VR"), QStringLiteral("37121"),
+               QStringLiteral("045 800 1944"), 172, 79.0, 1);
     clients << paolo;
 
     return clients;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Client.h"
+
 #include <QList>
 #include <QPair>
 #include <QPointF>
@@ -41,21 +43,7 @@ struct Questionnaire
 
 struct SampleClient
 {
-    QString surname;
-    QString name;
-    QString sex;
-    int birthYear = 1980;
-    int birthMonth = 1;
-    int birthDay = 1;
-    QString address;
-    QString city;
-    QString province;
-    QString zipcode;
-    QString phone;
-    QString email;
-    double height = 0.0;
-    double weight = 0.0;
-    int activityLevel = 0;
+    Client person;  // the record as the operator types it; no ids yet
     QList<PastExam> exams;
     QList<Questionnaire> questionnaires;
 };

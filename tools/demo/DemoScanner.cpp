@@ -37,8 +37,8 @@ bool DemoScanner::waitReady(int timeoutMs) const
                      timeoutMs);
 }
 
-QString DemoScanner::scan(const QString &folder, const QString &zone, const QDateTime &when, double fatMm,
-                          int lines, const QList<int> &marks, int seed, QString *error)
+QString DemoScanner::scan(const QString &folder, const QString &zone, const QDateTime &when, double fatMm, int lines,
+                          const QList<int> &marks, int seed, QString *error)
 {
     SimulatedCalvimetro *probe = m_widget->commThread->simulator();
     if (!probe) {
@@ -55,8 +55,8 @@ QString DemoScanner::scan(const QString &folder, const QString &zone, const QDat
     probe->setProfile(profile);
 
     bool completed = false;
-    const auto connection =
-        QObject::connect(m_widget.get(), &ScanWidget::onScanCompleted, m_widget.get(), [&completed] { completed = true; });
+    const auto connection = QObject::connect(m_widget.get(), &ScanWidget::onScanCompleted, m_widget.get(),
+                                             [&completed] { completed = true; });
     // The acquisition sees the press on the first block: one block more than lines.
     probe->sweep(lines + 1);
     const bool done = waitUntil([&completed] { return completed; }, waitMs);

@@ -91,7 +91,7 @@ bool DemoSeeder::run(const QDate &today)
             if (!sendClient(&client))
                 return false;
         }
-        m_out << "  " << sample.surname << ' ' << sample.name << ": " << sample.exams.size() << " exams, "
+        m_out << "  " << client.surname << ' ' << client.name << ": " << sample.exams.size() << " exams, "
               << sample.questionnaires.size() << " questionnaires\n";
         m_out.flush();
     }
@@ -152,23 +152,13 @@ bool DemoSeeder::fetchModels(const QList<DemoCatalogue::SampleClient> &clients)
 
 bool DemoSeeder::addClient(const DemoCatalogue::SampleClient &sample, Client *client)
 {
-    client->surname = sample.surname;
-    client->name = sample.name;
-    client->sex = sample.sex;
-    client->birthday = QDate(sample.birthYear, sample.birthMonth, sample.birthDay);
-    client->address = sample.address;
-    client->city = sample.city;
-    client->province = sample.province;
-    client->zipcode = sample.zipcode;
-    client->phone = sample.phone;
-    client->email = sample.email;
-    client->height = sample.height;
-    client->weight = sample.weight;
-    client->activityLevel = sample.activityLevel;
+    *client = sample.person;
+    client->id = 0;
+    client->web_id = 0;
     client->offline = true;
     client->saveToDB(false, false);
     if (client->id <= 0)
-        return fail(QStringLiteral("%1 %2 could not be stored").arg(sample.surname, sample.name));
+        return fail(QStringLiteral("%1 %2 could not be stored").arg(client->surname, client->name));
 
     return sendClient(client);
 }
