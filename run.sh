@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts Calvestra.
-# With no scanner and no service configured (CALVESTRA_SCANNER and CALVESTRA_ENDPOINT
-# unset) it runs a demo: the simulated scanner, the reference service on a free loopback
-# port, and a profile of its own under .demo/ with sample clients, which never touches
-# the user's settings or data.
+# With a calvimetro plugged in or a service named in the user's settings it starts the
+# application as installed, with the user's own settings and data. With neither it runs
+# a demo: the simulated scanner, the reference service on a free loopback port, and a
+# profile of its own under .demo/ with sample clients, which never touches the user's
+# settings or data.
 #
-#   ./run.sh                  build and start the demo
+#   ./run.sh                  build and start (the demo when nothing is configured)
+#   ./run.sh --demo           build and start the demo in any case
 #   ./run.sh --check FILE.png start everything under Xvfb in a fresh profile, wait until
 #                             the main window lists the sample clients and the service
 #                             answers, save a screenshot to FILE.png, stop both; the exit
@@ -13,17 +15,37 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
+usage() { echo "usage: $0 [--demo | --check FILE.png]" >&2; exit 2; }
 check=""
+demo=0
 case "${1:-}" in
   --check)
-    if [ $# -ne 2 ] || [ -z "$2" ]; then
-      echo "usage: $0 [--check FILE.png]" >&2
-      exit 2
-    fi
+    { [ $# -eq 2 ] && [ -n "$2" ]; } || usage
     check=$2 ;;
+  --demo)
+    [ $# -eq 1 ] || usage
+    demo=1 ;;
   "") ;;
-  *) echo "usage: $0 [--check FILE.png]" >&2; exit 2 ;;
+  *) usage ;;
 esac
+
+# A real set-up: the calvimetro (USB 04d8:fbb7) is plugged in, or the user's settings name
+# a service.
+configured() {
+  local dev
+  for dev in /sys/bus/usb/devices/*; do
+    if [ "$(cat "$dev/idVendor" 2>/dev/null)" = "04d8" ] && [ "$(cat "$dev/idProduct" 2>/dev/null)" = "fbb7" ]; then
+      echo "a calvimetro is plugged in"
+      return 0
+    fi
+  done
+  local settings="${XDG_CONFIG_HOME:-$HOME/.config}/Vantrel/Calvestra.conf"
+  if [ -f "$settings" ] && grep -q '^endpoint=' "$settings"; then
+    echo "$settings names a service"
+    return 0
+  fi
+  return 1
+}
 
 . tools/deps.sh
 calvestra_install_deps
@@ -62,4 +84,8 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 1
 fi
 
+if [ "$demo" -eq 0 ] && reason=$(configured); then
+  echo "Starting Calvestra with your own settings and data ($reason); ./run.sh --demo starts the demo."
+  exec build/calvestra
+fi
 exec tools/start-demo.sh build

@@ -207,6 +207,15 @@ void MainWindow::createStatusWidgets()
     networkStatusLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setConnectionStatus(false);
     statusBar()->addPermanentWidget(networkStatusLabel);
+
+    // The status bar's see-through background reaches the tool tips of its widgets too,
+    // which would leave their text on whatever lies behind: they keep a background of
+    // their own.
+    const QString readableTips = QStringLiteral(
+        "QToolTip { color: palette(tool-tip-text); background-color: palette(tool-tip-base); "
+        "border: 1px solid palette(mid); }");
+    cloudUploadButton->setStyleSheet(readableTips);
+    networkStatusLabel->setStyleSheet(readableTips);
 }
 
 void MainWindow::setConnectionStatus(bool connected)

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QToolTip>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -549,6 +550,43 @@ private slots:
         QCOMPARE(label->toolTip(), QStringLiteral("Disconnesso"));
         QVERIFY(own.restart());
         QVERIFY(QTest::qWaitFor([&] { return label->property("connected").toBool(); }, 15000));
+    }
+
+    // The status bar is see-through; the tool tips of its widgets (the list of what waits
+    // to be sent, the connection state) must not be: dark text on their own background.
+    void statusBarToolTipsAreReadable()
+    {
+        WindowSetup setup;
+        AppSettings::setAutoLoadUsers(false);
+        MainWindow *window = setup.open();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        for (const char *name : {"networkStatusLabel", "cloudUploadButton"}) {
+            auto *widget = child<QWidget>(window, name);
+            widget->show();
+            QToolTip::showText(widget->mapToGlobal(QPoint(4, 4)), widget->toolTip(), widget);
+            QWidget *tip = nullptr;
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    for (QWidget *top : QApplication::topLevelWidgets()) {
+                        if (top->inherits("QTipLabel") && top->isVisible())
+                            tip = top;
+                    }
+                    return tip != nullptr;
+                },
+                5000));
+            // The tip as the screen shows it, over a black desktop.
+            QImage shot(tip->size(), QImage::Format_ARGB32_Premultiplied);
+            shot.fill(Qt::black);
+            tip->render(&shot, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+            const QColor background = shot.pixelColor(2, shot.height() / 2);
+            const QColor text = tip->palette().color(QPalette::WindowText);
+            QVERIFY2(qAbs(background.lightness() - text.lightness()) > 100,
+                     qPrintable(QStringLiteral("%1: background %2, text %3")
+                                    .arg(QLatin1String(name), background.name(), text.name())));
+            QToolTip::hideText();
+            QVERIFY(QTest::qWaitFor([&] { return !tip->isVisible(); }, 5000));
+        }
     }
 
     void sqlConsoleShortcut()
