@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QToolTip>
 #include <QStatusBar>
@@ -565,7 +566,8 @@ private slots:
             auto *widget = child<QWidget>(window, name);
             widget->show();
             QToolTip::showText(widget->mapToGlobal(QPoint(4, 4)), widget->toolTip(), widget);
-            QWidget *tip = nullptr;
+            // The tip label deletes itself once hidden.
+            QPointer<QWidget> tip;
             QVERIFY(QTest::qWaitFor(
                 [&] {
                     for (QWidget *top : QApplication::topLevelWidgets()) {
@@ -585,7 +587,7 @@ private slots:
                      qPrintable(QStringLiteral("%1: background %2, text %3")
                                     .arg(QLatin1String(name), background.name(), text.name())));
             QToolTip::hideText();
-            QVERIFY(QTest::qWaitFor([&] { return !tip->isVisible(); }, 5000));
+            QVERIFY(QTest::qWaitFor([&] { return !tip || !tip->isVisible(); }, 5000));
         }
     }
 
