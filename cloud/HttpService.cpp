@@ -360,18 +360,24 @@ void HttpService::saveClient(Client *client)
             [this, reply, localId, sent] { saveClientReply(reply, localId, sent); });
 }
 
-void HttpService::saveClientReply(QNetworkReply *reply, int localId, const QJsonObject &sent)
+bool HttpService::readUploadReply(QNetworkReply *reply, int *webId)
 {
     QJsonObject data;
     QByteArray body;
     const bool ok = readEnvelope(reply, &data, nullptr, &body);
     if (!body.isEmpty())
         qCDebug(lcCloud).noquote() << QString::fromUtf8(body);
-    if (!ok) {
+    *webId = ok ? positiveId(data.value(QStringLiteral("id"))) : 0;
+    return ok;
+}
+
+void HttpService::saveClientReply(QNetworkReply *reply, int localId, const QJsonObject &sent)
+{
+    int webId = 0;
+    if (!readUploadReply(reply, &webId)) {
         emit onUploadClientFail();
         return;
     }
-    const int webId = positiveId(data.value(QStringLiteral("id")));
     if (webId == 0) {
         qCDebug(lcCloud).noquote() << "error" << "setUserData reply without a valid id";
         emit onUploadClientFail();
@@ -434,16 +440,11 @@ void HttpService::saveAnamnesi(Anamnesi *anamnesi)
 
 void HttpService::saveAnamnesiReply(QNetworkReply *reply, int localId, const QJsonObject &sent)
 {
-    QJsonObject data;
-    QByteArray body;
-    const bool ok = readEnvelope(reply, &data, nullptr, &body);
-    if (!body.isEmpty())
-        qCDebug(lcCloud).noquote() << QString::fromUtf8(body);
-    if (!ok) {
+    int webId = 0;
+    if (!readUploadReply(reply, &webId)) {
         emit onUploadAnamnesiFail();
         return;
     }
-    const int webId = positiveId(data.value(QStringLiteral("id")));
     qCDebug(lcCloud).noquote() << webId;
     if (webId == 0) {
         qCDebug(lcCloud).noquote() << "error" << "uploadAnamnesi reply without a valid id";

@@ -143,6 +143,10 @@ private:
     // gets the status code (-1 for a transport error). A failure with quietCode is not logged.
     bool readEnvelope(QNetworkReply *reply, QJsonObject *data, int *code = nullptr,
                       QByteArray *body = nullptr, int quietCode = noQuietCode);
+    // The reply of a client or questionnaire upload, its body logged: false when the
+    // request failed, otherwise true with the id the service gave (0 when it gave none
+    // usable).
+    bool readUploadReply(QNetworkReply *reply, int *webId);
 
     void getClientsReply(QNetworkReply *reply);
     void saveClientReply(QNetworkReply *reply, int localId, const QJsonObject &sent);
