@@ -5,6 +5,7 @@
 
 #include "AnamnesisTestSupport.h"
 #include "ReferenceService.h"
+#include "ServiceSession.h"
 
 #include "anamnesis/AnamnesiDlg.h"
 #include "anamnesis/AnamnesisModelsRequest.h"
@@ -30,42 +31,14 @@ using namespace AnamnesisTest;
 
 namespace {
 
-// A store of its own and a service client pointed at the reference service under one
-// account; both dropped when the object goes away.
-class ServiceCase
+// The service session of these tests, with a look into the store.
+class ServiceCase : public ServiceSession
 {
 public:
     ServiceCase(const ReferenceService &service, int account)
-        : m_account(account)
+        : ServiceSession(service, account)
     {
-        if (!m_dir.isValid())
-            qFatal("cannot create a temporary folder");
-        DataModule *store = DataModule::resetInstanceForTests(m_dir.path());
-        store->m_appVersion = QStringLiteral("0.6.4");
-        AppSettings::setIdTrainer(account);
-        AppSettings::setEndpoint(service.endpointUrl().toString());
-        m_http = HttpService::resetInstanceForTests(true);
-        m_http->setWebServiceURL(false);
     }
-    ~ServiceCase()
-    {
-        HttpService::resetInstanceForTests(false);
-        DataModule::resetInstanceForTests();
-    }
-    ServiceCase(const ServiceCase &) = delete;
-    ServiceCase &operator=(const ServiceCase &) = delete;
-
-    HttpService *http() const { return m_http; }
-    // A new service client, as a new start of the application would make.
-    HttpService *renewHttp()
-    {
-        m_http = HttpService::resetInstanceForTests(true);
-        m_http->setWebServiceURL(false);
-        return m_http;
-    }
-    DataModule *store() const { return DataModule::m_instance; }
-    int account() const { return m_account; }
-    QString location() const { return m_dir.path(); }
 
     QVariant scalar(const QString &sql) const
     {
@@ -75,10 +48,6 @@ public:
         return query.value(0);
     }
 
-private:
-    QTemporaryDir m_dir;
-    HttpService *m_http = nullptr;
-    int m_account = 0;
 };
 
 // One call of the service script, sent directly; returns the reply's data (empty on failure).

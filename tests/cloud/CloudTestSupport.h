@@ -3,6 +3,7 @@
 #include "LogCatcher.h"
 
 #include "ReferenceService.h"
+#include "ServiceSession.h"
 
 #include "app/AppSettings.h"
 #include "cloud/HttpService.h"
@@ -26,34 +27,16 @@
 
 #include <zip.h>
 
-// A store of its own in a fresh temporary folder and a web-service client pointed at
-// the given service under the given account, both dropped when the object goes away.
-class CloudCase
+// The service session of the cloud tests, with the records they send.
+class CloudCase : public ServiceSession
 {
 public:
     CloudCase(const ReferenceService &service, int account, bool development = false)
+        : ServiceSession(service, account, development)
     {
-        if (!m_dir.isValid())
-            qFatal("cannot create a temporary folder");
-        DataModule *store = DataModule::resetInstanceForTests(m_dir.path());
-        store->m_appVersion = QStringLiteral("0.6.4");
-        AppSettings::setIdTrainer(account);
-        AppSettings::setEndpoint(service.endpointUrl().toString());
-        m_http = HttpService::resetInstanceForTests(true);
-        m_http->setWebServiceURL(development);
     }
-    ~CloudCase()
-    {
-        HttpService::resetInstanceForTests(false);
-        DataModule::resetInstanceForTests();
-    }
-    CloudCase(const CloudCase &) = delete;
-    CloudCase &operator=(const CloudCase &) = delete;
 
-    HttpService *http() const { return m_http; }
-    HttpService *operator->() const { return m_http; }
-    DataModule *store() const { return DataModule::m_instance; }
-    QString location() const { return m_dir.path(); }
+    HttpService *operator->() const { return http(); }
 
     // A client stored locally (pending, no web id).
     Client addClient(const QString &surname, const QString &name) const
@@ -97,9 +80,6 @@ public:
         return text;
     }
 
-private:
-    QTemporaryDir m_dir;
-    HttpService *m_http = nullptr;
 };
 
 // A scan as the scan widget writes it: picture, raw data and, when asked, the analysis.

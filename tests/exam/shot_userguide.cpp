@@ -8,6 +8,7 @@
 //   shot_userguide docs/guide
 #include "ExamTestSupport.h"
 #include "ReferenceService.h"
+#include "SimulatedSweep.h"
 #include "TestProfile.h"
 
 #include "anamnesis/AnamnesiDlg.h"
@@ -312,32 +313,6 @@ bool seedService(const ReferenceService &service)
     return true;
 }
 
-// One sweep of the simulated probe saved as the scan widget saves a scan (.d2d, .jpg
-// 500 x 400, .json with marks): the scans of an earlier exam day.
-void writeSweep(const QString &folder, const QString &base, double fatMm, int lines, const QList<int> &marks)
-{
-    CalvimetroModel model;
-    CalvimetroProfile profile;
-    profile.fatMm = fatMm;
-    profile.seed = 0x5ca1ab1eULL + quint64(fatMm * 10);
-    model.setProfile(profile);
-    VXCommThread holder(false);
-    std::vector<uint8_t> block(CalvimetroProtocol::blockSize);
-    const int offset = model.lineOffset();
-    for (int l = 0; l < lines; ++l) {
-        model.renderScanBlock(block.data(), 160, l);
-        for (int j = 0; j < CalvimetroProtocol::scanRealMaxIndex; ++j)
-            holder.scanData.append(block[size_t(offset + j)]);
-    }
-    holder.lineCount = lines;
-    holder.saveToFile(folder + base + QStringLiteral(".d2d"));
-    ScanArea area;
-    area.image = holder.getScanImage();
-    area.analysis.linemarks = marks;
-    area.saveJpg(folder + base + QStringLiteral(".jpg"), 500, 400);
-    if (!marks.isEmpty())
-        area.saveAnalysisJson(folder + base + QStringLiteral(".json"));
-}
 
 // ---------------------------------------------------------------- windows
 
@@ -526,9 +501,9 @@ int main(int argc, char *argv[])
             conti.loadFromWebID(storeValue(webId).toInt());
             const QString clientFolder = conti.getDataPath(true);
             const QString day = earlier.toString(QStringLiteral("yyyyMMdd"));
-            writeSweep(clientFolder, QStringLiteral("Coscia dx-%1--17-42-10").arg(day), 16.5, 500, {});
-            writeSweep(clientFolder, QStringLiteral("Vita-%1--17-45-31").arg(day), 18.0, 520, {210});
-            writeSweep(clientFolder, QStringLiteral("Fianco dx-%1--17-48-05").arg(day), 15.0, 480, {});
+            writeSimulatedSweep(clientFolder, QStringLiteral("Coscia dx-%1--17-42-10").arg(day), 16.5, 500, {});
+            writeSimulatedSweep(clientFolder, QStringLiteral("Vita-%1--17-45-31").arg(day), 18.0, 520, {210});
+            writeSimulatedSweep(clientFolder, QStringLiteral("Fianco dx-%1--17-48-05").arg(day), 15.0, 480, {});
         }
 
         // The exam, opened with a double click on the client.

@@ -1,6 +1,7 @@
 // Renders the picture of the comparison dialog used in the README: a client with scans
 // of the simulated calvimetro on two days (the fat thinner on the second), compared side
 // by side. Usage: shot_compare OUTPUT.png
+#include "SimulatedSweep.h"
 #include "TestProfile.h"
 
 #include "device/CalvimetroModel.h"
@@ -17,39 +18,6 @@
 #include <QDir>
 #include <QSlider>
 #include <QTest>
-
-#include <vector>
-
-namespace {
-
-// One sweep of the simulated probe over `lines` positions, saved as the scan widget
-// saves a scan: .d2d, .jpg (500 x 400) and, with marks, .json.
-void writeSweep(const QString &folder, const QString &base, double fatMm, int lines, const QList<int> &marks)
-{
-    CalvimetroModel model;
-    CalvimetroProfile profile;
-    profile.fatMm = fatMm;
-    profile.seed = 0x5ca1ab1eULL + quint64(fatMm * 10);
-    model.setProfile(profile);
-    VXCommThread holder(false);
-    std::vector<uint8_t> block(CalvimetroProtocol::blockSize);
-    const int offset = model.lineOffset();
-    for (int l = 0; l < lines; ++l) {
-        model.renderScanBlock(block.data(), 160, l);
-        for (int j = 0; j < CalvimetroProtocol::scanRealMaxIndex; ++j)
-            holder.scanData.append(block[size_t(offset + j)]);
-    }
-    holder.lineCount = lines;
-    holder.saveToFile(folder + base + QStringLiteral(".d2d"));
-    ScanArea area;
-    area.image = holder.getScanImage();
-    area.analysis.linemarks = marks;
-    area.saveJpg(folder + base + QStringLiteral(".jpg"), 500, 400);
-    if (!marks.isEmpty())
-        area.saveAnalysisJson(folder + base + QStringLiteral(".json"));
-}
-
-}  // namespace
 
 int main(int argc, char *argv[])
 {
@@ -83,7 +51,7 @@ int main(int argc, char *argv[])
         {"Vita-20240418--17-53-48", 14.5, 510, {}},
     };
     for (const Sweep &sweep : sweeps)
-        writeSweep(folder, QString::fromUtf8(sweep.base), sweep.fatMm, sweep.lines, sweep.marks);
+        writeSimulatedSweep(folder, QString::fromUtf8(sweep.base), sweep.fatMm, sweep.lines, sweep.marks);
 
     CompareScansDlg dialog;
     dialog.resize(1360, 760);
