@@ -1,6 +1,7 @@
 #include "ExamArchive.h"
 
 #include "FileNames.h"
+#include "OwnedFd.h"
 
 #include <zip.h>
 
@@ -24,35 +25,10 @@ std::string zipErrorText(int code)
     return text;
 }
 
-struct FdCloser
-{
-    int fd;
-    ~FdCloser()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 struct ZipFileCloser
 {
     void operator()(zip_file_t *file) const { zip_fclose(file); }
 };
-
-bool writeAll(int fd, const char *data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -143,7 +119,7 @@ bool ExamArchive::extractTo(const std::string &dir, std::string &error) const
             return false;
         }
         const std::string target = dir + "/" + entry.name;
-        FdCloser out{::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)};
+        OwnedFd out{::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)};
         if (out.fd < 0) {
             error = "cannot write " + entry.name + ": " + std::strerror(errno);
             return false;
@@ -163,7 +139,7 @@ bool ExamArchive::extractTo(const std::string &dir, std::string &error) const
                 error = "archive entry larger than declared: " + entry.name;
                 return false;
             }
-            if (!writeAll(out.fd, buffer.get(), static_cast<size_t>(n))) {
+            if (!out.writeAll(buffer.get(), static_cast<size_t>(n))) {
                 error = "cannot write " + entry.name + ": " + std::strerror(errno);
                 return false;
             }

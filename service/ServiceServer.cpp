@@ -5,6 +5,7 @@
 #include "FileNames.h"
 #include "JsonRead.h"
 #include "ModelLibrary.h"
+#include "OwnedFd.h"
 #include "ServiceLog.h"
 #include "ServiceOptions.h"
 #include "TempPath.h"
@@ -126,31 +127,6 @@ json fieldsJson(const FormFields &fields)
     for (const auto &[name, value] : fields.fields())
         list.push_back(json::array({name, value}));
     return list;
-}
-
-struct FdCloser
-{
-    int fd = -1;
-    ~FdCloser()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
-bool writeAll(int fd, const char *data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -411,7 +387,7 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
     bool writeFailed = false;
     std::uint64_t total = 0;
     std::unique_ptr<TempPath> archive;
-    FdCloser archiveFd;
+    OwnedFd archiveFd;
 
     if (multipart && hasBody) {
         struct Part
@@ -479,7 +455,7 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
                     return false;
                 }
                 if (part.isArchive) {
-                    if (!writeAll(archiveFd.fd, data, size)) {
+                    if (!archiveFd.writeAll(data, size)) {
                         writeFailed = true;
                         return false;
                     }

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstddef>
+
+// A file descriptor closed when the object goes away, and the write that loops until
+// every byte is out (short writes and interruptions included).
+struct OwnedFd
+{
+    int fd = -1;
+
+    OwnedFd() = default;
+    explicit OwnedFd(int descriptor) : fd(descriptor) {}
+    ~OwnedFd();
+    OwnedFd(const OwnedFd &) = delete;
+    OwnedFd &operator=(const OwnedFd &) = delete;
+
+    // False on the first error other than an interruption.
+    bool writeAll(const char *data, size_t size) const;
+};
