@@ -77,7 +77,8 @@ private slots:
         QTest::qWait(2000);
         QCOMPARE(notificationBoxes().size(), 1);
         QVERIFY(QTest::qWaitFor([] { return notificationBoxes().isEmpty(); }, 4000));
-        QVERIFY(clock.elapsed() >= 2900);
+        // A coarse timer may fire up to 5 % early: 3 s is never less than 2.85 s.
+        QVERIFY(clock.elapsed() >= 2850);
     }
 
     void twoNotificationsShareTheCorner()
