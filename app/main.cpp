@@ -35,10 +35,9 @@ int main(int argc, char *argv[])
         window.show();
         std::unique_ptr<StartupCheck> check;
         if (parser.isSet(checkOption)) {
+            const int timeoutS = qEnvironmentVariableIntValue("CALVESTRA_CHECK_TIMEOUT_S");
             check = std::make_unique<StartupCheck>(&window, HttpService::instance(), parser.value(checkOption),
-                                                   qEnvironmentVariableIntValue("CALVESTRA_CHECK_TIMEOUT_S") > 0
-                                                       ? qEnvironmentVariableIntValue("CALVESTRA_CHECK_TIMEOUT_S") * 1000
-                                                       : 90000);
+                                                   timeoutS > 0 ? timeoutS * 1000 : 90000);
             QObject::connect(check.get(), &StartupCheck::finished, &app, &QCoreApplication::exit);
             check->start();
         }
