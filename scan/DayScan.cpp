@@ -74,14 +74,20 @@ void DayScan::loadImage()
     connect(m_imageReply.data(), &QNetworkReply::finished, this, &DayScan::getReply);
 }
 
+QNetworkReply *DayScan::takeFinishedReply(QPointer<QNetworkReply> &slot)
+{
+    QNetworkReply *reply = slot.data();
+    slot = nullptr;
+    if (!reply)
+        return nullptr;
+    reply->deleteLater();
+    return isDestroyed ? nullptr : reply;
+}
+
 void DayScan::getReply()
 {
-    QNetworkReply *reply = m_imageReply.data();
-    m_imageReply = nullptr;
+    QNetworkReply *reply = takeFinishedReply(m_imageReply);
     if (!reply)
-        return;
-    reply->deleteLater();
-    if (isDestroyed)
         return;
     if (reply->error() != QNetworkReply::NoError) {
         qCDebug(lcScan).noquote() << "error reply:" << ReplyWatchdog::failureText(reply);
@@ -111,12 +117,8 @@ void DayScan::getD2DData()
 
 void DayScan::d2dReply()
 {
-    QNetworkReply *reply = m_d2dReply.data();
-    m_d2dReply = nullptr;
+    QNetworkReply *reply = takeFinishedReply(m_d2dReply);
     if (!reply)
-        return;
-    reply->deleteLater();
-    if (isDestroyed)
         return;
     if (reply->error() != QNetworkReply::NoError) {
         qCDebug(lcScan).noquote() << "Network request failed:" << ReplyWatchdog::failureText(reply);

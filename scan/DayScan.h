@@ -57,6 +57,9 @@ private:
     HttpService *service();
     void d2dReply();
     static void dropReply(QPointer<QNetworkReply> &reply, QObject *receiver);
+    // The finished reply taken out of its slot (it deletes itself later); null when
+    // there is none or this scan is going away.
+    QNetworkReply *takeFinishedReply(QPointer<QNetworkReply> &slot);
 
     QPointer<HttpService> m_httpService;
     QPointer<QNetworkReply> m_imageReply;
