@@ -15,6 +15,7 @@
 #include <QSet>
 #include <QSqlQuery>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -22,6 +23,23 @@ namespace {
 // Each wait is bounded: a service that stops answering ends the run with a reason.
 constexpr int requestWaitMs = 35000;
 constexpr int uploadWaitMs = 125000;
+
+// Makes one request and waits for its answer: true when `done` came; false after any of
+// the `refused` signals or the time limit.
+template <typename Done, typename... Refused>
+bool awaitAnswer(HttpService *service, const std::function<void()> &request, int timeoutMs, Done done,
+                 Refused... refused)
+{
+    bool succeeded = false;
+    bool failed = false;
+    QList<QMetaObject::Connection> connections{QObject::connect(service, done, service, [&] { succeeded = true; })};
+    (connections.append(QObject::connect(service, refused, service, [&] { failed = true; })), ...);
+    request();
+    waitUntil([&] { return succeeded || failed; }, timeoutMs);
+    for (const QMetaObject::Connection &connection : std::as_const(connections))
+        QObject::disconnect(connection);
+    return succeeded;
+}
 
 int localClientCount(DataModule *store)
 {
@@ -165,14 +183,9 @@ bool DemoSeeder::addClient(const DemoCatalogue::SampleClient &sample, Client *cl
 
 bool DemoSeeder::sendClient(Client *client)
 {
-    bool done = false;
-    bool failed = false;
-    const auto ok = QObject::connect(m_service, &HttpService::onUploadClientDone, m_service, [&] { done = true; });
-    const auto ko = QObject::connect(m_service, &HttpService::onUploadClientFail, m_service, [&] { failed = true; });
-    m_service->saveClient(client);
-    waitUntil([&] { return done || failed; }, requestWaitMs);
-    QObject::disconnect(ok);
-    QObject::disconnect(ko);
+    const bool done = awaitAnswer(
+        m_service, [&] { m_service->saveClient(client); }, requestWaitMs, &HttpService::onUploadClientDone,
+        &HttpService::onUploadClientFail);
     client->loadFromDB(client->id);
     if (!done || client->web_id <= 0)
         return fail(QStringLiteral("the service did not take %1 %2").arg(client->surname, client->name));
@@ -201,14 +214,9 @@ bool DemoSeeder::addQuestionnaire(const Client &client, const DemoCatalogue::Que
     }
     record.offline = true;
 
-    bool done = false;
-    bool failed = false;
-    const auto ok = QObject::connect(m_service, &HttpService::onUploadAnamnesiDone, m_service, [&] { done = true; });
-    const auto ko = QObject::connect(m_service, &HttpService::onUploadAnamnesiFail, m_service, [&] { failed = true; });
-    record.SaveToDB(true, false);
-    waitUntil([&] { return done || failed; }, requestWaitMs);
-    QObject::disconnect(ok);
-    QObject::disconnect(ko);
+    const bool done = awaitAnswer(
+        m_service, [&] { record.SaveToDB(true, false); }, requestWaitMs, &HttpService::onUploadAnamnesiDone,
+        &HttpService::onUploadAnamnesiFail);
     return done || fail(QStringLiteral("the service did not take the questionnaire %1").arg(record.name));
 }
 
@@ -237,16 +245,9 @@ bool DemoSeeder::addExam(Client *client, const DemoCatalogue::PastExam &sample, 
     for (const ScanFile &scan : std::as_const(scans))
         exam.scanNames << scan.baseName;
 
-    bool done = false;
-    bool failed = false;
-    const auto ok = QObject::connect(m_service, &HttpService::onUploadExamDone, m_service, [&] { done = true; });
-    const auto ko = QObject::connect(m_service, &HttpService::onUploadExamFail, m_service, [&] { failed = true; });
-    const auto full = QObject::connect(m_service, &HttpService::onWebSpaceOver, m_service, [&] { failed = true; });
-    m_service->uploadExam(&exam, &scans);
-    waitUntil([&] { return done || failed; }, uploadWaitMs);
-    QObject::disconnect(ok);
-    QObject::disconnect(ko);
-    QObject::disconnect(full);
+    const bool done = awaitAnswer(
+        m_service, [&] { m_service->uploadExam(&exam, &scans); }, uploadWaitMs, &HttpService::onUploadExamDone,
+        &HttpService::onUploadExamFail, &HttpService::onWebSpaceOver);
     return done
            || fail(QStringLiteral("the service did not take the exam of %1 %2 on %3")
                        .arg(client->surname, client->name, day.toString(Qt::ISODate)));
