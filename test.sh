@@ -40,39 +40,17 @@ if [ "$quick" -eq 1 ]; then
   exit 0
 fi
 
-# LeakSanitizer's own tracer now and then crashes in the leak check at exit, while other
-# threads wind down ("Tracer caught signal 11", "LeakSanitizer has encountered a fatal
-# error"). A test that failed only that way (every case passed, no sanitizer report) runs
-# once more; any other failure stands.
-rerun_after_leak_tracer_crash() {
-  local failed name section again=()
-  failed=$(cut -d: -f2 Testing/Temporary/LastTestsFailed.log 2>/dev/null) || return 1
-  [ -n "$failed" ] || return 1
-  for name in $failed; do
-    section=$(awk -v name="$name" '$0 ~ ("Testing: " name "$") { on = 1 } on { print }
-      on && index($0, "\"" name "\" end time") { exit }' Testing/Temporary/LastTest.log)
-    if grep -q "LeakSanitizer has encountered a fatal error" <<<"$section" &&
-       ! grep -qE "^FAIL!|ERROR: (Address|Leak)Sanitizer|runtime error:" <<<"$section" &&
-       grep -qE "^Totals: [0-9]+ passed, 0 failed" <<<"$section"; then
-      again+=("$name")
-    else
-      return 1
-    fi
-  done
-  echo "LeakSanitizer's tracer crashed at the exit of: ${again[*]}; running them once more"
-  local pattern
-  pattern="^($(IFS='|'; echo "${again[*]}"))\$"
-  ctest --timeout 900 -R "$pattern"
-}
-
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DCALVESTRA_SANITIZE=ON -DCALVESTRA_BUILD_BENCH=OFF
 (
   cd build-asan
-  export ASAN_OPTIONS=detect_leaks=1:verify_asan_link_order=0
+  # With dynamic TLS tracked, LeakSanitizer's leak check at exit now and then crashes on
+  # a stale block of a loaded library ("Tracer caught signal 11" while processing DTLS).
+  # Heap leaks are found either way.
+  export ASAN_OPTIONS=detect_leaks=1:verify_asan_link_order=0:intercept_tls_get_addr=0
   export LSAN_OPTIONS=suppressions=$PWD/../tools/lsan.supp:print_suppressions=0
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-  ctest --parallel "$jobs" --timeout 900 || rerun_after_leak_tracer_crash
+  ctest --parallel "$jobs" --timeout 900
 )
 
 echo "== acquisition tests under ThreadSanitizer"
