@@ -41,33 +41,15 @@ int exchange(UsbTransport &usb, unsigned char first, unsigned char second, unsig
     return usb.bulkTransfer(endpointIn, reply, length, received, timeoutMs);
 }
 
-bool hasDevice(UsbTransport &usb, quint16 vendor, quint16 product)
+int count(UsbTransport &usb, quint16 vendor, quint16 product, int serialIndex = -1)
 {
     QVector<UsbDeviceEntry> devices;
     usb.listDevices(devices);
-    return std::any_of(devices.begin(), devices.end(), [&](const UsbDeviceEntry &d) {
-        return d.descriptorRead && d.vendorId == vendor && d.productId == product;
-    });
+    return int(std::count_if(devices.begin(), devices.end(), [&](const UsbDeviceEntry &d) {
+        return d.descriptorRead && d.vendorId == vendor && d.productId == product
+               && (serialIndex < 0 || d.serialIndex == serialIndex);
+    }));
 }
-
-// An emulated probe with libusb started after it, as libusb needs.
-struct Bus
-{
-    CalvimetroUsbfsEmulator emulator;
-    LibUsbTransport usb;
-
-    Bus() { usb.init(); }
-    ~Bus() { usb.exit(); }
-
-    bool openAndClaim()
-    {
-        if (!usb.open(vendorId, productId))
-            return false;
-        if (usb.kernelDriverActive(0) == 1 && usb.detachKernelDriver(0) != 0)
-            return false;
-        return usb.claimInterface(0) == 0;
-    }
-};
 
 }  // namespace
 
@@ -76,142 +58,83 @@ class LibUsbTransportTest : public QObject
     Q_OBJECT
 
 private slots:
-    void enumeratesByVendorAndProduct()
+    void everyCallOfTheTransport()
     {
-        Bus bus;
-        QVERIFY(bus.emulator.isEmulating());
-        QVERIFY(bus.usb.isInitialized());
-        QVector<UsbDeviceEntry> devices;
-        QVERIFY(bus.usb.listDevices(devices) >= 2);
-        int probes = 0;
-        int mice = 0;
-        for (const UsbDeviceEntry &d : devices) {
-            QVERIFY(d.descriptorRead);
-            if (d.vendorId == vendorId && d.productId == productId) {
-                ++probes;
-                QCOMPARE(d.serialIndex, quint8(CalvimetroModel::serialIndex));
-            }
-            if (d.vendorId == 0x046D && d.productId == 0xC077)
-                ++mice;
-        }
-        QCOMPARE(probes, 1);
-        QCOMPARE(mice, 1);
-        QVERIFY(!bus.usb.open(vendorId, 0xFBB8));
-        QVERIFY(!bus.usb.isOpen());
-    }
-
-    void opensReadsTheSerialAndClaims()
-    {
-        Bus bus;
-        bus.emulator.setSerial("VX1-0777");
-        QVERIFY(bus.usb.open(vendorId, productId));
-        QVERIFY(bus.usb.handleId() != 0);
-
+        CalvimetroUsbfsEmulator emulator;  // before libusb starts, as libusb needs
+        emulator.setSerial("VX1-0777");
+        LibUsbTransport usb;
         std::array<unsigned char, 256> text{};
-        QCOMPARE(bus.usb.readStringAscii(CalvimetroModel::serialIndex, text.data(), 256), 8);
+        int received = -1;
+        // Not started, nothing open: nothing found, every handle call refused.
+        QVector<UsbDeviceEntry> devices;
+        QCOMPARE(usb.listDevices(devices), 0);
+        QVERIFY(!usb.open(vendorId, productId));
+        QCOMPARE(usb.readStringAscii(CalvimetroModel::serialIndex, text.data(), 256), int(UsbTransport::ErrorNoDevice));
+        QCOMPARE(usb.claimInterface(0), int(UsbTransport::ErrorNoDevice));
+        QCOMPARE(usb.bulkTransfer(endpointIn, text.data(), 2, &received, 10), int(UsbTransport::ErrorNoDevice));
+        QCOMPARE(received, 0);
+
+        QVERIFY(usb.init());
+        QCOMPARE(count(usb, vendorId, productId, CalvimetroModel::serialIndex), 1);
+        QCOMPARE(count(usb, 0x046D, 0xC077), 1);  // the mouse beside it
+        QVERIFY(!usb.open(vendorId, 0xFBB8));
+        QVERIFY(usb.open(vendorId, productId));
+        QVERIFY(usb.handleId() != 0);
+        QCOMPARE(usb.readStringAscii(CalvimetroModel::serialIndex, text.data(), 256), 8);
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(text.data())), QByteArray("VX1-0777"));
-        QVERIFY(bus.usb.readStringAscii(7, text.data(), 256) < 0);  // stalled: no such string
-
+        QVERIFY(usb.readStringAscii(7, text.data(), 256) < 0);  // no such string
         // A kernel driver holds the interface until it is detached.
-        QCOMPARE(bus.usb.kernelDriverActive(0), 1);
-        QCOMPARE(bus.usb.claimInterface(0), int(UsbTransport::ErrorBusy));
-        QCOMPARE(bus.usb.detachKernelDriver(0), 0);
-        QCOMPARE(bus.emulator.disconnectRequests(), 1);
-        QCOMPARE(bus.usb.kernelDriverActive(0), 0);
-
-        QCOMPARE(bus.usb.claimInterface(0), 0);
-        QCOMPARE(bus.emulator.claimedInterfaces(), std::vector<int>({0}));
-        QCOMPARE(bus.usb.releaseInterface(0), 0);
-        QCOMPARE(bus.emulator.releasedInterfaces(), std::vector<int>({0}));
-        bus.usb.close();
-        QVERIFY(!bus.usb.isOpen());
-        QVERIFY(bus.emulator.unknownIoctls().empty());
-    }
-
-    void everyExchangeOfTheProtocol()
-    {
-        Bus bus;
-        bus.emulator.setOffsetMm(5.77);
-        QVERIFY(bus.openAndClaim());
-        int received = 0;
+        QCOMPARE(usb.kernelDriverActive(0), 1);
+        QCOMPARE(usb.claimInterface(0), int(UsbTransport::ErrorBusy));
+        QCOMPARE(usb.detachKernelDriver(0), 0);
+        QCOMPARE(usb.kernelDriverActive(0), 0);
+        QCOMPARE(usb.claimInterface(0), 0);
 
         std::array<unsigned char, infoReplyLength> info{};
-        QCOMPARE(exchange(bus.usb, infoCommand0, infoCommand1, info.data(), infoReplyLength, &received), 0);
-        const std::vector<uint8_t> expectedInfo = bus.emulator.model().infoReply();
+        QCOMPARE(exchange(usb, infoCommand0, infoCommand1, info.data(), infoReplyLength, &received), 0);
+        const std::vector<uint8_t> expectedInfo = emulator.model().infoReply();
         QCOMPARE(received, int(expectedInfo.size()));
         QVERIFY(std::equal(expectedInfo.begin(), expectedInfo.end(), info.begin()));
-
         Block block;
-        QCOMPARE(exchange(bus.usb, waitGain, blockCommand, block.data(), blockSize, &received), 0);
-        QCOMPARE(received, blockSize);
-        QVERIFY(std::all_of(block.begin(), block.end(), [](unsigned char v) { return v == idleByte; }));
-
-        bus.emulator.sweep(3);
-        const CalvimetroModel model = bus.emulator.model();
         Block expected;
-        QCOMPARE(exchange(bus.usb, waitGain, blockCommand, block.data(), blockSize, &received), 0);
-        model.renderScanBlock(expected.data(), waitGain, 0);
-        QVERIFY(block == expected);
-        for (int b = 1; b < 3; ++b) {
-            QCOMPARE(exchange(bus.usb, 0x7B, blockCommand, block.data(), blockSize, &received), 0);
+        emulator.sweep(3);
+        for (int b = 0; b < 3; ++b) {
+            QCOMPARE(exchange(usb, 0x7B, blockCommand, block.data(), blockSize, &received), 0);
             QCOMPARE(received, blockSize);
-            model.renderScanBlock(expected.data(), 0x7B, b);
+            emulator.model().renderScanBlock(expected.data(), 0x7B, b);
             QVERIFY(block == expected);
         }
-        QCOMPARE(bus.emulator.model().lastScanGain(), 0x7B);
-        QCOMPARE(exchange(bus.usb, 0x7B, blockCommand, block.data(), blockSize, &received), 0);
-        QCOMPARE(block[0], idleByte);  // released
-        QCOMPARE(bus.emulator.bulkOutUrbs(), 6);
-        QCOMPARE(bus.emulator.bulkInUrbs(), 6);
-        QVERIFY(bus.emulator.unknownIoctls().empty());
-    }
+        QCOMPARE(exchange(usb, waitGain, blockCommand, block.data(), blockSize, &received), 0);
+        QVERIFY(std::all_of(block.begin(), block.end(), [](unsigned char v) { return v == idleByte; }));
 
-    void transferTimesOut()
-    {
-        Bus bus;
-        QVERIFY(bus.openAndClaim());
-        bus.emulator.setAnswering(false);
-        Block block;
-        int received = -1;
-        QCOMPARE(exchange(bus.usb, waitGain, blockCommand, block.data(), blockSize, &received, 200),
+        // A probe that does not answer: the read gives up; the next one works again.
+        emulator.setAnswering(false);
+        QCOMPARE(exchange(usb, waitGain, blockCommand, block.data(), blockSize, &received, 200),
                  int(UsbTransport::ErrorTimeout));
         QCOMPARE(received, 0);
-        QCOMPARE(bus.emulator.discardedUrbs(), 1);  // libusb took the request back
+        emulator.setAnswering(true);
+        QCOMPARE(exchange(usb, waitGain, blockCommand, block.data(), blockSize, &received), 0);
+        QCOMPARE(usb.releaseInterface(0), 0);
+        QCOMPARE(usb.claimInterface(0), 0);
 
-        bus.emulator.setAnswering(true);
-        QCOMPARE(exchange(bus.usb, waitGain, blockCommand, block.data(), blockSize, &received), 0);
-        QCOMPARE(received, blockSize);
-    }
-
-    void unpluggedProbeFailsEveryCall()
-    {
-        Bus bus;
-        QVERIFY(bus.openAndClaim());
-        bus.emulator.unplug();
-        Block block;
-        int received = 0;
-        unsigned char request[2] = {waitGain, blockCommand};
-        QCOMPARE(bus.usb.bulkTransfer(endpointOut, request, 2, &received, 0), int(UsbTransport::ErrorNoDevice));
-        QCOMPARE(bus.usb.bulkTransfer(endpointIn, block.data(), blockSize, &received, 500), int(UsbTransport::ErrorNoDevice));
-        std::array<unsigned char, 256> text{};
-        QCOMPARE(bus.usb.readStringAscii(CalvimetroModel::serialIndex, text.data(), 256), int(UsbTransport::ErrorNoDevice));
-        QCOMPARE(bus.usb.kernelDriverActive(0), int(UsbTransport::ErrorNoDevice));
-        // (Released first: libusb answers a claim of an interface it holds by itself.)
-        QCOMPARE(bus.usb.releaseInterface(0), int(UsbTransport::ErrorNoDevice));
-        QCOMPARE(bus.usb.claimInterface(0), int(UsbTransport::ErrorNoDevice));
-        bus.usb.close();
-
-        // The removal reaches libusb's device list through udev.
-        QVERIFY(QTest::qWaitFor([&] { return !hasDevice(bus.usb, vendorId, productId); }, 5000));
-        QVERIFY(hasDevice(bus.usb, 0x046D, 0xC077));
-        QVERIFY(!bus.usb.open(vendorId, productId));
+        // Unplugged: the open handle fails, and the removal reaches libusb's device list.
+        emulator.unplug();
+        QCOMPARE(exchange(usb, waitGain, blockCommand, block.data(), blockSize, &received),
+                 int(UsbTransport::ErrorNoDevice));
+        QCOMPARE(usb.releaseInterface(0), int(UsbTransport::ErrorNoDevice));
+        usb.close();
+        QVERIFY(!usb.isOpen());
+        QVERIFY(QTest::qWaitFor([&] { return count(usb, vendorId, productId) == 0; }, 10000));
+        QCOMPARE(count(usb, 0x046D, 0xC077), 1);
+        QVERIFY(!usb.open(vendorId, productId));
+        usb.exit();
+        QVERIFY(!usb.isInitialized());
     }
 
     void acquisitionOverLibusb()
     {
         CalvimetroUsbfsEmulator emulator;
         emulator.setSerial("VX1-0900");
-        emulator.setOffsetMm(5.77);
         ScannerProbe probe;
         auto thread = std::make_unique<VXCommThread>(std::make_unique<LibUsbTransport>());
         probe.watch(*thread);
@@ -222,9 +145,7 @@ private slots:
         QCOMPARE(probe.serials(), QStringList({"VX1-0900"}));
         QCOMPARE(probe.offsets(), QList<double>({5.77}));
         QCOMPARE(thread->dpo.load(), 90);
-        for (const char *line : {"libusb initialized", "Kernel Driver Active", "Kernel Driver Detached!", "Claimed Interface",
-                                 "device offset: 5.77 dpo:90"})
-            QVERIFY2(probe.hasLog(line), line);
+        QVERIFY(probe.hasLog("Kernel Driver Detached!"));
 
         emulator.sweep(11);
         QVERIFY(probe.waitForScans(1));
@@ -240,9 +161,8 @@ private slots:
         }
 
         // Gone: the button wait fails, on a transfer or because the enumeration no longer
-        // finds the probe, and the next tick sets the link down.
-        QVERIFY(QTest::qWaitFor([&] { return thread->status == VXCommThread::vxsConnected; }));
-        probe.clear();
+        // finds the probe, and a tick sets the link down.
+        QVERIFY(probe.waitForStatus(VXCommThread::vxsConnected, 2));
         emulator.unplug();
         QVERIFY(probe.waitForLog("vxsConnected operation cancelled"));
         QVERIFY(QTest::qWaitFor(
@@ -250,13 +170,11 @@ private slots:
                 thread->checkConnection();
                 return thread->status == VXCommThread::vxsDisconnected;
             },
-            5000));
+            10000));
         QVERIFY(probe.waitForStatus(VXCommThread::vxsDisconnected));
-        QVERIFY(probe.hasLog("Status changed 1 -> 0"));
         QVERIFY(probe.hasLog("Cannot Release Interface"));  // the probe is gone
         thread.reset();
         QVERIFY(probe.hasLog("libusb_exit"));
-        QVERIFY(emulator.unknownIoctls().empty());
     }
 };
 
