@@ -41,6 +41,11 @@ int exchange(UsbTransport &usb, unsigned char first, unsigned char second, unsig
     return usb.bulkTransfer(endpointIn, reply, length, received, timeoutMs);
 }
 
+CalvimetroModel snapshot(CalvimetroUsbfsEmulator &emulator)
+{
+    return emulator.withModel([](CalvimetroModel &m) { return m; });
+}
+
 int count(UsbTransport &usb, quint16 vendor, quint16 product, int serialIndex = -1)
 {
     QVector<UsbDeviceEntry> devices;
@@ -61,7 +66,7 @@ private slots:
     void everyCallOfTheTransport()
     {
         CalvimetroUsbfsEmulator emulator;  // before libusb starts, as libusb needs
-        emulator.setSerial("VX1-0777");
+        emulator.withModel([](CalvimetroModel &m) { m.setSerial("VX1-0777"); });
         LibUsbTransport usb;
         std::array<unsigned char, 256> text{};
         int received = -1;
@@ -92,16 +97,16 @@ private slots:
 
         std::array<unsigned char, infoReplyLength> info{};
         QCOMPARE(exchange(usb, infoCommand0, infoCommand1, info.data(), infoReplyLength, &received), 0);
-        const std::vector<uint8_t> expectedInfo = emulator.model().infoReply();
+        const std::vector<uint8_t> expectedInfo = snapshot(emulator).infoReply();
         QCOMPARE(received, int(expectedInfo.size()));
         QVERIFY(std::equal(expectedInfo.begin(), expectedInfo.end(), info.begin()));
         Block block;
         Block expected;
-        emulator.sweep(3);
+        emulator.withModel([](CalvimetroModel &m) { m.startSweep(3); });
         for (int b = 0; b < 3; ++b) {
             QCOMPARE(exchange(usb, 0x7B, blockCommand, block.data(), blockSize, &received), 0);
             QCOMPARE(received, blockSize);
-            emulator.model().renderScanBlock(expected.data(), 0x7B, b);
+            snapshot(emulator).renderScanBlock(expected.data(), 0x7B, b);
             QVERIFY(block == expected);
         }
         QCOMPARE(exchange(usb, waitGain, blockCommand, block.data(), blockSize, &received), 0);
@@ -134,7 +139,7 @@ private slots:
     void acquisitionOverLibusb()
     {
         CalvimetroUsbfsEmulator emulator;
-        emulator.setSerial("VX1-0900");
+        emulator.withModel([](CalvimetroModel &m) { m.setSerial("VX1-0900"); });
         ScannerProbe probe;
         auto thread = std::make_unique<VXCommThread>(std::make_unique<LibUsbTransport>());
         probe.watch(*thread);
@@ -147,11 +152,11 @@ private slots:
         QCOMPARE(thread->dpo.load(), 90);
         QVERIFY(probe.hasLog("Kernel Driver Detached!"));
 
-        emulator.sweep(11);
+        emulator.withModel([](CalvimetroModel &m) { m.startSweep(11); });
         QVERIFY(probe.waitForScans(1));
         QCOMPARE(probe.scans().at(0).size, QSize(10, VXCommThread::scanRealMaxIndex));
         QVERIFY(QTest::qWaitFor([&] { return !thread->isScanBusy(); }));
-        const CalvimetroModel model = emulator.model();
+        const CalvimetroModel model = snapshot(emulator);
         Block expected;
         for (int line = 0; line < 10; ++line) {
             model.renderScanBlock(expected.data(), 160, line + 1);
