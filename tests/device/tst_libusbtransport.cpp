@@ -17,9 +17,9 @@
 #include <vector>
 
 // The libusb transport through the real libusb-1.0, against a calvimetro emulated on a
-// umockdev test bed (see CalvimetroUsbfsEmulator): enumeration, the serial string, the
-// kernel driver, claiming, every exchange of the protocol, a time-out and unplugging, and
-// finally the whole acquisition thread over it.
+// umockdev test bed (see CalvimetroUsbfsEmulator): the whole acquisition thread over it
+// (enumeration past another device, the serial string, the kernel driver, claiming, the
+// exchanges of the protocol, unplugging), and what the acquisition does not reach.
 //
 // Run it as it is: outside umockdev's preload library it starts itself again under
 // umockdev-wrapper. It exits with 77 (skipped) only where umockdev is missing.
@@ -41,21 +41,6 @@ int exchange(UsbTransport &usb, unsigned char first, unsigned char second, unsig
     return usb.bulkTransfer(endpointIn, reply, length, received, timeoutMs);
 }
 
-CalvimetroModel snapshot(CalvimetroUsbfsEmulator &emulator)
-{
-    return emulator.withModel([](CalvimetroModel &m) { return m; });
-}
-
-int count(UsbTransport &usb, quint16 vendor, quint16 product, int serialIndex = -1)
-{
-    QVector<UsbDeviceEntry> devices;
-    usb.listDevices(devices);
-    return int(std::count_if(devices.begin(), devices.end(), [&](const UsbDeviceEntry &d) {
-        return d.descriptorRead && d.vendorId == vendor && d.productId == product
-               && (serialIndex < 0 || d.serialIndex == serialIndex);
-    }));
-}
-
 }  // namespace
 
 class LibUsbTransportTest : public QObject
@@ -63,77 +48,33 @@ class LibUsbTransportTest : public QObject
     Q_OBJECT
 
 private slots:
-    void everyCallOfTheTransport()
+    // What the acquisition below does not reach: a transport not started, and a probe
+    // that does not answer.
+    void refusalsAndTimeOut()
     {
         CalvimetroUsbfsEmulator emulator;  // before libusb starts, as libusb needs
-        emulator.withModel([](CalvimetroModel &m) { m.setSerial("VX1-0777"); });
         LibUsbTransport usb;
-        std::array<unsigned char, 256> text{};
-        int received = -1;
-        // Not started, nothing open: nothing found, every handle call refused.
         QVector<UsbDeviceEntry> devices;
+        Block block;
+        int received = -1;
         QCOMPARE(usb.listDevices(devices), 0);
         QVERIFY(!usb.open(vendorId, productId));
-        QCOMPARE(usb.readStringAscii(CalvimetroModel::serialIndex, text.data(), 256), int(UsbTransport::ErrorNoDevice));
+        QCOMPARE(usb.readStringAscii(CalvimetroModel::serialIndex, block.data(), 256), int(UsbTransport::ErrorNoDevice));
         QCOMPARE(usb.claimInterface(0), int(UsbTransport::ErrorNoDevice));
-        QCOMPARE(usb.bulkTransfer(endpointIn, text.data(), 2, &received, 10), int(UsbTransport::ErrorNoDevice));
+        QCOMPARE(usb.bulkTransfer(endpointIn, block.data(), 2, &received, 10), int(UsbTransport::ErrorNoDevice));
         QCOMPARE(received, 0);
 
         QVERIFY(usb.init());
-        QCOMPARE(count(usb, vendorId, productId, CalvimetroModel::serialIndex), 1);
-        QCOMPARE(count(usb, 0x046D, 0xC077), 1);  // the mouse beside it
-        QVERIFY(!usb.open(vendorId, 0xFBB8));
         QVERIFY(usb.open(vendorId, productId));
-        QVERIFY(usb.handleId() != 0);
-        QCOMPARE(usb.readStringAscii(CalvimetroModel::serialIndex, text.data(), 256), 8);
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(text.data())), QByteArray("VX1-0777"));
-        QVERIFY(usb.readStringAscii(7, text.data(), 256) < 0);  // no such string
-        // A kernel driver holds the interface until it is detached.
-        QCOMPARE(usb.kernelDriverActive(0), 1);
-        QCOMPARE(usb.claimInterface(0), int(UsbTransport::ErrorBusy));
         QCOMPARE(usb.detachKernelDriver(0), 0);
-        QCOMPARE(usb.kernelDriverActive(0), 0);
         QCOMPARE(usb.claimInterface(0), 0);
-
-        std::array<unsigned char, infoReplyLength> info{};
-        QCOMPARE(exchange(usb, infoCommand0, infoCommand1, info.data(), infoReplyLength, &received), 0);
-        const std::vector<uint8_t> expectedInfo = snapshot(emulator).infoReply();
-        QCOMPARE(received, int(expectedInfo.size()));
-        QVERIFY(std::equal(expectedInfo.begin(), expectedInfo.end(), info.begin()));
-        Block block;
-        Block expected;
-        emulator.withModel([](CalvimetroModel &m) { m.startSweep(3); });
-        for (int b = 0; b < 3; ++b) {
-            QCOMPARE(exchange(usb, 0x7B, blockCommand, block.data(), blockSize, &received), 0);
-            QCOMPARE(received, blockSize);
-            snapshot(emulator).renderScanBlock(expected.data(), 0x7B, b);
-            QVERIFY(block == expected);
-        }
-        QCOMPARE(exchange(usb, waitGain, blockCommand, block.data(), blockSize, &received), 0);
-        QVERIFY(std::all_of(block.begin(), block.end(), [](unsigned char v) { return v == idleByte; }));
-
-        // A probe that does not answer: the read gives up; the next one works again.
         emulator.setAnswering(false);
         QCOMPARE(exchange(usb, waitGain, blockCommand, block.data(), blockSize, &received, 200),
                  int(UsbTransport::ErrorTimeout));
         QCOMPARE(received, 0);
-        emulator.setAnswering(true);
+        emulator.setAnswering(true);  // libusb took the request back: the next one is answered
         QCOMPARE(exchange(usb, waitGain, blockCommand, block.data(), blockSize, &received), 0);
-        QCOMPARE(usb.releaseInterface(0), 0);
-        QCOMPARE(usb.claimInterface(0), 0);
-
-        // Unplugged: the open handle fails, and the removal reaches libusb's device list.
-        emulator.unplug();
-        QCOMPARE(exchange(usb, waitGain, blockCommand, block.data(), blockSize, &received),
-                 int(UsbTransport::ErrorNoDevice));
-        QCOMPARE(usb.releaseInterface(0), int(UsbTransport::ErrorNoDevice));
-        usb.close();
-        QVERIFY(!usb.isOpen());
-        QVERIFY(QTest::qWaitFor([&] { return count(usb, vendorId, productId) == 0; }, 10000));
-        QCOMPARE(count(usb, 0x046D, 0xC077), 1);
-        QVERIFY(!usb.open(vendorId, productId));
-        usb.exit();
-        QVERIFY(!usb.isInitialized());
+        QCOMPARE(received, blockSize);
     }
 
     void acquisitionOverLibusb()
@@ -156,7 +97,7 @@ private slots:
         QVERIFY(probe.waitForScans(1));
         QCOMPARE(probe.scans().at(0).size, QSize(10, VXCommThread::scanRealMaxIndex));
         QVERIFY(QTest::qWaitFor([&] { return !thread->isScanBusy(); }));
-        const CalvimetroModel model = snapshot(emulator);
+        const CalvimetroModel model = emulator.withModel([](CalvimetroModel &m) { return m; });
         Block expected;
         for (int line = 0; line < 10; ++line) {
             model.renderScanBlock(expected.data(), 160, line + 1);
