@@ -5,6 +5,7 @@
 #include "anamnesis/AnamnesiWidget.h"
 #include "store/Client.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 
@@ -65,6 +66,21 @@ inline Anamnesi questionnaire(const char *model, int idClient, const QDateTime &
     record.date = date;
     record.questions[0].answer = firstAnswer;
     return record;
+}
+
+// The input the form built for a question of the record it shows.
+template <typename T>
+T *input(const AnamnesiWidget *form, int question)
+{
+    return qobject_cast<T *>(form->current.questions.at(question).editor.data());
+}
+
+inline QStringList items(const QComboBox *combo)
+{
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    return texts;
 }
 
 template <typename T>

@@ -6,6 +6,7 @@
 
 #include <QJsonDocument>
 
+#include <memory>
 #include <stdexcept>
 
 // The one JSON format of a questionnaire, as model file, database text and (through the
@@ -39,15 +40,11 @@ class AnamnesiTest : public QObject
     Q_OBJECT
 
 private:
-    TempStore *m_store = nullptr;
+    std::unique_ptr<TempStore> m_store;
 
 private slots:
-    void init() { m_store = new TempStore; }
-    void cleanup()
-    {
-        delete m_store;
-        m_store = nullptr;
-    }
+    void init() { m_store = std::make_unique<TempStore>(); }
+    void cleanup() { m_store.reset(); }
 
     // A model file filled in: written back in the format, with the keys records use.
     void modelFileToRecord()
@@ -72,11 +69,7 @@ private slots:
                                      R"("Note":"Nessuna nota","Questions":[{"Answer":"nuoto","Text":"Sport praticato","Type":0},)"
                                      R"({"Answer":"4.50","Text":"Ore a settimana","Type":1,"decimails":2},)"
                                      R"({"Answer":"medio","Options":"basso,medio,alto","Text":"Livello","Type":2}],"Version":2})"));
-        // Read again it is the same record; a line keeps its direction.
-        const Anamnesi again = read(written);
-        QCOMPARE(compact(again), written);
-        QCOMPARE(again.lines.first().topLeft() + QPointF(again.lines.first().width(), again.lines.first().height()),
-                 QPointF(5, 40));
+        QCOMPARE(compact(read(written)), written);  // read again, the same record
 
         // A file that cannot be read leaves the record as it was.
         LogCatcher log("calvestra.anamnesis");
@@ -90,38 +83,35 @@ private slots:
     {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QByteArray>("written");
-        const QByteArray empty = R"({"Code":"","Date":"","Name":"","Note":"","Questions":[],"Version":2})";
-        QTest::newRow("Decimals before decimails")
-            << QByteArray(R"({"Questions":[{"Type":1,"Text":"a","Answer":"","Decimals":3,"decimails":1}]})")
-            << QByteArray(R"({"Code":"","Date":"","Name":"","Note":"","Questions":[{"Answer":"","Text":"a","Type":1,"decimails":3}],"Version":2})");
-        QTest::newRow("decimails alone")
-            << QByteArray(R"({"Questions":[{"Type":1,"Text":"a","Answer":"","decimails":1}]})")
-            << QByteArray(R"({"Code":"","Date":"","Name":"","Note":"","Questions":[{"Answer":"","Text":"a","Type":1,"decimails":1}],"Version":2})");
-        QTest::newRow("text: no decimals, no options")
-            << QByteArray(R"({"Questions":[{"Type":0,"Text":"a","Answer":"","Decimals":3,"Options":"x,y"}]})")
-            << QByteArray(R"({"Code":"","Date":"","Name":"","Note":"","Questions":[{"Answer":"","Text":"a","Type":0}],"Version":2})");
-        QTest::newRow("unknown type kept")
-            << QByteArray(R"({"Questions":[{"Type":7,"Text":"t","Answer":"v","Options":"a,b","Decimals":2}]})")
-            << QByteArray(R"({"Code":"","Date":"","Name":"","Note":"","Questions":[{"Answer":"v","Text":"t","Type":7}],"Version":2})");
-        QTest::newRow("diagram NO") << QByteArray(R"({"Diagram":"NO","DiagramDraw":{"marks":[{"x":1,"y":2}],"lines":[]}})") << empty;
-        QTest::newRow("diagram empty") << QByteArray(R"({"Diagram":""})") << empty;
-        QTest::newRow("drawing without diagram") << QByteArray(R"({"DiagramDraw":{"marks":[{"x":1,"y":2}]}})") << empty;
-        QTest::newRow("lower-case no is a diagram")
-            << QByteArray(R"({"Diagram":"no"})")
-            << QByteArray(R"({"Code":"","Date":"","Diagram":"no","DiagramDraw":{"lines":[],"marks":[]},"Name":"","Note":"","Questions":[],"Version":2})");
-        QTest::newRow("version 1, date kept")
-            << QByteArray(R"({"Version":1,"Date":"2023-12-31 23:59:58"})")
-            << QByteArray(R"({"Code":"","Date":"2023-12-31 23:59:58","Name":"","Note":"","Questions":[],"Version":2})");
-        QTest::newRow("other date format") << QByteArray(R"({"Date":"05/01/2024"})") << empty;
+        // The written record with these questions, date and diagram; the rest empty.
+        const auto out = [](const char *questions, const char *date = "", const char *diagram = "") {
+            return "{\"Code\":\"\",\"Date\":\"" + QByteArray(date) + "\"," + diagram
+                   + "\"Name\":\"\",\"Note\":\"\",\"Questions\":[" + questions + "],\"Version\":2}";
+        };
+        QTest::newRow("Decimals before decimails") << QByteArray(R"({"Questions":[{"Type":1,"Text":"a","Answer":"","Decimals":3,"decimails":1}]})")
+                                                   << out(R"({"Answer":"","Text":"a","Type":1,"decimails":3})");
+        QTest::newRow("decimails alone") << QByteArray(R"({"Questions":[{"Type":1,"Text":"a","Answer":"","decimails":1}]})")
+                                         << out(R"({"Answer":"","Text":"a","Type":1,"decimails":1})");
+        QTest::newRow("text: no decimals, no options") << QByteArray(R"({"Questions":[{"Type":0,"Text":"a","Answer":"","Decimals":3,"Options":"x,y"}]})")
+                                                       << out(R"({"Answer":"","Text":"a","Type":0})");
+        QTest::newRow("unknown type kept") << QByteArray(R"({"Questions":[{"Type":7,"Text":"t","Answer":"v","Options":"a,b","Decimals":2}]})")
+                                           << out(R"({"Answer":"v","Text":"t","Type":7})");
+        QTest::newRow("diagram NO") << QByteArray(R"({"Diagram":"NO","DiagramDraw":{"marks":[{"x":1,"y":2}],"lines":[]}})") << out("");
+        QTest::newRow("diagram empty") << QByteArray(R"({"Diagram":""})") << out("");
+        QTest::newRow("drawing without diagram") << QByteArray(R"({"DiagramDraw":{"marks":[{"x":1,"y":2}]}})") << out("");
+        QTest::newRow("lower-case no is a diagram") << QByteArray(R"({"Diagram":"no"})")
+                                                    << out("", "", R"("Diagram":"no","DiagramDraw":{"lines":[],"marks":[]},)");
+        QTest::newRow("version 1, date kept") << QByteArray(R"({"Version":1,"Date":"2023-12-31 23:59:58"})")
+                                              << out("", "2023-12-31 23:59:58");
+        QTest::newRow("other date format") << QByteArray(R"({"Date":"05/01/2024"})") << out("");
         QTest::newRow("wrong types")
             << QByteArray(R"({"Version":"2","Name":5,"Date":20240105,"Code":null,"Note":["x"],"Diagram":true,"Questions":"none"})")
-            << empty;
+            << out("");
         QTest::newRow("wrong types inside")
             << QByteArray(R"({"Diagram":"b","DiagramDraw":{"marks":[1,{"x":"5","y":6}],"lines":{"x1":1}},)"
                           R"("Questions":[3,{"Type":"1","Text":7,"Answer":false},{"Type":1,"Decimals":"2"}]})")
-            << QByteArray(R"({"Code":"","Date":"","Diagram":"b","DiagramDraw":{"lines":[],"marks":[{"x":0,"y":0},{"x":0,"y":6}]},)"
-                          R"("Name":"","Note":"","Questions":[{"Answer":"","Text":"","Type":0},{"Answer":"","Text":"","Type":0},)"
-                          R"({"Answer":"","Text":"","Type":1,"decimails":0}],"Version":2})");
+            << out(R"({"Answer":"","Text":"","Type":0},{"Answer":"","Text":"","Type":0},{"Answer":"","Text":"","Type":1,"decimails":0})",
+                   "", R"("Diagram":"b","DiagramDraw":{"lines":[],"marks":[{"x":0,"y":0},{"x":0,"y":6}]},)");
     }
     void readingRules()
     {

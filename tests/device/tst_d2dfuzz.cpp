@@ -65,37 +65,24 @@ QByteArray noise(QRandomGenerator &random, int size)
 
 QByteArray mutate(QByteArray file, QRandomGenerator &random)
 {
-    const int steps = 1 + random.bounded(4);
-    for (int step = 0; step < steps; ++step) {
+    for (int step = random.bounded(4); step >= 0; --step) {
         const int at = file.isEmpty() ? 0 : random.bounded(int(file.size()));
-        switch (random.bounded(7)) {
-        case 0:  // flip a bit
-            if (!file.isEmpty())
-                file[at] = char(file[at] ^ (1 << random.bounded(8)));
-            break;
-        case 1:  // overwrite a byte in the header
-            if (!file.isEmpty())
-                file[random.bounded(qMin(12, int(file.size())))] = char(random.bounded(256));
-            break;
-        case 2:  // a header field set to a value that matters
-        case 3:
-            if (file.size() >= 12) {
-                const qint32 values[] = {0, 1, -1, 2, 945, 946, 1576, 1577, 1578, INT_MAX, INT_MIN,
-                                         qint32(file.size() - 12), qint32(file.size() - 11), qint32(file.size() - 13)};
-                const qint32 value = random.bounded(4) == 0 ? qint32(random.generate())
-                                                            : values[random.bounded(int(std::size(values)))];
-                qToLittleEndian(value, file.data() + 4 * random.bounded(3));
-            }
-            break;
-        case 4:  // cut short, or a chunk removed from the middle
+        const int kind = random.bounded(7);
+        if (kind == 0 && !file.isEmpty()) {  // flip a bit
+            file[at] = char(file[at] ^ (1 << random.bounded(8)));
+        } else if (kind == 1 && !file.isEmpty()) {  // overwrite a byte of the header
+            file[random.bounded(qMin(12, int(file.size())))] = char(random.bounded(256));
+        } else if (kind <= 3 && file.size() >= 12) {  // a header field set to a value that matters
+            const qint32 values[] = {0, 1, -1, 2, 945, 946, 1576, 1577, 1578, INT_MAX, INT_MIN,
+                                     qint32(file.size() - 12), qint32(file.size() - 11), qint32(file.size() - 13)};
+            const qint32 value = random.bounded(4) == 0 ? qint32(random.generate()) : values[random.bounded(14)];
+            qToLittleEndian(value, file.data() + 4 * random.bounded(3));
+        } else if (kind == 4) {  // cut short, or a chunk removed from the middle
             file.remove(at, random.bounded(int(file.size()) - at + 1));
-            break;
-        case 5:  // bytes appended
+        } else if (kind == 5) {
             file.append(noise(random, random.bounded(3000)));
-            break;
-        case 6:
+        } else if (kind == 6) {
             file = noise(random, random.bounded(4000));
-            break;
         }
     }
     // Half the time keep the length consistent, so that files reach the later checks.
@@ -144,7 +131,6 @@ private slots:
             QCOMPARE(holder.lineCount, 3);
             QCOMPARE(holder.scanData, kept);
         }
-        QVERIFY(probe.hasLog("load file: 904 lines, more than a scan can hold"));
         QCOMPARE(probe.logCountStartingWith("load file: too large for a scan:"), 2);
 
         int accepted = 0;

@@ -30,17 +30,6 @@ namespace {
 
 using Block = std::array<unsigned char, blockSize>;
 
-int exchange(UsbTransport &usb, unsigned char first, unsigned char second, unsigned char *reply, int length,
-             int *received, unsigned timeoutMs = readTimeoutMs)
-{
-    std::array<unsigned char, 2> request{first, second};
-    int written = 0;
-    const int w = usb.bulkTransfer(endpointOut, request.data(), 2, &written, writeTimeoutMs);
-    if (w != 0 || written != 2)
-        return w != 0 ? w : -1000;
-    return usb.bulkTransfer(endpointIn, reply, length, received, timeoutMs);
-}
-
 }  // namespace
 
 class LibUsbTransportTest : public QObject
@@ -68,12 +57,15 @@ private slots:
         QVERIFY(usb.open(vendorId, productId));
         QCOMPARE(usb.detachKernelDriver(0), 0);
         QCOMPARE(usb.claimInterface(0), 0);
+        unsigned char request[2] = {waitGain, blockCommand};
+        int written = 0;
         emulator.setAnswering(false);
-        QCOMPARE(exchange(usb, waitGain, blockCommand, block.data(), blockSize, &received, 200),
-                 int(UsbTransport::ErrorTimeout));
+        QCOMPARE(usb.bulkTransfer(endpointOut, request, 2, &written, writeTimeoutMs), 0);
+        QCOMPARE(usb.bulkTransfer(endpointIn, block.data(), blockSize, &received, 200), int(UsbTransport::ErrorTimeout));
         QCOMPARE(received, 0);
         emulator.setAnswering(true);  // libusb took the request back: the next one is answered
-        QCOMPARE(exchange(usb, waitGain, blockCommand, block.data(), blockSize, &received), 0);
+        QCOMPARE(usb.bulkTransfer(endpointOut, request, 2, &written, writeTimeoutMs), 0);
+        QCOMPARE(usb.bulkTransfer(endpointIn, block.data(), blockSize, &received, readTimeoutMs), 0);
         QCOMPARE(received, blockSize);
     }
 
@@ -118,7 +110,6 @@ private slots:
             },
             10000));
         QVERIFY(probe.waitForStatus(VXCommThread::vxsDisconnected));
-        QVERIFY(probe.hasLog("Cannot Release Interface"));  // the probe is gone
         thread.reset();
         QVERIFY(probe.hasLog("libusb_exit"));
     }
