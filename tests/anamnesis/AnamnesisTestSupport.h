@@ -46,13 +46,11 @@ inline bool writeModels()
            && writeFile(folder + QStringLiteral("notes.txt"), "not a model");
 }
 
-inline Client storedClient(const QString &surname, int webId = 0)
+inline Client storedClient(const QString &surname)
 {
     Client client;
     client.surname = surname;
     client.name = QStringLiteral("Anna");
-    client.web_id = webId;
-    client.offline = webId == 0;
     client.saveToDB(false, false);
     return client;
 }

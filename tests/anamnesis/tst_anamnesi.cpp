@@ -1,16 +1,28 @@
 #include "TestMain.h"
 
-#include "tests/store/StoreTestSupport.h"
+#include "AnamnesisTestSupport.h"
 
-#include "anamnesis/Anamnesi.h"
+#include "anamnesis/ImageDiagram.h"
 
+#include <QDateTimeEdit>
+#include <QDoubleSpinBox>
 #include <QJsonDocument>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QVBoxLayout>
 
 #include <memory>
 #include <stdexcept>
+#include <tuple>
 
-// The one JSON format of a questionnaire, as model file, database text and (through the
-// same object) service payload: what is read, what is written back, and malformed input.
+// An anamnesis questionnaire with a real store: its one JSON format (model file, database
+// text and, through the same object, service payload), the form with the inputs it builds
+// for a record, and the body diagram editor driven with the mouse.
+
+using namespace AnamnesisTest;
 
 namespace {
 
@@ -33,6 +45,45 @@ Anamnesi read(const QByteArray &json)
     return a;
 }
 
+QStringList labels(const AnamnesiWidget *form)
+{
+    QStringList texts;
+    QVBoxLayout *layout = child<QVBoxLayout>(form, "vlQuestionsArea");
+    for (int i = 0; i < layout->count(); ++i)
+        if (auto *label = qobject_cast<QLabel *>(layout->itemAt(i)->widget()))
+            texts << label->text();
+    return texts;
+}
+
+using Points = QList<QPointF>;
+using Lines = QList<QRectF>;
+using Path = QList<QPoint>;  // press, moves, release; a single point is a click
+
+QRectF line(double x1, double y1, double x2, double y2)
+{
+    return QRectF(QPointF(x1, y1), QPointF(x2, y2));
+}
+
+void row(const char *name, const Points &marks, const Lines &lines, const Path &path, const Points &marksAfter,
+         const Lines &linesAfter, bool readOnly = false)
+{
+    QTest::newRow(name) << marks << lines << path << marksAfter << linesAfter << readOnly;
+}
+
+// Pixels of `area` that pass `test`: red marks (blended when thin), or the highlight.
+int count(const QImage &image, const QRect &area, bool highlight = false)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            n += highlight ? qRed(p) > 190 && qGreen(p) > 120 && qGreen(p) < 210 && qBlue(p) > 200
+                           : qRed(p) > 200 && qRed(p) - qGreen(p) > 80 && qRed(p) - qBlue(p) > 80;
+        }
+    }
+    return n;
+}
+
 }  // namespace
 
 class AnamnesiTest : public QObject
@@ -41,10 +92,55 @@ class AnamnesiTest : public QObject
 
 private:
     std::unique_ptr<TempStore> m_store;
+    std::unique_ptr<AnamnesiWidget> w;
+    std::unique_ptr<ImageDiagram> d;
+
+    bool showForm()
+    {
+        w = std::make_unique<AnamnesiWidget>();
+        w->show();
+        return QTest::qWaitForWindowExposed(w.get());
+    }
+    template <typename T>
+    T *at(const char *name) const { return child<T>(w.get(), name); }
+    // At 380 x 270 the 720 x 540 picture shows at half size, 10 pixels from the left:
+    // picture = (screen - (10, 0)) * 2.
+    bool showDiagram()
+    {
+        d = std::make_unique<ImageDiagram>();
+        d->resize(380, 270);
+        d->show();
+        const bool exposed = QTest::qWaitForWindowExposed(d.get());
+        d->repaint();  // the mapping is the one of the last paint
+        return exposed;
+    }
+    void gesture(const Path &path)
+    {
+        QTest::mousePress(d.get(), Qt::LeftButton, Qt::NoModifier, path.first());
+        for (qsizetype i = 1; i + 1 < path.size(); ++i)
+            QTest::mouseMove(d.get(), path[i]);
+        QTest::mouseRelease(d.get(), Qt::LeftButton, Qt::NoModifier, path.last());
+    }
+    QImage shot()
+    {
+        d->repaint();
+        return d->grab().toImage();
+    }
 
 private slots:
-    void init() { m_store = std::make_unique<TempStore>(); }
-    void cleanup() { m_store.reset(); }
+    void init()
+    {
+        m_store = std::make_unique<TempStore>();
+        QVERIFY(writeModels());
+    }
+    void cleanup()
+    {
+        w.reset();
+        d.reset();
+        m_store.reset();
+    }
+
+    // --- The format -------------------------------------------------------------------
 
     // A model file filled in: written back in the format, with the keys records use.
     void modelFileToRecord()
@@ -144,7 +240,7 @@ private slots:
         QCOMPARE(compact(a), QByteArray(R"({"Code":"","Date":"","Name":"","Note":"","Questions":[],"Version":2})"));
     }
 
-    // The database row: its columns, the text in "object", by local id and by web id.
+    // The database row: its columns and the text in "object"; read back by id or web id.
     void storing()
     {
         Anamnesi a = read(sportModel);
@@ -152,56 +248,292 @@ private slots:
         a.date = QDateTime(QDate(2024, 1, 5), QTime(14, 30, 15));
         a.SaveToDB(false, false);
         QCOMPARE(a.id, 1);
-        const auto column = [&](const char *name, int id = 1) {
-            return m_store->scalar(QStringLiteral("select %1 from anamnesis where id = %2").arg(name).arg(id));
-        };
-        QCOMPARE(column("name").toString(), QStringLiteral("Sportiva"));
-        QCOMPARE(column("idClient").toInt(), 3);
-        QCOMPARE(column("offline").toInt(), 1);
-        QCOMPARE(column("anamnesiDate").toDateTime(), a.date);
-        QCOMPARE(column("object").toString().toUtf8(), compact(a));
-
+        QCOMPARE(m_store->column(QStringLiteral("select name || idClient || offline || anamnesiDate || object from anamnesis")),
+                 QStringList("Sportiva31" + a.date.toString(Qt::ISODateWithMs) + compact(a)));
         // Saved again: the same row, and a deletion mark is never written by a save.
         a.web_id = 77;
         a.offline = false;
-        a.name = QStringLiteral("Sportiva bis");
         QVERIFY(m_store->exec(QStringLiteral("update anamnesis set deleted = 1")));
         a.SaveToDB(false, false);
-        QCOMPARE(m_store->scalar(QStringLiteral("select count(*) from anamnesis")).toInt(), 1);
-        QCOMPARE(column("deleted").toInt(), 1);
+        QCOMPARE(m_store->column(QStringLiteral("select id || deleted || web_id from anamnesis")), QStringList("1177"));
         for (const bool byWebId : {false, true}) {
             Anamnesi loaded;
             loaded.loadFromDB(byWebId ? 77 : 1, byWebId);
-            QCOMPARE(loaded.id, 1);
-            QCOMPARE(loaded.web_id, 77);
-            QCOMPARE(loaded.idClient, 3);
-            QCOMPARE(loaded.offline, false);
+            QVERIFY(loaded.id == 1 && loaded.web_id == 77 && loaded.idClient == 3 && !loaded.offline);
             QCOMPARE(compact(loaded), compact(a));
         }
         Anamnesi missing = read(sportModel);
         missing.loadFromDB(42, false);
         QCOMPARE(missing.id, 0);
         QCOMPARE(compact(missing), compact(read(sportModel)));
-
-        // From the service: matched by web id, inserted only when new.
-        Anamnesi fromService = read(sportModel);
-        fromService.web_id = 500;
-        fromService.note = QStringLiteral("prima");
-        fromService.SaveToDB(false, true);
-        fromService.note = QStringLiteral("aggiornata");
-        fromService.idClient = 8;
-        fromService.SaveToDB(false, true);
-        QCOMPARE(m_store->scalar(QStringLiteral("select count(*) from anamnesis where web_id = 500")).toInt(), 1);
-        QCOMPARE(m_store->scalar(QStringLiteral("select idClient from anamnesis where web_id = 500")).toInt(), 8);
-        QVERIFY(Anamnesi::web_id_exists(500) && !Anamnesi::web_id_exists(501));
-        QVERIFY(Anamnesi::id_exists(2) && !Anamnesi::id_exists(3));
+        QVERIFY(Anamnesi::id_exists(1) && !Anamnesi::id_exists(2) && Anamnesi::web_id_exists(77));
 
         // A store that fails: reported, nothing saved, the existence checks throw.
         QVERIFY(m_store->exec(QStringLiteral("DROP TABLE anamnesis")));
         QSignalSpy errors(m_store->store(), &DataModule::onSqlError);
-        fromService.SaveToDB(false, true);
+        a.SaveToDB(false, true);
         QCOMPARE(errors.count(), 1);
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, Anamnesi::id_exists(1));
+    }
+
+    // --- The form ---------------------------------------------------------------------
+
+    void modelsAndTheirInputs()
+    {
+        QVERIFY(showForm());
+        auto *models = at<QComboBox>("cbModel");
+        // In file name order regardless of letter case; the first one is made new.
+        QCOMPARE(items(models), QStringList({"Valutazione posturale", "Anamnesi generale", "Controllo"}));
+        QCOMPARE(labels(w.get()), QStringList({"Sport praticato", "Ore di allenamento", "Livello", "Domanda futura"}));
+        QPointer<QPlainTextEdit> text = input<QPlainTextEdit>(w.get(), 0);
+        QVERIFY(text);
+        QCOMPARE(input<QDoubleSpinBox>(w.get(), 1)->decimals(), 1);
+        // Two commas in a row give an empty option; quotes are dropped; nothing chosen yet.
+        QCOMPARE(items(input<QComboBox>(w.get(), 2)), QStringList({"Basso", "", "Medio", "Alto"}));
+        QVERIFY(input<QComboBox>(w.get(), 2)->currentText().isEmpty());
+        QVERIFY(!w->current.questions[3].editor);  // an unknown type has no input
+        QVERIFY(at<ImageDiagram>("imageDiagram")->isVisible() && at<QLabel>("lbDiagramHint")->isVisible());
+        QCOMPARE(at<ImageDiagram>("imageDiagram")->marks, QList<QPointF>({QPointF(100, 120)}));
+
+        // Typing is an edit; choosing a model starts afresh, with its own diagram or none.
+        QSignalSpy dirty(w.get(), &AnamnesiWidget::onDirty);
+        QTest::keyClicks(text, QStringLiteral("tennis"));
+        QVERIFY(w->dirty);
+        models->setCurrentIndex(1);
+        QCOMPARE(labels(w.get()), QStringList({"Professione", "Peso (kg)"}));
+        QVERIFY(!text);  // the old inputs went with the old questions
+        QVERIFY(!w->dirty);
+        QCOMPARE(dirty.last().first().toBool(), false);
+        QVERIFY(!at<ImageDiagram>("imageDiagram")->isVisible() && !at<QLabel>("lbDiagramHint")->isVisible());
+        models->setCurrentIndex(2);  // no "Diagram" at all
+        QVERIFY(!at<ImageDiagram>("imageDiagram")->isVisible());
+        models->setCurrentIndex(0);
+        QVERIFY(input<QPlainTextEdit>(w.get(), 0)->toPlainText().isEmpty());
+
+        // A model file that is not JSON is still offered, unnamed.
+        QVERIFY(writeFile(modelsFolder() + QStringLiteral("zz-broken.anm"), "{ not json"));
+        QVERIFY(w->loadModels());
+        QCOMPARE(items(models), QStringList({"Valutazione posturale", "Anamnesi generale", "Controllo", ""}));
+    }
+
+    void recordReadOnlyThenEdited()
+    {
+        const Client client = storedClient(QStringLiteral("Rossi"));
+        Anamnesi record = questionnaire(postureModel, client.id, QDateTime(QDate(2024, 3, 5), QTime(9, 15, 27)),
+                                        QStringLiteral("corsa\nnuoto"));
+        record.note = QStringLiteral("Dolore lombare");
+        record.marks = {QPointF(300, 200), QPointF(40, 50)};
+        record.lines = {QRectF(QPointF(10, 20), QPointF(5, 40))};
+        record.questions[1].answer = QStringLiteral("3.14");
+        record.questions[2].answer = QStringLiteral("Forse");
+        QVERIFY(showForm());
+        at<QComboBox>("cbModel")->setCurrentIndex(1);
+        QSignalSpy dirty(w.get(), &AnamnesiWidget::onDirty);
+        w->init(false, true, &record);
+        // Read-only, the model named but fixed; nothing the operator does changes it.
+        QCOMPARE(at<QComboBox>("cbModel")->currentText(), QStringLiteral("Valutazione posturale"));
+        QVERIFY(!at<QComboBox>("cbModel")->isEnabled() && !input<QComboBox>(w.get(), 2)->isEnabled());
+        QVERIFY(!at<QLabel>("lbDiagramHint")->isVisible());
+        QCOMPARE(input<QComboBox>(w.get(), 2)->currentText(), QStringLiteral("Forse"));
+        ImageDiagram *diagram = at<ImageDiagram>("imageDiagram");
+        QCOMPARE(diagram->lines, record.lines);
+        const auto clickDiagram = [diagram] {
+            diagram->repaint();
+            QTest::mouseClick(diagram, Qt::LeftButton, Qt::NoModifier, diagram->getScreenPos(QPointF(360, 270)).toPoint());
+        };
+        for (QWidget *edit : std::initializer_list<QWidget *>{input<QPlainTextEdit>(w.get(), 0), input<QDoubleSpinBox>(w.get(), 1),
+                                                              at<QPlainTextEdit>("edNote"), at<QDateTimeEdit>("dateEdit")}) {
+            edit->setFocus();
+            QTest::keyClick(edit, Qt::Key_Up);
+            QTest::keyClicks(edit, QStringLiteral("9x"));
+        }
+        clickDiagram();
+        for (const QList<QVariant> &emitted : dirty)
+            QCOMPARE(emitted.first().toBool(), false);
+        // Stored as shown (so unchanged), but for "3.14" with one decimal.
+        w->saveToDB(false);
+        const int id = w->current.id;
+        Anamnesi stored;
+        stored.loadFromDB(id, false);
+        record.questions[1].answer = QStringLiteral("3.1");
+        record.id = id;
+        QCOMPARE(stored.getJsonObject(), record.getJsonObject());
+        QCOMPARE(stored.idClient, client.id);
+
+        // Editable: edits through every input, the note, the date and the diagram.
+        w->init(true, false, &record);
+        QVERIFY(at<QComboBox>("cbModel")->isEnabled() && at<QLabel>("lbDiagramHint")->isVisible());
+        QPlainTextEdit *text = input<QPlainTextEdit>(w.get(), 0);
+        text->setFocus();
+        QTest::keyClick(text, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(text, QStringLiteral(", bici"));
+        QVERIFY(w->dirty);
+        QCOMPARE(dirty.last().first().toBool(), true);
+        QDoubleSpinBox *number = input<QDoubleSpinBox>(w.get(), 1);
+        number->setFocus();
+        QTest::keyClick(number, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(number, QStringLiteral("120"));  // past the toolkit's default maximum of 99.99
+        input<QComboBox>(w.get(), 2)->lineEdit()->selectAll();
+        QTest::keyClicks(input<QComboBox>(w.get(), 2)->lineEdit(), QStringLiteral("Altissimo"));
+        at<QPlainTextEdit>("edNote")->setPlainText(QStringLiteral("Nessun dolore"));
+        at<QDateTimeEdit>("dateEdit")->setDateTime(QDateTime(QDate(2024, 4, 1), QTime(10, 0)));
+        clickDiagram();
+        w->saveToDB(false);
+        QCOMPARE(w->current.id, id);
+        QCOMPARE(m_store->scalar(QStringLiteral("select count(*) from anamnesis")).toInt(), 1);
+        stored = Anamnesi();
+        stored.loadFromDB(id, false);
+        QCOMPARE(stored.questions[0].answer, QStringLiteral("corsa\nnuoto, bici"));
+        QCOMPARE(stored.questions[1].answer, QStringLiteral("120"));
+        QCOMPARE(stored.questions[2].answer, QStringLiteral("Altissimo"));
+        QCOMPARE(stored.questions[3].answer, QStringLiteral("conservata"));
+        QCOMPARE(stored.note, QStringLiteral("Nessun dolore"));
+        QCOMPARE(stored.date, QDateTime(QDate(2024, 4, 1), QTime(10, 0)));
+        QCOMPARE(stored.marks.size(), 3);
+        QVERIFY(qAbs(stored.marks.last().x() - 360) <= 2 && qAbs(stored.marks.last().y() - 270) <= 2);
+        QVERIFY(stored.offline);
+        QCOMPARE(record.questions[0].answer, QStringLiteral("corsa\nnuoto"));  // the caller's record is its own
+
+        // A record of a model that is not there any more is still shown.
+        Anamnesi orphan = questionnaire(checkModel, 3, record.date, QStringLiteral("No"));
+        orphan.name = QStringLiteral("Modello ritirato");
+        w->init(false, false, &orphan);
+        QCOMPARE(at<QComboBox>("cbModel")->currentIndex(), -1);
+        QCOMPARE(input<QComboBox>(w.get(), 0)->currentText(), QStringLiteral("No"));
+    }
+
+    void modelsFolderMissing()
+    {
+        QDir(modelsFolder()).removeRecursively();
+        QVERIFY(showForm());
+        QCOMPARE(at<QComboBox>("cbModel")->count(), 0);
+        QVERIFY(QDir(modelsFolder()).exists());  // created
+        // Under a plain file it cannot be made: the operator is told, and a record handed to
+        // the form is still shown.
+        QVERIFY(writeFile(m_store->location() + QStringLiteral("/file"), "x"));
+        m_store->store()->m_assetsPath = m_store->location() + QStringLiteral("/file/assets/");
+        const QString message = m_store->location() + QStringLiteral("/file/assets/models/ does not exist.");
+        QVERIFY(showForm());
+        QCOMPARE(w->modelsError, message);
+        const QList<QMessageBox *> boxes = w->findChildren<QMessageBox *>();
+        QVERIFY(boxes.size() == 1 && boxes.first()->isVisible());
+        QCOMPARE(boxes.first()->text(), message);
+        const Anamnesi record = questionnaire(postureModel, 1, {}, "x");
+        w->init(false, true, &record);
+        QCOMPARE(labels(w.get()).size(), 4);
+    }
+    // --- The body diagram ---------------------------------------------------------------
+
+    void gestures_data()
+    {
+        QTest::addColumn<Points>("marks");
+        QTest::addColumn<Lines>("lines");
+        QTest::addColumn<Path>("path");
+        QTest::addColumn<Points>("marksAfter");
+        QTest::addColumn<Lines>("linesAfter");
+        QTest::addColumn<bool>("readOnly");
+        const Lines slanted{line(100, 100, 200, 200)};
+        const Lines vertical{line(200, 100, 200, 150)};
+        row("click puts a point", {}, {}, {{110, 50}}, {{200, 100}}, {});
+        row("3 px of travel is a click, where released", {}, {}, {{200, 150}, {203, 150}, {203, 150}}, {{386, 300}}, {});
+        row("4 px make an arrow", {}, {}, {{250, 100}, {252, 102}, {250, 104}, {250, 104}}, {}, {line(480, 200, 480, 208)});
+        row("an arrow keeps its direction", {}, {}, {{300, 200}, {280, 180}, {280, 180}}, {}, {line(580, 400, 540, 360)});
+        row("the picture's own edge is outside", {}, {}, {{10, 100}}, {}, {});
+        row("just inside", {}, {}, {{11, 100}}, {{2, 200}}, {});
+        row("a drag leaving the picture is cancelled", {}, {}, {{100, 100}, {60, 100}, {4, 100}, {60, 100}, {60, 100}}, {}, {});
+        row("pressed outside, released inside", {}, {}, {{4, 150}, {80, 150}}, {}, {});
+        row("8 px from a point removes it", {{200, 100}}, {}, {{114, 54}}, {}, {});
+        row("10 px from a point misses it", {{200, 100}}, {}, {{115, 50}}, {{200, 100}, {210, 100}}, {});
+        row("only the first point in reach", {{200, 100}, {204, 100}}, {}, {{111, 50}}, {{204, 100}}, {});
+        row("a point on a line: both go", {{300, 300}}, {line(250, 250, 350, 350)}, {{160, 150}}, {}, {});
+        row("slanted line hit", {}, slanted, {{87, 73}}, {}, {});
+        row("slanted line, past its end", {}, slanted, {{121, 109}}, {{222, 218}}, slanted);
+        row("slanted line, before its start", {}, slanted, {{51, 39}}, {{82, 78}}, slanted);
+        row("vertical line, far below its end", {}, vertical, {{113, 200}}, {}, {});
+        row("vertical line, 10 px aside", {}, vertical, {{115, 200}}, {{210, 400}}, vertical);
+        row("horizontal line, far to its right", {}, {line(100, 300, 140, 300)}, {{300, 146}}, {}, {});
+        row("ends compared as whole pixels", {}, {line(200.4, 10, 200.9, 20)}, {{114, 250}}, {}, {});
+        row("read-only click", {{200, 100}}, {}, {{111, 51}}, {{200, 100}}, {}, true);
+        row("read-only drag", {}, {}, {{60, 200}, {90, 230}, {90, 230}}, {}, {}, true);
+    }
+    void gestures()
+    {
+        QFETCH(Points, marks);
+        QFETCH(Lines, lines);
+        QFETCH(Path, path);
+        QFETCH(Points, marksAfter);
+        QFETCH(Lines, linesAfter);
+        QFETCH(bool, readOnly);
+        QVERIFY(showDiagram());
+        d->marks = marks;
+        d->lines = lines;
+        d->readOnly = readOnly;
+        QSignalSpy changed(d.get(), &ImageDiagram::onMarksChanged);
+        gesture(path);
+        QCOMPARE(d->marks, marksAfter);
+        QCOMPARE(d->lines, linesAfter);
+        QCOMPARE(changed.count(), marks == marksAfter && lines == linesAfter ? 0 : 1);
+        QVERIFY(!d->pressed);
+    }
+
+    void marksStayOnTheBody()
+    {
+        QCOMPARE(ImageDiagram().getRealPos(QPointF(12, 34)), QPointF(12, 34));  // no paint yet: no mapping
+        QVERIFY(showDiagram());
+        gesture({{190, 135}});  // the middle of the body
+        gesture({{250, 100}, {300, 100}, {300, 100}});
+        QCOMPARE(d->marks, Points({{360, 270}}));
+        QCOMPARE(d->lines, Lines({line(480, 200, 580, 200)}));
+        QImage image = shot();
+        QCOMPARE(image.pixelColor(5, 5), ImageDiagram::backgroundColor);
+        QVERIFY(count(image, QRect(188, 133, 5, 5)) > 5);   // the cross
+        QVERIFY(count(image, QRect(270, 99, 10, 3)) >= 5);  // the arrow's shaft
+        // Larger and wider: the marks move with the picture on screen and are hit there.
+        d->resize(800, 540);
+        image = shot();
+        QCOMPARE(d->origin, QPoint(40, 0));
+        QVERIFY(count(image, QRect(398, 268, 5, 5)) > 5);
+        QCOMPARE(count(image, QRect(188, 133, 5, 5)), 0);
+        gesture({{403, 266}});
+        QVERIFY(d->marks.isEmpty());
+        // Taller than wide: centred vertically.
+        d->resize(240, 301);
+        d->repaint();
+        QCOMPARE(d->origin, QPoint(0, (301 - 180) / 2));
+        gesture({{177, 127}});  // picture (531, 201): on the arrow
+        QVERIFY(d->lines.isEmpty());
+    }
+
+    void hoverShowsWhatAClickWouldRemove()
+    {
+        QVERIFY(showDiagram());
+        d->marks = {QPointF(200, 100)};
+        d->lines = {line(400, 300, 600, 300)};
+        const QImage before = shot();
+        const QRect pointArea(104, 44, 13, 13);
+        const QRect lineArea(205, 146, 90, 9);
+        for (const auto &[at, area, kind] : {std::tuple{QPoint(111, 51), pointArea, ImageDiagram::hkPoint},
+                                             {QPoint(250, 152), lineArea, ImageDiagram::hkLine}}) {
+            QTest::mouseMove(d.get(), at);
+            QCOMPARE(d->hoverKind, int(kind));
+            QVERIFY(QApplication::overrideCursor());  // the remove cursor
+            QVERIFY(count(shot(), area, true) > count(before, area, true) + 5);
+        }
+        // Away from both: no highlight, the ordinary cross cursor.
+        QTest::mouseMove(d.get(), QPoint(60, 200));
+        QCOMPARE(d->hoverKind, int(ImageDiagram::hkNothing));
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(d->cursor().shape(), Qt::CrossCursor);
+        QCOMPARE(count(shot(), lineArea, true), count(before, lineArea, true));
+        // Read-only: no hover. The override goes with the widget.
+        d->readOnly = true;
+        QTest::mouseMove(d.get(), QPoint(112, 51));
+        QCOMPARE(d->hoverKind, int(ImageDiagram::hkNothing));
+        d->readOnly = false;
+        QTest::mouseMove(d.get(), QPoint(111, 51));
+        QVERIFY(QApplication::overrideCursor());
+        d.reset();
+        QVERIFY(!QApplication::overrideCursor());
     }
 };
 

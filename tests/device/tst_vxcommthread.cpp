@@ -12,10 +12,9 @@
 #include <array>
 #include <memory>
 
-// The acquisition thread over the simulated calvimetro (link states, the scan cycle,
-// device faults, the rules that keep the worker and the user interface apart), and the
-// .d2d file of the scan it holds. The probe answers at once; the presence timer is ticked
-// by hand unless a test says otherwise.
+// The acquisition thread over the simulated calvimetro (link states, the scan cycle, faults,
+// the rules that keep the worker and the user interface apart) and the .d2d file of its scan.
+// The probe answers at once; the presence timer is ticked by hand unless said otherwise.
 
 namespace {
 
@@ -46,8 +45,7 @@ struct Link
     Status status() const { return thread->status.load(); }
     bool connected(int times = 1) { return probe.waitForStatus(Status::vxsConnected, times); }
     bool linesShown(int n) { return ScannerProbe::waitFor([&] { return probe.lines().size() >= n; }); }
-    // The scan members may be read once the scan has been handed over, as in the user
-    // interface, whose operations on the scan are refused until then.
+    // The scan may be read once handed over, as the user interface's operations wait for.
     bool handedOver() { return ScannerProbe::waitFor([&] { return !thread->isScanBusy(); }); }
 };
 
@@ -139,8 +137,8 @@ private slots:
                 return;
             }
         }
-        // A rejected info string leaves the handle open: the next tick connects without
-        // asking again. Whatever the offset, a scan reads inside the block.
+        // A rejected info string leaves the handle open: the next tick connects without asking
+        // again. Whatever the offset, a scan reads inside the block.
         QCOMPARE(link.status(), Status::vxsConnected);
         QVERIFY(link.device->isClaimed() && !link.device->kernelDriverAttached());
         QCOMPARE(link.probe.serials().last(), QStringLiteral("VX1-0042"));
@@ -158,8 +156,7 @@ private slots:
         link.thread->intensity = 0x1A5;  // only the low 8 bits go out
         link.device->sweep(301);         // the first block shows the press; 300 lines follow
         QVERIFY(link.probe.waitForStatus(Status::vxsProcessing));
-        // A tick during the pause after the scan sets the link connected; the worker
-        // still reports the end of its pause.
+        // A tick in the pause after the scan connects the link; the worker still reports its end.
         link.thread->checkConnection();
         QVERIFY(link.probe.hasLog("Status changed 3 -> 1"));
         QVERIFY(link.connected(3));
@@ -172,8 +169,7 @@ private slots:
         QCOMPARE(link.thread->lineCount, 300);
         QCOMPARE(link.thread->scanData.size(), qsizetype(300) * kSamples);
         QCOMPARE(link.probe.lines().size(), 300);
-        // Each line is bytes dpo .. dpo + 1576 of the block the probe sent, and the live
-        // line every second sample of it.
+        // A line is bytes dpo .. dpo + 1576 of the block sent, the live line every second sample.
         const CalvimetroModel model = link.device->modelSnapshot();
         std::array<uint8_t, VXCommThread::blockSize> block;
         for (int line : {0, 1, 150, 299}) {
@@ -250,8 +246,7 @@ private slots:
         QCOMPARE(link.status(), Status::vxsConnected);
         QCOMPARE(link.device->openCount(), 2);
 
-        // Unplugged and back between two ticks: the timer sees the probe both times, but
-        // the handle opened before died with the power and must be opened again.
+        // Unplugged and back between two ticks: the handle died with the power; opened again.
         link.probe.clear();
         link.device->unplug();
         link.device->plug();
@@ -319,15 +314,6 @@ private slots:
         QCOMPARE(link.thread->scanData.size(), qsizetype(widths.last()) * kSamples);
     }
 
-    void writeErrorCancelsTheButtonWait()
-    {
-        Link link;
-        QVERIFY(link.connected());
-        link.device->injectWriteError(UsbTransport::ErrorIo);
-        QVERIFY(link.probe.waitForLog("wait button - Write Error"));
-        QVERIFY(link.probe.waitForLog("vxsConnected operation cancelled"));
-    }
-
     void idlePatternDecidesTheButton()
     {
         std::array<unsigned char, VXCommThread::blockSize> block;
@@ -351,8 +337,7 @@ private slots:
         link.thread.reset();
         QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(link.probe.hasLog("libusb_exit"));
-        // Whatever the worker sent is queued by now. The scan went with the object: no
-        // picture handed out, no status after scanning.
+        // What the worker sent is queued by now: no picture handed out, no status after scanning.
         QCoreApplication::sendPostedEvents();
         QVERIFY(link.probe.scans().isEmpty());
         QCOMPARE(link.probe.statuses().last(), int(Status::vxsScanning));
@@ -403,8 +388,7 @@ private slots:
         if (mm >= 0)
             writer.setDeepness(mm);
         QVERIFY(writer.saveToFile(dir.filePath("scan.d2d")));
-        // An int pair and a byte array as QDataStream writes them, little-endian (an empty
-        // scan has length 0, not the null-array marker).
+        // Two ints and a byte array as QDataStream writes them, little-endian (empty: length 0).
         QByteArray stored("");
         QList<uchar> reloaded(data.size(), uchar(0));
         for (qsizetype at = 0; at < data.size(); at += kSamples) {
