@@ -9,12 +9,13 @@
 #include <QtEndian>
 
 #include <climits>
+#include <tuple>
 
-// Thousands of damaged .d2d files fed to the loader (run under the sanitizers by
-// ./test.sh), after a few hostile ones. Each file is either accepted exactly as an
-// independent reading of the format says, with the scan it describes, or rejected with a
-// log line and the scan in memory left as it was. Fixed seed: a failure names its
-// iteration and can be replayed.
+// The .d2d file of a scan: saved and loaded back, then thousands of damaged files fed to
+// the loader (run under the sanitizers by ./test.sh) after a few hostile ones. Each is either
+// accepted as an independent reading of the format says, with the scan it describes, or
+// rejected with a log line and the scan in memory left as it was. Fixed seed: a failure
+// names its iteration and can be replayed.
 
 namespace {
 
@@ -98,6 +99,41 @@ class D2dFuzzTest : public QObject
     Q_OBJECT
 
 private slots:
+    // A scan is saved down to the displayed depth, and loads back as lines of 1577 samples,
+    // zero below that depth.
+    void savedAtTheDisplayedDepth()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("scan.d2d");
+        QRandomGenerator random(7);
+        for (const auto &[mm, lines, samples] : {std::tuple{-1, 300, 946}, {60, 300, 945}, {0, 3, 1}, {200, 3, 1577}, {-1, 0, 946}}) {
+            ScannerProbe probe;
+            VXCommThread writer(false);
+            probe.watch(writer);
+            const QByteArray data = noise(random, lines * kSamples);
+            writer.scanData = QList<uchar>(data.begin(), data.end());
+            writer.lineCount = lines;
+            if (mm >= 0)
+                writer.setDeepness(mm);
+            QVERIFY(writer.saveToFile(path));
+            QByteArray expected = header(samples, quint32(lines * samples));  // as QDataStream writes it
+            QList<uchar> reloaded(data.size(), uchar(0));
+            for (qsizetype at = 0; at < data.size(); at += kSamples) {
+                expected += data.mid(at, samples);
+                std::copy_n(data.begin() + at, samples, reloaded.begin() + at);
+            }
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), expected);
+            writer.lineCount = 7;
+            QVERIFY(writer.loadFromFile(path));
+            QCOMPARE(writer.lineCount, lines);
+            QCOMPARE(writer.scanData, reloaded);
+            QCOMPARE(writer.deepIndex.load(), samples);
+            QCOMPARE(probe.deepnessChanges(), QList<int>({int(samples * VXCommThread::mmPerSample)}));
+        }
+    }
+
     void damagedFilesNeverHurtTheScan()
     {
         QTemporaryDir dir;

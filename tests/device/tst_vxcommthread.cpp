@@ -12,9 +12,9 @@
 #include <array>
 #include <memory>
 
-// The acquisition thread over the simulated calvimetro (link states, the scan cycle, faults,
-// the rules that keep the worker and the user interface apart) and the .d2d file of its scan.
-// The probe answers at once; the presence timer is ticked by hand unless said otherwise.
+// The acquisition thread over the simulated calvimetro: link states, the scan cycle, faults,
+// the rules that keep the worker and the user interface apart. The probe answers at once;
+// the presence timer is ticked by hand unless a test says otherwise.
 
 namespace {
 
@@ -356,64 +356,6 @@ private slots:
         qunsetenv("CALVESTRA_SCANNER");
         const VXCommThread real(true);
         QVERIFY(!real.simulator() && real.deviceEnabled);  // the real device through libusb
-    }
-
-    // The file keeps the lines down to the displayed depth; loading gives back the lines,
-    // zero below that depth, and the depth.
-    void fileAtTheDisplayedDepth_data()
-    {
-        QTest::addColumn<int>("mm");  // -1: never set
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<int>("samples");
-        QTest::newRow("default depth") << -1 << 300 << 946;
-        QTest::newRow("60 mm") << 60 << 300 << 945;
-        QTest::newRow("0 mm: one sample") << 0 << 3 << 1;
-        QTest::newRow("200 mm: the whole line") << 200 << 3 << 1577;
-        QTest::newRow("empty scan") << -1 << 0 << 946;
-    }
-    void fileAtTheDisplayedDepth()
-    {
-        QFETCH(int, mm);
-        QFETCH(int, lines);
-        QFETCH(int, samples);
-        QTemporaryDir dir;
-        const auto content = [&](const char *name) {
-            QFile file(dir.filePath(name));
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        };
-        VXCommThread writer(false);
-        const QList<uchar> data = simulatedScan(lines);
-        writer.scanData = data;
-        writer.lineCount = lines;
-        if (mm >= 0)
-            writer.setDeepness(mm);
-        QVERIFY(writer.saveToFile(dir.filePath("scan.d2d")));
-        // Two ints and a byte array as QDataStream writes them, little-endian (empty: length 0).
-        QByteArray stored("");
-        QList<uchar> reloaded(data.size(), uchar(0));
-        for (qsizetype at = 0; at < data.size(); at += kSamples) {
-            stored.append(reinterpret_cast<const char *>(data.constData() + at), samples);
-            std::copy_n(data.begin() + at, samples, reloaded.begin() + at);
-        }
-        QByteArray expected;
-        QDataStream out(&expected, QIODevice::WriteOnly);
-        out.setByteOrder(QDataStream::LittleEndian);
-        out << qint32(samples) << qint32(1) << stored;
-        QCOMPARE(content("scan.d2d"), expected);
-
-        ScannerProbe probe;
-        VXCommThread reader(false);
-        probe.watch(reader);
-        reader.scanData = simulatedScan(2);
-        reader.lineCount = 2;
-        QVERIFY(reader.loadFromFile(dir.filePath("scan.d2d")));
-        QCOMPARE(reader.lineCount, lines);
-        QCOMPARE(reader.scanData, reloaded);
-        QCOMPARE(reader.deepIndex.load(), samples);
-        QCOMPARE(probe.deepnessChanges(), QList<int>({int(samples * VXCommThread::mmPerSample)}));
-        QCOMPARE(reader.deepness.load(), probe.deepnessChanges().first());
-        QVERIFY(reader.saveToFile(dir.filePath("again.d2d")));  // saved again, the same file
-        QCOMPARE(content("again.d2d"), expected);
     }
 };
 
