@@ -49,19 +49,6 @@ struct Link
     bool handedOver() { return ScannerProbe::waitFor([&] { return !thread->isScanBusy(); }); }
 };
 
-// `lines` lines of simulated tissue as the acquisition stores them.
-QList<uchar> simulatedScan(int lines)
-{
-    CalvimetroModel model;
-    std::array<uint8_t, VXCommThread::blockSize> block;
-    QList<uchar> data;
-    for (int line = 0; line < lines; ++line) {
-        model.renderScanBlock(block.data(), 160, line + 1);
-        data.append(QList<uchar>(block.begin() + model.lineOffset(), block.begin() + model.lineOffset() + kSamples));
-    }
-    return data;
-}
-
 enum SetUpFault { NoFault, OpenFails, ClaimFails, UnreadableDevice, InitFails };
 
 void setFault(SimulatedCalvimetro &d, int fault, bool on)
@@ -166,7 +153,6 @@ private slots:
         QVERIFY(link.handedOver());
         QCOMPARE(link.probe.scans().size(), 1);
         QCOMPARE(link.probe.scans().at(0).size, QSize(300, kSamples));
-        QCOMPARE(link.thread->lineCount, 300);
         QCOMPARE(link.thread->scanData.size(), qsizetype(300) * kSamples);
         QCOMPARE(link.probe.lines().size(), 300);
         // A line is bytes dpo .. dpo + 1576 of the block sent, the live line every second sample.
@@ -190,7 +176,7 @@ private slots:
         const QString stored = dir.filePath("stored.d2d");
         {
             VXCommThread holder(false);
-            holder.scanData = simulatedScan(4);
+            holder.scanData = QList<uchar>(4 * kSamples, uchar(40));
             holder.lineCount = 4;
             QVERIFY(holder.saveToFile(stored));
         }
@@ -201,10 +187,8 @@ private slots:
         QVERIFY(link.probe.waitForStatus(Status::vxsScanning));
         QVERIFY(link.thread->isScanBusy());
         QVERIFY(!link.thread->getScanImage());
-        QVERIFY(!link.thread->saveToFile(dir.filePath("during.d2d")));
-        QVERIFY(!QFile::exists(dir.filePath("during.d2d")));
-        QVERIFY(!link.thread->loadFromFile(stored));
-        QVERIFY(link.probe.deepnessChanges().isEmpty());
+        QVERIFY(!link.thread->saveToFile(dir.filePath("during.d2d")) && !QFile::exists(dir.filePath("during.d2d")));
+        QVERIFY(!link.thread->loadFromFile(stored) && link.probe.deepnessChanges().isEmpty());
         for (const char *op : {"getScanImage", "saveToFile", "loadFromFile"})
             QVERIFY(link.probe.hasLog(QString::fromLatin1(op) + " refused: a scan is in progress"));
         // The enumeration no longer finds the probe while its transfers still work.
@@ -215,9 +199,8 @@ private slots:
 
         QVERIFY(link.linesShown(20));
         link.device->unplug();
-        QVERIFY(link.probe.waitForScans(1));
-        QVERIFY(link.probe.hasLog("read scan - device lost"));
-        QVERIFY(link.probe.scans().at(0).size.width() >= 20);
+        QVERIFY(link.probe.waitForScans(1) && link.probe.hasLog("read scan - device lost"));
+        QVERIFY(link.probe.scans().at(0).size.width() >= 20);  // the lines taken make the picture
         QVERIFY(link.handedOver());
         QImage *image = link.thread->getScanImage();
         QVERIFY(image && image->size() == link.probe.scans().at(0).size);
