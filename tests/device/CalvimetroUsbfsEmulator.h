@@ -22,9 +22,9 @@
 // A calvimetro on an emulated USB bus, so that the real libusb enumerates it, reads its
 // descriptors and sends it URBs. A umockdev test bed holds the probe (and a mouse) in its
 // sysfs tree and answers the usbdevfs ioctls on the probe's node; bulk transfers are
-// answered by the same CalvimetroModel as the simulated calvimetro, and a kernel driver
-// holds the interface until libusb detaches it. Needs the umockdev preload library
-// (umockdev-wrapper); create it before libusb_init. Its calls are thread-safe.
+// answered at once by the same CalvimetroModel as the simulated calvimetro, and a kernel
+// driver holds the interface until libusb detaches it. Needs the umockdev preload library
+// (umockdev-wrapper); create it before libusb_init.
 class CalvimetroUsbfsEmulator
 {
 public:
@@ -50,14 +50,11 @@ public:
     ~CalvimetroUsbfsEmulator()
     {
         umockdev_testbed_detach_ioctl(m_testbed, kNode, nullptr);
-        for (auto *queue : {&m_completed, &m_pending})
-            for (UMockdevIoctlData *urb : *queue)
-                g_object_unref(urb);
+        for (UMockdevIoctlData *urb : m_completed)
+            g_object_unref(urb);
         g_object_unref(m_handler);
         g_object_unref(m_testbed);
     }
-    CalvimetroUsbfsEmulator(const CalvimetroUsbfsEmulator &) = delete;
-    CalvimetroUsbfsEmulator &operator=(const CalvimetroUsbfsEmulator &) = delete;
 
     // False when the preload library is missing, so nothing is emulated.
     bool isEmulating() const { return m_emulating; }
@@ -68,23 +65,13 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return f(m_model);
     }
-    // false: IN transfers get no reply until libusb gives up and discards them.
-    void setAnswering(bool on)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_answering = on;
-    }
-    // The probe leaves the bus: URBs in flight end, every later ioctl fails with ENODEV,
-    // and udev reports the removal.
+    // The probe leaves the bus: every later ioctl fails with ENODEV, and udev reports it.
     void unplug()
     {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_gone = true;
             m_model.reset();
-            for (UMockdevIoctlData *urb : m_pending)
-                end(urb, -ESHUTDOWN);
-            m_pending.clear();
         }
         umockdev_testbed_uevent(m_testbed, ("/sys" + kProbe).c_str(), "remove");
         umockdev_testbed_remove_device(m_testbed, ("/sys" + kProbe).c_str());
@@ -116,13 +103,6 @@ private:
     {
         umockdev_ioctl_client_complete(client, error ? -1 : 0, error);
     }
-    void end(UMockdevIoctlData *urb, int status)
-    {
-        reinterpret_cast<usbdevfs_urb *>(urb->data)->status = status;
-        reinterpret_cast<usbdevfs_urb *>(urb->data)->actual_length = 0;
-        m_completed.push_back(urb);
-    }
-
     void handle(UMockdevIoctlClient *client)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -133,13 +113,10 @@ private:
             return data ? data->data : nullptr;
         };
         const bool reap = request == USBDEVFS_REAPURB || request == USBDEVFS_REAPURBNDELAY;
-        // Gone: as the kernel does, URBs still outstanding are reaped first, then every
-        // call fails with ENODEV.
-        if (m_gone && !(reap && !m_completed.empty()))
-            return finish(client, ENODEV);
+        // Gone: as the kernel does, URBs still outstanding are reaped first, then ENODEV.
+        if (reap && m_completed.empty())
+            return finish(client, m_gone ? ENODEV : EAGAIN);
         if (reap) {
-            if (m_completed.empty())
-                return finish(client, EAGAIN);
             UMockdevIoctlData *urb = m_completed.front();
             m_completed.pop_front();
             // The reply names the URB: its address goes into the caller's pointer.
@@ -147,6 +124,8 @@ private:
             finish(client, slot && umockdev_ioctl_data_set_ptr(slot, 0, urb) ? 0 : EFAULT);
             return g_object_unref(urb);
         }
+        if (m_gone)
+            return finish(client, ENODEV);
         switch (request) {
         case USBDEVFS_GETDRIVER: {
             auto *getdriver = static_cast<usbdevfs_getdriver *>(argument(sizeof(usbdevfs_getdriver)));
@@ -171,16 +150,6 @@ private:
         }
         case USBDEVFS_SUBMITURB:
             return submit(client, arg);
-        case USBDEVFS_DISCARDURB: {
-            const gulong address = *reinterpret_cast<const gulong *>(arg->data);
-            const auto it = std::find_if(m_pending.begin(), m_pending.end(),
-                                         [&](UMockdevIoctlData *urb) { return urb->client_addr == address; });
-            if (it == m_pending.end())
-                return finish(client, EINVAL);
-            end(*it, -ENOENT);
-            m_pending.erase(it);
-            return finish(client, 0);
-        }
         default:
             return finish(client, ENOTTY);
         }
@@ -205,12 +174,7 @@ private:
             m_model.receive(buffer->data, urb->buffer_length);
             urb->actual_length = urb->buffer_length;
         } else if (bulk && urb->endpoint == CalvimetroProtocol::endpointIn) {
-            const int n = m_answering ? m_model.send(buffer->data, urb->buffer_length) : -1;
-            if (n < 0) {
-                m_pending.push_back(urbData);  // silent until libusb gives up on it
-                return finish(client, 0);
-            }
-            urb->actual_length = n;
+            urb->actual_length = std::max(m_model.send(buffer->data, urb->buffer_length), 0);
         } else {
             urb->status = -EPIPE;
         }
@@ -239,15 +203,12 @@ private:
         urb->actual_length = n;
     }
 
-    using Urbs = std::deque<UMockdevIoctlData *>;
     UMockdevTestbed *m_testbed = umockdev_testbed_new();
     UMockdevIoctlBase *m_handler = umockdev_ioctl_base_new();
     bool m_emulating = false;
     std::mutex m_mutex;
     CalvimetroModel m_model;
     bool m_driverBound = true;
-    bool m_answering = true;
     bool m_gone = false;
-    Urbs m_completed;  // URBs ready to be reaped (one reference each)
-    Urbs m_pending;    // IN URBs waiting for a reply
+    std::deque<UMockdevIoctlData *> m_completed;  // URBs ready to be reaped (one reference each)
 };

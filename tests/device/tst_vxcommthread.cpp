@@ -217,36 +217,27 @@ private slots:
     {
         Link link;
         QVERIFY(link.connected());
-        link.device->unplug();
-        QVERIFY(link.probe.waitForLog("vxsConnected operation cancelled"));
-        QCOMPARE(link.status(), Status::vxsConnected);  // until the timer looks
-        link.thread->checkConnection();
-        QCOMPARE(link.status(), Status::vxsDisconnected);
-        QVERIFY(!link.device->isOpen());
-        QVERIFY(link.probe.waitForStatus(Status::vxsDisconnected));
-        link.device->plug();
-        link.thread->checkConnection();
-        QCOMPARE(link.status(), Status::vxsConnected);
-        QCOMPARE(link.device->openCount(), 2);
-
-        // Unplugged and back between two ticks: the handle died with the power; opened again.
-        link.probe.clear();
+        // Unplugged and back between two ticks: the handle died with the power; the next tick
+        // opens it again although it finds the probe present both times.
         link.device->unplug();
         link.device->plug();
         QVERIFY(ScannerProbe::waitFor([&] {  // a transfer found the handle dead
             return link.probe.hasLog("wait button - Write Error") || link.probe.hasLog("wait button- read error");
         }));
+        QVERIFY(link.probe.waitForLog("vxsConnected operation cancelled"));
+        QCOMPARE(link.status(), Status::vxsConnected);  // until the timer looks
         link.thread->checkConnection();
-        QCOMPARE(link.device->openCount(), 3);
+        QCOMPARE(link.device->openCount(), 2);
         link.device->sweep(6);
         QVERIFY(link.probe.waitForScans(1));
         QCOMPARE(link.probe.scans().at(0).size, QSize(5, kSamples));
-        // The presence timer does the same by itself.
+        // The presence timer sees the probe go and come back by itself.
         link.thread->setCheckInterval(25);
         link.device->unplug();
         QVERIFY(link.probe.waitForStatus(Status::vxsDisconnected));
+        QVERIFY(!link.device->isOpen());
         link.device->plug();
-        QVERIFY(link.connected(3));
+        QVERIFY(link.connected(4));
     }
 
     // Sweeps whose scans come out shorter, split or empty: the 903-line limit, failed
@@ -333,7 +324,6 @@ private slots:
         qputenv("CALVESTRA_SIMULATOR_RATE", "1234");
         auto simulated = std::make_unique<VXCommThread>(true);
         QCOMPARE(simulated->simulator()->blockRate(), 1234.0);
-        QCOMPARE(simulated->connectionTimer->interval(), 1500);
         QVERIFY(simulated->connectionTimer->isActive());
         qunsetenv("CALVESTRA_SIMULATOR_RATE");
         qunsetenv("CALVESTRA_SCANNER");
