@@ -19,9 +19,8 @@ inline const char *const postureModel = R"json({"Version": 2, "Name": "Valutazio
                 {"Type": 1, "Text": "Ore di allenamento", "Answer": "", "Decimals": 1},
                 {"Type": 2, "Text": "Livello", "Answer": "", "Options": "Basso,,\"Medio\",Alto"},
                 {"Type": 7, "Text": "Domanda futura", "Answer": "conservata"}]})json";
-inline const char *const generalModel = R"json({"Version": 2, "Name": "Anamnesi generale", "Code": "AG-01",
-  "Date": "", "Note": "", "Diagram": "NO", "Questions": [{"Type": 0, "Text": "Professione", "Answer": ""},
-                                                          {"Type": 1, "Text": "Peso (kg)", "Answer": "", "Decimals": 0}]})json";
+inline const char *const generalModel = R"json({"Version": 2, "Name": "Anamnesi generale", "Diagram": "NO",
+  "Questions": [{"Type": 0, "Text": "Professione", "Answer": ""}, {"Type": 1, "Text": "Peso (kg)", "Decimals": 0}]})json";
 inline const char *const checkModel = R"json({"Version": 1, "Name": "Controllo",
   "Questions": [{"Type": 2, "Text": "Fumo", "Answer": "", "Options": "No,Sì"}]})json";
 

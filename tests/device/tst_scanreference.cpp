@@ -12,15 +12,10 @@
 #include <tuple>
 
 // From the probe's button to the finished picture: a deterministic sweep of the simulated
-// calvimetro goes through the USB exchanges, the acquisition thread, the trimming and the
-// picture, and must give the picture committed in tests/device/data/.
-//
-// The reference is grey (black-and-white mode), 48 lines of the default simulated tissue
-// at intensity 160, offset 5.77 mm, automatic contrast, default depth. After a change that
-// is meant to alter the picture (the tissue drawn by the simulator, the contrast, the
-// picture itself), write a new reference from the build folder with
-//     CALVESTRA_UPDATE_REFERENCE=1 tests/device/tst_scanreference
-// look at tests/device/data/sweep_reference.png, and commit it with the change.
+// calvimetro through the USB exchanges, the acquisition thread, the trimming and the picture
+// must give the committed grey picture (48 lines of the default tissue, intensity 160,
+// automatic contrast, default depth). After a change meant to alter the picture, write a new
+// one with CALVESTRA_UPDATE_REFERENCE=1 tests/device/tst_scanreference, look at it, commit it.
 
 namespace {
 

@@ -82,7 +82,6 @@ private slots:
         QTest::newRow("zero") << QByteArray("VX (0)") << 0 << 0 << "device offset: 0 dpo:0";
         QTest::newRow("largest") << QByteArray("VX (29.9)") << 0 << 471 << "device offset: 29.9 dpo:471";
         QTest::newRow("past the block") << QByteArray("VX (29.95)") << 0 << -1 << "device offset out of range: 29.95 dpo kept:91";
-        QTest::newRow("negative") << QByteArray("VX (-1)") << 0 << -1 << "device offset out of range: -1 dpo kept:91";
         QTest::newRow("nan") << QByteArray("VX (nan)") << 0 << -1 << "device offset out of range: nan dpo kept:91";
         QTest::newRow("no ')'") << QByteArray("VX (5.77") << 0 << -1 << "Error reading info string";
         QTest::newRow("open fails") << QByteArray() << int(OpenFails) << -1 << "Error opening VX Handle";
@@ -257,7 +256,6 @@ private slots:
             << -1 << QList<Fault>{{Fault::Error, UsbTransport::ErrorIo, 5}, {Fault::Short, 1000, 8}, {Fault::Late, 20, 12}}
             << 31 << QList<int>{29} << 29;
         QTest::newRow("20 empty lines at the end") << 81 << QList<Fault>() << 101 << QList<int>{80} << 100;
-        QTest::newRow("last line empty") << 100 << QList<Fault>() << 101 << QList<int>{99} << 100;
         QTest::newRow("all empty keeps one") << 0 << QList<Fault>() << 31 << QList<int>{1} << 30;
     }
     void scanShapes()
