@@ -15,9 +15,8 @@
 #include <memory>
 #include <stdexcept>
 
-// An anamnesis questionnaire with a real store: its one JSON format (model file, database
-// text and, through the same object, service payload), the form with the inputs it builds
-// for a record, and the body diagram editor driven with the mouse.
+// An anamnesis with a real store: its one JSON format (model file, database text and, through
+// the same object, service payload), the form and its inputs, the body diagram editor.
 
 using namespace AnamnesisTest;
 
@@ -172,11 +171,14 @@ private slots:
             return "{\"Code\":\"\",\"Date\":\"" + QByteArray(date) + "\"," + diagram
                    + "\"Name\":\"\",\"Note\":\"\",\"Questions\":[" + questions + "],\"Version\":2}";
         };
-        QTest::newRow("Decimals before decimails") << QByteArray(R"({"Questions":[{"Type":1,"Text":"a","Answer":"","Decimals":3,"decimails":1}]})")
+        QTest::newRow("Decimals before decimails")
+            << QByteArray(R"({"Questions":[{"Type":1,"Text":"a","Answer":"","Decimals":3,"decimails":1}]})")
                                                    << out(R"({"Answer":"","Text":"a","Type":1,"decimails":3})");
-        QTest::newRow("text: no decimals, no options") << QByteArray(R"({"Questions":[{"Type":0,"Text":"a","Answer":"","Decimals":3,"Options":"x,y"}]})")
+        QTest::newRow("text: no decimals, no options")
+            << QByteArray(R"({"Questions":[{"Type":0,"Text":"a","Answer":"","Decimals":3,"Options":"x,y"}]})")
                                                        << out(R"({"Answer":"","Text":"a","Type":0})");
-        QTest::newRow("unknown type kept") << QByteArray(R"({"Questions":[{"Type":7,"Text":"t","Answer":"v","Options":"a,b","Decimals":2}]})")
+        QTest::newRow("unknown type kept")
+            << QByteArray(R"({"Questions":[{"Type":7,"Text":"t","Answer":"v","Options":"a,b","Decimals":2}]})")
                                            << out(R"({"Answer":"v","Text":"t","Type":7})");
         QTest::newRow("diagram NO") << QByteArray(R"({"Diagram":"NO","DiagramDraw":{"marks":[{"x":1,"y":2}],"lines":[]}})") << out("");
         QTest::newRow("diagram empty") << QByteArray(R"({"Diagram":""})") << out("");
@@ -190,7 +192,8 @@ private slots:
         QTest::newRow("wrong types inside")
             << QByteArray(R"({"Diagram":"b","DiagramDraw":{"marks":[1,{"x":"5","y":6}],"lines":{"x1":1}},)"
                           R"("Questions":[3,{"Type":"1","Text":7,"Answer":false},{"Type":1,"Decimals":"2"}]})")
-            << out(R"({"Answer":"","Text":"","Type":0},{"Answer":"","Text":"","Type":0},{"Answer":"","Text":"","Type":1,"decimails":0})",
+            << out(R"({"Answer":"","Text":"","Type":0},{"Answer":"","Text":"","Type":0},)"
+                   R"({"Answer":"","Text":"","Type":1,"decimails":0})",
                    "", R"("Diagram":"b","DiagramDraw":{"lines":[],"marks":[{"x":0,"y":0},{"x":0,"y":6}]},)");
     }
     void readingRules()
@@ -231,7 +234,6 @@ private slots:
         a.idClient = 3;
         a.date = QDateTime(QDate(2024, 1, 5), QTime(14, 30, 15));
         a.SaveToDB(false, false);
-        QCOMPARE(a.id, 1);
         QCOMPARE(m_store->column(QStringLiteral("select name || idClient || offline || anamnesiDate || object from anamnesis")),
                  QStringList("Sportiva31" + a.date.toString(Qt::ISODateWithMs) + compact(a)));
         // Saved again: the same row, and a deletion mark is never written by a save.
@@ -416,7 +418,6 @@ private slots:
         QCOMPARE(d->marks, marksAfter);
         QCOMPARE(d->lines, linesAfter);
         QCOMPARE(changed.count(), marks == marksAfter && lines == linesAfter ? 0 : 1);
-        QVERIFY(!d->pressed);
     }
 
     void marksStayOnTheBody()

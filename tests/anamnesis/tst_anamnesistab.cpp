@@ -1,6 +1,5 @@
-// The anamnesis page of the exam dialog, driven through its buttons, its list and the
-// modal dialogs it opens, with a real store in a temporary folder and the reference web
-// service on 127.0.0.1 reached through the application's own client.
+// The exam dialog's anamnesis page through its buttons, list and dialogs, with a real store
+// and the reference web service on 127.0.0.1 reached through the application's own client.
 #include "TestMain.h"
 
 #include "AnamnesisTestSupport.h"

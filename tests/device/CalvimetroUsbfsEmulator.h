@@ -37,7 +37,8 @@ public:
                                              "0904000002FF000000" "07050102400000" "07058102400000")
                                     + record(bus + "/1-2", 3, "046d", "c077", "12010002000000086D0477C000010102000109021900010100A032"
                                              "090400000103010200" "0705810304000A");
-        static_assert(CalvimetroModel::serialIndex == 3 && CalvimetroProtocol::endpointOut == 0x01 && CalvimetroProtocol::endpointIn == 0x81);
+        static_assert(CalvimetroModel::serialIndex == 3 && CalvimetroProtocol::endpointOut == 0x01
+                      && CalvimetroProtocol::endpointIn == 0x81);
         g_signal_connect(m_handler, "handle-ioctl", G_CALLBACK(&CalvimetroUsbfsEmulator::onIoctl), this);
         GError *error = nullptr;  // the handler first, then the devices, then (by the caller) libusb_init
         if (umockdev_testbed_attach_ioctl(m_testbed, kNode, m_handler, &error)
@@ -56,8 +57,7 @@ public:
         g_object_unref(m_testbed);
     }
 
-    // False when the preload library is missing, so nothing is emulated.
-    bool isEmulating() const { return m_emulating; }
+    bool isEmulating() const { return m_emulating; }  // false without the preload library
     // Runs `f` on the probe's model (controls, state) under the lock.
     template <typename F>
     auto withModel(F &&f)

@@ -19,10 +19,8 @@
 // The libusb transport through the real libusb-1.0, against a calvimetro emulated on a
 // umockdev test bed (see CalvimetroUsbfsEmulator): the whole acquisition thread over it
 // (enumeration past another device, the serial string, the kernel driver, claiming, the
-// exchanges of the protocol, unplugging).
-//
-// Run it as it is: outside umockdev's preload library it starts itself again under
-// umockdev-wrapper. It exits with 77 (skipped) only where umockdev is missing.
+// exchanges, unplugging). Outside umockdev's preload library it starts itself again under
+// umockdev-wrapper; it exits with 77 (skipped) only where umockdev is missing.
 
 using namespace CalvimetroProtocol;
 

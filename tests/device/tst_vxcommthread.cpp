@@ -153,7 +153,7 @@ private slots:
         QCOMPARE(link.probe.scans().size(), 1);
         QCOMPARE(link.probe.scans().at(0).size, QSize(300, kSamples));
         QCOMPARE(link.thread->scanData.size(), qsizetype(300) * kSamples);
-        QCOMPARE(link.probe.lines().size(), 300);
+        QCOMPARE(link.probe.lines().size(), 300);  // shown live
         // A line is bytes dpo .. dpo + 1576 of the block sent, the live line every second sample.
         const CalvimetroModel model = link.device->modelSnapshot();
         std::array<uint8_t, VXCommThread::blockSize> block;
@@ -167,8 +167,8 @@ private slots:
         }
     }
 
-    // While the button is held: the scan is refused to the user interface, ticks leave
-    // the link alone, and a probe that goes away ends the scan with the lines taken.
+    // While the button is held the scan is refused to the user interface and ticks leave the
+    // link alone; a probe that goes away ends the scan with the lines taken.
     void duringAScan()
     {
         QTemporaryDir dir;
@@ -239,8 +239,7 @@ private slots:
         QVERIFY(link.connected(4));
     }
 
-    // Sweeps whose scans come out shorter, split or empty: the 903-line limit, failed
-    // transfers, and the probe lifted off the skin (its empty lines are trimmed).
+    // Scans shorter, split or empty: the 903-line limit, failed transfers, the probe lifted off.
     void scanShapes_data()
     {
         QTest::addColumn<int>("liftOff");
