@@ -446,6 +446,12 @@ private slots:
         QCOMPARE(d->origin, QPoint(0, (301 - 180) / 2));
         gesture({{177, 127}});  // picture (531, 201): on the arrow
         QVERIFY(d->lines.isEmpty());
+        // Hovering a mark shows the remove cursor, an application override that goes with the widget.
+        d->marks = {QPointF(360, 270)};
+        QTest::mouseMove(d.get(), d->getScreenPos(d->marks.first()).toPoint());
+        QVERIFY(d->hoverKind == ImageDiagram::hkPoint && QApplication::overrideCursor());
+        d.reset();
+        QVERIFY(!QApplication::overrideCursor());
     }
 };
 

@@ -22,8 +22,8 @@
 // A calvimetro on an emulated USB bus, so that the real libusb enumerates it, reads its
 // descriptors and sends it URBs. A umockdev test bed holds the probe (and a mouse) in its
 // sysfs tree and answers the usbdevfs ioctls on the probe's node; bulk transfers are
-// answered at once by the same CalvimetroModel as the simulated calvimetro, and a kernel
-// driver holds the interface until libusb detaches it. Needs the umockdev preload library
+// answered by the same CalvimetroModel as the simulated calvimetro, and a kernel driver
+// holds the interface until libusb detaches it. Needs the umockdev preload library
 // (umockdev-wrapper); create it before libusb_init.
 class CalvimetroUsbfsEmulator
 {
@@ -51,8 +51,9 @@ public:
     ~CalvimetroUsbfsEmulator()
     {
         umockdev_testbed_detach_ioctl(m_testbed, kNode, nullptr);
-        for (UMockdevIoctlData *urb : m_completed)
-            g_object_unref(urb);
+        for (auto *urbs : {&m_completed, &m_pending})
+            for (UMockdevIoctlData *urb : *urbs)
+                g_object_unref(urb);
         g_object_unref(m_handler);
         g_object_unref(m_testbed);
     }
@@ -150,6 +151,17 @@ private:
         }
         case USBDEVFS_SUBMITURB:
             return submit(client, arg);
+        case USBDEVFS_DISCARDURB: {
+            const gulong address = *reinterpret_cast<const gulong *>(arg->data);
+            const auto it = std::find_if(m_pending.begin(), m_pending.end(),
+                                         [&](UMockdevIoctlData *urb) { return urb->client_addr == address; });
+            if (it == m_pending.end())
+                return finish(client, EINVAL);
+            reinterpret_cast<usbdevfs_urb *>((*it)->data)->status = -ENOENT;
+            m_completed.push_back(*it);
+            m_pending.erase(it);
+            return finish(client, 0);
+        }
         default:
             return finish(client, ENOTTY);
         }
@@ -174,7 +186,12 @@ private:
             m_model.receive(buffer->data, urb->buffer_length);
             urb->actual_length = urb->buffer_length;
         } else if (bulk && urb->endpoint == CalvimetroProtocol::endpointIn) {
-            urb->actual_length = std::max(m_model.send(buffer->data, urb->buffer_length), 0);
+            const int n = m_model.send(buffer->data, urb->buffer_length);
+            if (n < 0) {  // nothing asked: silent until libusb gives up and discards the URB
+                m_pending.push_back(urbData);
+                return finish(client, 0);
+            }
+            urb->actual_length = n;
         } else {
             urb->status = -EPIPE;
         }
@@ -211,4 +228,5 @@ private:
     bool m_driverBound = true;
     bool m_gone = false;
     std::deque<UMockdevIoctlData *> m_completed;  // URBs ready to be reaped (one reference each)
+    std::deque<UMockdevIoctlData *> m_pending;    // IN URBs waiting for a request to answer
 };

@@ -116,6 +116,7 @@ private slots:
             writer.lineCount = lines;
             if (mm >= 0)
                 writer.setDeepness(mm);
+            QCOMPARE(writer.deepIndex.load(), samples);
             QVERIFY(writer.saveToFile(path));
             QByteArray expected = header(samples, quint32(lines * samples));  // as QDataStream writes it
             QList<uchar> reloaded(data.size(), uchar(0));

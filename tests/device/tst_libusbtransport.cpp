@@ -35,14 +35,21 @@ class LibUsbTransportTest : public QObject
     Q_OBJECT
 
 private slots:
-    // A transport whose library never started finds nothing (libusb would quietly make a
-    // default context of its own).
-    void notStartedFindsNothing()
+    // What the acquisition does not reach: a library that never started finds nothing
+    // (libusb would quietly make a default context), and a read gives up at its time-out.
+    void notStartedAndTimeOut()
     {
+        CalvimetroUsbfsEmulator emulator;
         LibUsbTransport usb;
         QVector<UsbDeviceEntry> devices;
         QCOMPARE(usb.listDevices(devices), 0);
         QVERIFY(!usb.open(vendorId, productId));
+        QVERIFY(usb.init() && usb.open(vendorId, productId));
+        QVERIFY(usb.detachKernelDriver(0) == 0 && usb.claimInterface(0) == 0);
+        Block block;
+        int received = -1;  // nothing asked, so no answer
+        QCOMPARE(usb.bulkTransfer(endpointIn, block.data(), blockSize, &received, 200), int(UsbTransport::ErrorTimeout));
+        QCOMPARE(received, 0);
     }
 
     void acquisitionOverLibusb()

@@ -285,6 +285,15 @@ private slots:
         QCOMPARE(link.thread->scanData.size(), qsizetype(widths.last()) * kSamples);
     }
 
+    void writeErrorCancelsTheButtonWait()
+    {
+        Link link;
+        QVERIFY(link.connected());
+        link.device->injectWriteError(UsbTransport::ErrorIo);
+        QVERIFY(link.probe.waitForLog("wait button - Write Error"));
+        QVERIFY(link.probe.waitForLog("vxsConnected operation cancelled"));
+    }
+
     void idlePatternDecidesTheButton()
     {
         std::array<unsigned char, VXCommThread::blockSize> block;
