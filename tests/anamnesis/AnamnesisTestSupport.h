@@ -54,7 +54,6 @@ inline Client storedClient(const QString &surname)
     return client;
 }
 
-// A questionnaire of `model` for a client, its first question answered.
 inline Anamnesi questionnaire(const char *model, int idClient, const QDateTime &date, const QString &firstAnswer)
 {
     Anamnesi record;

@@ -96,8 +96,7 @@ private:
     }
     template <typename T>
     T *at(const char *name) const { return child<T>(w.get(), name); }
-    // At 380 x 270 the 720 x 540 picture shows at half size, 10 pixels from the left:
-    // picture = (screen - (10, 0)) * 2.
+    // At 380 x 270 the 720 x 540 picture shows at half size: picture = (screen - (10, 0)) * 2.
     bool showDiagram()
     {
         d = std::make_unique<ImageDiagram>();

@@ -19,12 +19,10 @@
 #include <string>
 #include <vector>
 
-// A calvimetro on an emulated USB bus, so that the real libusb enumerates it, reads its
-// descriptors and sends it URBs. A umockdev test bed holds the probe (and a mouse) in its
-// sysfs tree and answers the usbdevfs ioctls on the probe's node; bulk transfers are
-// answered by the same CalvimetroModel as the simulated calvimetro, and a kernel driver
-// holds the interface until libusb detaches it. Needs the umockdev preload library
-// (umockdev-wrapper); create it before libusb_init.
+// A calvimetro (and a mouse) on a umockdev test bed, so that the real libusb enumerates it and
+// sends it URBs; the usbdevfs ioctls on its node are answered with the same CalvimetroModel as
+// the simulated calvimetro, and a kernel driver holds the interface until libusb detaches it.
+// Needs umockdev's preload library (umockdev-wrapper); create it before libusb_init.
 class CalvimetroUsbfsEmulator
 {
 public:
@@ -199,8 +197,7 @@ private:
         finish(client, 0);
     }
 
-    // Only string descriptors are asked for on endpoint 0; the data stage follows the
-    // 8-byte setup packet.
+    // Only string descriptors are asked for; the data stage follows the 8-byte setup packet.
     void controlTransfer(usbdevfs_urb *urb, uint8_t *buffer)
     {
         std::vector<uint8_t> descriptor;

@@ -70,8 +70,7 @@ class VXCommThreadTest : public QObject
     Q_OBJECT
 
 private slots:
-    // The first look at the probe (serial, kernel driver, claim, offset), and set-up
-    // failures, which later ticks retry.
+    // The first look at the probe (kernel driver, claim, offset); set-up failures are retried.
     void linkSetUp_data()
     {
         QTest::addColumn<QByteArray>("info");
@@ -96,7 +95,6 @@ private slots:
         QFETCH(int, dpo);
         QFETCH(QString, logLine);
         Link link([&](SimulatedCalvimetro &d) {
-            d.setSerial("VX1-0042");
             d.setKernelDriverAttached(true);
             if (!info.isEmpty()) {
                 d.setInfoText(info);
@@ -127,7 +125,6 @@ private slots:
         // again. Whatever the offset, a scan reads inside the block.
         QCOMPARE(link.status(), Status::vxsConnected);
         QVERIFY(link.device->isClaimed() && !link.device->kernelDriverAttached());
-        QCOMPARE(link.probe.serials().last(), QStringLiteral("VX1-0042"));
         QCOMPARE(link.probe.logCountStartingWith("infostring : "), 1);
         link.device->sweep(4);
         QVERIFY(link.probe.waitForScans(1) && link.handedOver());
@@ -173,12 +170,6 @@ private slots:
     {
         QTemporaryDir dir;
         const QString stored = dir.filePath("stored.d2d");
-        {
-            VXCommThread holder(false);
-            holder.scanData = QList<uchar>(4 * kSamples, uchar(40));
-            holder.lineCount = 4;
-            QVERIFY(holder.saveToFile(stored));
-        }
         Link link;
         QVERIFY(link.connected());
         link.device->setBlockRate(1000);
@@ -203,9 +194,8 @@ private slots:
         QVERIFY(link.handedOver());
         QImage *image = link.thread->getScanImage();
         QVERIFY(image && image->size() == link.probe.scans().at(0).size);
-        QVERIFY(link.thread->saveToFile(dir.filePath("after.d2d")));
-        QVERIFY(link.thread->loadFromFile(stored));
-        QCOMPARE(link.thread->lineCount, 4);
+        QVERIFY(link.thread->saveToFile(stored) && link.thread->loadFromFile(stored));
+        QCOMPARE(link.thread->lineCount, image->width());
         QVERIFY(link.connected(2));
         link.thread->checkConnection();
         QCOMPARE(link.status(), Status::vxsDisconnected);
@@ -216,8 +206,7 @@ private slots:
     {
         Link link;
         QVERIFY(link.connected());
-        // Unplugged and back between two ticks: the handle died with the power; the next tick
-        // opens it again although it finds the probe present both times.
+        // Unplugged and back between two ticks: the dead handle is opened again on the next one.
         link.device->unplug();
         link.device->plug();
         QVERIFY(ScannerProbe::waitFor([&] {  // a transfer found the handle dead
@@ -280,7 +269,6 @@ private slots:
             made << (scan.hasImage ? scan.size.width() : 0);
         QCOMPARE(made, widths);
         QCOMPARE(link.probe.lines().size(), liveLines);  // every line read was shown live
-        QCOMPARE(link.probe.statuses().mid(0, 4), QList<int>({1, 2, 3, 1}));
         QVERIFY(link.handedOver());
         QCOMPARE(link.thread->scanData.size(), qsizetype(widths.last()) * kSamples);
     }
