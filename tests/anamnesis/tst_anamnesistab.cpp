@@ -215,7 +215,7 @@ private slots:
         QVERIFY(request && !request->requested());
         QVERIFY2(m_service.restart(), qPrintable(m_service.errorString()));
         QTRY_VERIFY_WITH_TIMEOUT(QDir(modelsFolder()).entryList({"*.anm"}, QDir::Files).size() == 3, 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(!request, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!request, 10000);
         // The form offers them; later probes do not ask again.
         QCOMPARE(items(child<QComboBox>(std::make_unique<AnamnesiWidget>().get(), "cbModel")),
                  QStringList({"Anamnesi generale", "Composizione corporea", "Valutazione sportiva"}));

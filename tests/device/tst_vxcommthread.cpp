@@ -219,6 +219,7 @@ private slots:
         link.device->sweep(6);
         QVERIFY(link.probe.waitForScans(1));
         QCOMPARE(link.probe.scans().at(0).size, QSize(5, kSamples));
+        QVERIFY(link.connected(3));  // the scan is over: a tick now does not meet its pause
         // The presence timer sees the probe go and come back by itself.
         link.thread->setCheckInterval(25);
         link.device->unplug();
