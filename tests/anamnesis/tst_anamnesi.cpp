@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 
@@ -326,7 +327,6 @@ private slots:
         record.questions[1].answer = QStringLiteral("3.1");
         record.id = id;
         QCOMPARE(stored.getJsonObject(), record.getJsonObject());
-        QCOMPARE(stored.idClient, client.id);
         QVERIFY(stored.offline);
 
         // Editable: edits through every input, the note, the date and the diagram.
@@ -367,6 +367,12 @@ private slots:
         QVERIFY(showForm());
         QCOMPARE(at<QComboBox>("cbModel")->count(), 0);
         QVERIFY(QDir(modelsFolder()).exists());  // made again for the models to come
+        // Under a plain file it cannot be made: the operator is told.
+        QVERIFY(writeFile(m_store->location() + "/file", "x"));
+        m_store->store()->m_assetsPath = m_store->location() + "/file/";
+        QVERIFY(showForm());
+        const auto *box = w->findChild<QMessageBox *>();
+        QVERIFY(box && box->isVisible() && box->text() == m_store->location() + "/file/models/ does not exist.");
     }
 
     void gestures_data()

@@ -149,7 +149,6 @@ private slots:
         QVERIFY(link.handedOver());
         QCOMPARE(link.probe.scans().size(), 1);
         QCOMPARE(link.probe.scans().at(0).size, QSize(300, kSamples));
-        QCOMPARE(link.thread->scanData.size(), qsizetype(300) * kSamples);
         QCOMPARE(link.probe.lines().size(), 300);  // shown live
         // A line is bytes dpo .. dpo + 1576 of the block sent, the live line every second sample.
         const CalvimetroModel model = link.device->modelSnapshot();
@@ -319,7 +318,6 @@ private slots:
         qputenv("CALVESTRA_SIMULATOR_RATE", "1234");
         auto simulated = std::make_unique<VXCommThread>(true);
         QCOMPARE(simulated->simulator()->blockRate(), 1234.0);
-        QVERIFY(simulated->connectionTimer->isActive());
         qunsetenv("CALVESTRA_SIMULATOR_RATE");
         qunsetenv("CALVESTRA_SCANNER");
         const VXCommThread real(true);
