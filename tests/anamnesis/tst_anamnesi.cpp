@@ -250,8 +250,12 @@ private slots:
         missing.loadFromDB(42, false);  // no such row: left as it was
         QVERIFY(missing.id == 0 && compact(missing) == compact(read(sportModel)));
         QVERIFY(Anamnesi::id_exists(1) && !Anamnesi::id_exists(2) && Anamnesi::web_id_exists(77));
+        // A store that fails: the query fault is thrown, and reported when saving.
         QVERIFY(m_store->exec(QStringLiteral("DROP TABLE anamnesis")));
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Anamnesi::id_exists(1));  // a failed query
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Anamnesi::id_exists(1));
+        QSignalSpy errors(m_store->store(), &DataModule::onSqlError);
+        a.SaveToDB(false, true);
+        QCOMPARE(errors.count(), 1);
     }
 
     void modelsAndTheirInputs()
@@ -283,6 +287,8 @@ private slots:
         QVERIFY(!at<ImageDiagram>("imageDiagram")->isVisible());
         models->setCurrentIndex(0);
         QVERIFY(input<QPlainTextEdit>(w.get(), 0)->toPlainText().isEmpty());
+        QVERIFY(writeFile(modelsFolder() + "zz.anm", "{ not json") && w->loadModels());  // offered, unnamed
+        QCOMPARE(items(models), QStringList({"Valutazione posturale", "Anamnesi generale", "Controllo", ""}));
     }
 
     void recordReadOnlyThenEdited()

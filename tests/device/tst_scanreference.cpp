@@ -41,7 +41,6 @@ private slots:
         thread.blackWhite = true;
         thread.start();
         QVERIFY(probe.waitForStatus(VXCommThread::vxsConnected));
-        QCOMPARE(thread.dpo.load(), 90);
 
         device->sweep(kLines + 1);
         QVERIFY(probe.waitForScans(1));
