@@ -1,31 +1,20 @@
 #pragma once
 
+#include "device/CalvimetroProtocol.h"
 #include "scan/Contrast.h"
 #include "scan/ScanArea.h"
-#include "device/CalvimetroProtocol.h"
 
-#include <QColor>
-#include <QFont>
-#include <QImage>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QtTest>
 
-// Helpers shared by the scan drawing tests: synthetic lines, pixel predicates and the
-// straightforward live drawing that the off-screen picture must reproduce.
+// Pixel helpers of the scan drawing tests, and the straightforward live drawing that the
+// scan area's off-screen picture must reproduce.
 namespace ScanTest {
 
-inline QList<uchar> uniformLine(uchar value, int samples = CalvimetroProtocol::liveLineSamples)
+inline QList<uchar> uniformLine(uchar value)
 {
-    return QList<uchar>(samples, value);
-}
-
-inline QList<uchar> randomLine(QRandomGenerator &rng, int samples = CalvimetroProtocol::liveLineSamples)
-{
-    QList<uchar> line(samples);
-    for (auto &s : line)
-        s = static_cast<uchar>(rng.bounded(256));
-    return line;
+    return QList<uchar>(CalvimetroProtocol::liveLineSamples, value);
 }
 
 inline QImage grabImage(QWidget &w)
@@ -39,22 +28,23 @@ inline bool isYellowish(QRgb c)
     return qRed(c) > 150 && qGreen(c) > 150 && qBlue(c) + 60 < qRed(c) && qBlue(c) + 60 < qGreen(c);
 }
 
-// Ink of text or lines drawn in black on the light widget background.
-inline bool isDark(QRgb c)
-{
-    return qRed(c) < 160 && qGreen(c) < 160 && qBlue(c) < 160;
-}
-
-// Bounding box of the pixels in `area` for which `pred` holds.
+// Bounding box and count of the pixels in `area` for which `pred` holds.
 template <typename Pred>
-QRect inkBox(const QImage &img, const QRect &area, Pred pred)
+QRect inkBox(const QImage &img, const QRect &area, Pred pred, int *count = nullptr)
 {
     QRect box;
+    int n = 0;
     const QRect a = area.intersected(img.rect());
-    for (int y = a.top(); y <= a.bottom(); ++y)
-        for (int x = a.left(); x <= a.right(); ++x)
-            if (pred(img.pixel(x, y)))
+    for (int y = a.top(); y <= a.bottom(); ++y) {
+        for (int x = a.left(); x <= a.right(); ++x) {
+            if (pred(img.pixel(x, y))) {
                 box |= QRect(x, y, 1, 1);
+                ++n;
+            }
+        }
+    }
+    if (count)
+        *count = n;
     return box;
 }
 
@@ -62,10 +52,7 @@ template <typename Pred>
 int countPixels(const QImage &img, const QRect &area, Pred pred)
 {
     int n = 0;
-    const QRect a = area.intersected(img.rect());
-    for (int y = a.top(); y <= a.bottom(); ++y)
-        for (int x = a.left(); x <= a.right(); ++x)
-            n += pred(img.pixel(x, y)) ? 1 : 0;
+    inkBox(img, area, pred, &n);
     return n;
 }
 
@@ -73,29 +60,25 @@ int countPixels(const QImage &img, const QRect &area, Pred pred)
 // point by point, on every paint.
 class ReferenceScanArea : public ScanArea
 {
-public:
-    using ScanArea::ScanArea;
-
 protected:
     void paintLiveLines(QPainter &painter) override
     {
         const auto &lines = scanLines();
-        const int pw = plotWidth();
         const int ph = plotHeight();
         int lastX = leftMargin;
         for (int i = 0; i < lines.size(); ++i) {
             painter.setPen(QPen(Qt::black, 1));
             painter.drawLine(lastX + 1, topMargin, lastX + 1, topMargin + ph);
-            const int x = leftMargin + (pw * i) / (CalvimetroProtocol::maxScanLines - 1);
-            if (x != lastX && CalvimetroProtocol::liveLineSamples * deepness >= 100) {
-                const int shown = CalvimetroProtocol::liveLineSamples * deepness / 100;
-                for (int j = 0; j < shown && j < lines[i].size(); ++j) {
-                    const uchar s = lines[i][j];
-                    painter.setPen(blackWhite ? QColor(s, s, s) : value2Color(s));
-                    painter.drawPoint(x, topMargin + (j * ph) / shown);
-                }
-                lastX = x;
+            const int x = leftMargin + (plotWidth() * i) / (CalvimetroProtocol::maxScanLines - 1);
+            const int shown = CalvimetroProtocol::liveLineSamples * deepness / 100;
+            if (x == lastX || shown < 1)
+                continue;
+            for (int j = 0; j < shown && j < lines[i].size(); ++j) {
+                const uchar s = lines[i][j];
+                painter.setPen(blackWhite ? QColor(s, s, s) : value2Color(s));
+                painter.drawPoint(x, topMargin + (j * ph) / shown);
             }
+            lastX = x;
         }
         if (lastX != leftMargin) {
             painter.setPen(QPen(Qt::red, 1));
@@ -104,13 +87,12 @@ protected:
     }
 };
 
-// The caption area (above the plot, between the two axes) of `grabbed` compared with
-// the same area drawn independently with `text` in the caption's font and colour.
+// True when the caption strip above the plot of `grabbed` is exactly `text` drawn in
+// the caption's font and colour over the widget background.
 inline bool captionShows(const ScanArea &area, const QImage &grabbed, const QString &text)
 {
     const QRect region(area.leftMargin, 0, grabbed.width() - area.leftMargin - area.rightMargin, area.topMargin - 3);
     QImage expected(grabbed.size(), QImage::Format_RGB32);
-    // The widget background, without any caption: a pixel of the top left corner.
     expected.fill(grabbed.pixel(0, 0));
     QPainter p(&expected);
     QFont font = area.font();

@@ -1,57 +1,51 @@
+// The scan area on screen: depth scale, live lines against the straightforward drawing,
+// the finished picture cut to depth, the measurement rectangle, marks, the exported
+// picture and the marks file.
 #include "TestMain.h"
 
 #include "ScanTestSupport.h"
 
-#include "scan/ScanArea.h"
+#include "scan/AnalysisData.h"
 
 #include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 
 using namespace ScanTest;
 
 namespace {
 
-// Rows between `top` and `bottom` where the left tick column holds a black tick.
-QList<int> tickRows(const QImage &img, int x, int top, int bottom)
-{
-    QList<int> rows;
-    for (int y = top; y <= bottom; ++y)
-        if (img.pixel(x, y) == qRgb(0, 0, 0))
-            rows.append(y);
-    return rows;
-}
+const QRgb black = qRgb(0, 0, 0);
 
-QList<int> expectedTickRows(int plotHeight, int deepness, int step)
-{
-    QList<int> rows;
-    const int count = deepness / step;
-    for (int i = 0; i <= count; ++i)
-        rows.append(25 + (i * plotHeight) / count);
-    return rows;
-}
-
-// Ink of the left label of a tick at row y (columns left of the tick, clear of the
-// rotated axis title).
-QRect leftLabelBox(const QImage &img, int y)
-{
-    return inkBox(img, QRect(24, y - 5, 21, 13), isDark);
-}
-
-QRect rightLabelBox(const QImage &img, int y)
-{
-    const int w = img.width();
-    return inkBox(img, QRect(w - 24, y - 5, 24, 13), isDark);
-}
-
-// A finished scan picture: `lines` columns of 1577 rows, one horizontal band bright.
+// A finished picture of `lines` columns: dark, one horizontal band bright.
 QImage bandImage(int lines, int bandTop, int bandBottom)
 {
     QImage img(lines, CalvimetroProtocol::scanRealMaxIndex, QImage::Format_RGB32);
     img.fill(qRgb(0, 0, 40));
     for (int y = bandTop; y <= bandBottom; ++y)
         for (int x = 0; x < lines; ++x)
-            img.setPixel(x, y, qRgb(250, 250, 255));
+            img.setPixel(x, y, qRgb(240, 240, 240));
     return img;
+}
+
+// First and last row of column x showing the bright band (also under the yellow).
+QPair<int, int> brightRows(const QImage &img, int x, int top, int bottom)
+{
+    const QRect box = inkBox(img, QRect(x, top, 1, bottom - top + 1), [](QRgb c) { return qRed(c) > 200; });
+    return {box.top(), box.bottom()};
+}
+
+void drag(QWidget *w, QPoint from, QPoint via, QPoint to, Qt::MouseButton button = Qt::LeftButton)
+{
+    QTest::mousePress(w, button, {}, from);
+    QTest::mouseMove(w, via);
+    QTest::mouseRelease(w, button, {}, to);
+}
+
+bool isDark(QRgb c)
+{
+    return qRed(c) < 160 && qGreen(c) < 160 && qBlue(c) < 160;
 }
 
 }  // namespace
@@ -61,259 +55,52 @@ class ScanAreaTest : public QObject
     Q_OBJECT
 
 private slots:
-    void scaleAt60mm()
+    void scale_data()
     {
-        ScanArea area;
-        area.resize(600, 450);
-        area.show();
-        const QImage img = grabImage(area);
-        QCOMPARE(area.plotHeight(), 400);
-
-        // 400 / 60 = 6 pixels per mm: one label every 5 mm, 13 labels 0..60.
-        const QList<int> expected = expectedTickRows(400, 60, 5);
-        QCOMPARE(expected.size(), 13);
-        QVERIFY(expected.contains(225));  // 30 mm half way down
-        QCOMPARE(tickRows(img, 47, 20, 430), expected);
-        QCOMPARE(tickRows(img, 600 - 27, 20, 430), expected);
-
-        QList<int> leftWidths;
-        for (int y : expected) {
-            const QRect left = leftLabelBox(img, y);
-            const QRect right = rightLabelBox(img, y);
-            QVERIFY2(!left.isEmpty() && !right.isEmpty(), qPrintable(QString::number(y)));
-            // Right-aligned ending 9 pixels left of the axis; left-aligned 8 right of it.
-            QVERIFY2(left.right() <= 41 && left.right() >= 38, qPrintable(QString::number(left.right())));
-            QVERIFY2(right.left() >= 600 - 22 && right.left() <= 600 - 20, qPrintable(QString::number(right.left())));
-            // The label's top is 5 pixels above the tick.
-            QVERIFY(left.top() >= y - 5 && left.top() <= y - 1);
-            leftWidths.append(left.width());
-        }
-        // "0" and "5" are one digit, "10" .. "60" two.
-        QVERIFY(qAbs(leftWidths[0] - leftWidths[1]) <= 1);
-        for (int i = 2; i < leftWidths.size(); ++i)
-            QVERIFY2(leftWidths[i] > leftWidths[1] + 2, qPrintable(QString::number(i)));
-        // No tick between the labelled rows.
-        QCOMPARE(img.pixel(47, 28), img.pixel(47, 29));
-    }
-
-    void scaleAt100mm()
-    {
-        ScanArea area;
-        area.resize(600, 400);
-        area.setDeepness(100);
-        area.show();
-        const QImage img = grabImage(area);
-        QCOMPARE(area.plotHeight(), 350);
-
-        // 350 / 100 = 3 pixels per mm: one label every 10 mm, 11 labels.
-        const QList<int> expected = expectedTickRows(350, 100, 10);
-        QCOMPARE(expected.size(), 11);
-        QCOMPARE(tickRows(img, 47, 20, 380), expected);
-        const QRect zero = leftLabelBox(img, expected[0]);
-        const QRect ten = leftLabelBox(img, expected[1]);
-        const QRect hundred = leftLabelBox(img, expected[10]);
-        QVERIFY(ten.width() > zero.width() + 2);
-        QVERIFY(hundred.width() > ten.width() + 2);
-        QVERIFY(hundred.right() <= 41);
-    }
-
-    void stepFollowsPixelsPerMm_data()
-    {
-        QTest::addColumn<int>("height");
-        QTest::addColumn<int>("deepness");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("depth");
         QTest::addColumn<int>("step");
-        QTest::newRow("20 mm on 300") << 300 << 20 << 5;
-        QTest::newRow("50 mm on 300 (5 px/mm)") << 300 << 50 << 5;
-        QTest::newRow("60 mm on 300 (4 px/mm)") << 300 << 60 << 10;
-        QTest::newRow("100 mm on 740") << 740 << 100 << 5;
+        QTest::newRow("60 mm on 400 px: every 5 mm") << QSize(600, 450) << 60 << 5;
+        QTest::newRow("100 mm on 350 px: every 10 mm") << QSize(600, 400) << 100 << 10;
+        QTest::newRow("50 mm on 250 px (5 px/mm)") << QSize(500, 300) << 50 << 5;
+        QTest::newRow("60 mm on 250 px (4 px/mm)") << QSize(500, 300) << 60 << 10;
+        QTest::newRow("100 mm on 690 px") << QSize(500, 740) << 100 << 5;
     }
-    void stepFollowsPixelsPerMm()
+    void scale()
     {
-        QFETCH(int, height);
-        QFETCH(int, deepness);
+        QFETCH(QSize, size);
+        QFETCH(int, depth);
         QFETCH(int, step);
         ScanArea area;
-        area.resize(500, height);
-        area.setDeepness(deepness);
+        area.resize(size);
+        area.setDeepness(depth);
         area.show();
         const QImage img = grabImage(area);
-        QCOMPARE(tickRows(img, 47, 20, height - 20), expectedTickRows(height - 50, deepness, step));
-    }
-
-    void axesAndBackground()
-    {
-        ScanArea area;
-        area.resize(600, 450);
-        area.show();
-        const QImage img = grabImage(area);
-        for (int y = 25; y <= 425; ++y) {
-            QCOMPARE(img.pixel(50, y), qRgb(0, 0, 0));
-            QCOMPARE(img.pixel(570, y), qRgb(0, 0, 0));
+        const int w = size.width();
+        const int ph = size.height() - 50;
+        QList<int> expected, left, right;
+        for (int i = 0; i <= depth / step; ++i)
+            expected << 25 + (i * ph) / (depth / step);
+        for (int y = 20; y < size.height() - 20; ++y) {
+            if (img.pixel(47, y) == black)
+                left << y;
+            if (img.pixel(w - 27, y) == black)
+                right << y;
         }
-        // The dotted background: the pattern colour and the widget's own colour alternate.
-        const QRect plotInside(60, 40, 400, 300);
-        const int dots = countPixels(img, plotInside, [](QRgb c) { return c == qRgb(200, 215, 225); });
-        QVERIFY(dots > 0 && dots < plotInside.width() * plotInside.height() / 2);
-        // The axis title reads along the left edge, half way down.
-        const QRect title = inkBox(img, QRect(0, 0, 30, 450), isDark);
-        QVERIFY(!title.isEmpty());
-        QVERIFY(title.height() > title.width() * 3);
-        QVERIFY(qAbs(title.center().y() - 225) <= 3);
-    }
-
-    void measurementOf15mm()
-    {
-        ScanArea area;
-        area.resize(600, 450);
-        area.show();
-        QTest::mousePress(&area, Qt::LeftButton, {}, QPoint(200, 125));
-        QTest::mouseMove(&area, QPoint(300, 224));
-        QTest::mouseRelease(&area, Qt::LeftButton, {}, QPoint(300, 224));
-
-        QCOMPARE(area.clippedMeasureRect(), QRect(QPoint(200, 125), QPoint(300, 224)));
-        QCOMPARE(area.thickness(), 15.0);
-        const QImage img = grabImage(area);
-        QVERIFY(captionShows(area, img, QStringLiteral("Spessore : 15.0 mm")));
-        QVERIFY(!captionShows(area, img, QStringLiteral("Spessore : 15.1 mm")));
-        // The yellow rectangle spans rows 125..224 and nothing outside them.
-        const QRect yellow = inkBox(img, QRect(0, 0, 600, 450), isYellowish);
-        QVERIFY2(qAbs(yellow.top() - 125) <= 1 && qAbs(yellow.bottom() - 224) <= 1,
-                 qPrintable(QStringLiteral("%1..%2").arg(yellow.top()).arg(yellow.bottom())));
-        QVERIFY(qAbs(yellow.left() - 200) <= 1 && qAbs(yellow.right() - 300) <= 1);
-        // Filled: the middle is tinted too.
-        QVERIFY(isYellowish(img.pixel(250, 175)) || qBlue(img.pixel(250, 175)) < qRed(img.pixel(250, 175)));
-    }
-
-    void rectangleAbovePlotIsClipped()
-    {
-        ScanArea area;
-        area.resize(600, 450);
-        area.show();
-        QTest::mousePress(&area, Qt::LeftButton, {}, QPoint(200, 5));
-        QTest::mouseMove(&area, QPoint(300, 100));
-        QTest::mouseRelease(&area, Qt::LeftButton, {}, QPoint(300, 100));
-
-        QCOMPARE(area.clippedMeasureRect().top(), 25);
-        // 76 pixels at 400 / 60 pixels per mm.
-        QCOMPARE(area.thickness(), 76 / (400.0 / 60));
-        const QImage img = grabImage(area);
-        QVERIFY(captionShows(area, img, QStringLiteral("Spessore : 11.4 mm")));
-        const QRect yellow = inkBox(img, QRect(0, 0, 600, 450), isYellowish);
-        QVERIFY2(yellow.top() >= 24, qPrintable(QString::number(yellow.top())));
-        QVERIFY(qAbs(yellow.bottom() - 100) <= 1);
-    }
-
-    void rectangleBelowAndBesidePlot()
-    {
-        ScanArea area;
-        area.resize(600, 450);
-        area.show();
-        // Dragged past the bottom right corner: clipped to the plot.
-        QTest::mousePress(&area, Qt::LeftButton, {}, QPoint(500, 400));
-        QTest::mouseMove(&area, QPoint(598, 448));
-        QTest::mouseRelease(&area, Qt::LeftButton, {}, QPoint(598, 448));
-        QCOMPARE(area.clippedMeasureRect(), QRect(QPoint(500, 400), QPoint(570, 424)));
-
-        // Entirely in the top margin: nothing on the plot, no negative thickness.
-        QTest::mousePress(&area, Qt::LeftButton, {}, QPoint(200, 2));
-        QTest::mouseMove(&area, QPoint(300, 20));
-        QTest::mouseRelease(&area, Qt::LeftButton, {}, QPoint(300, 20));
-        QVERIFY(area.clippedMeasureRect().isEmpty());
-        QCOMPARE(area.thickness(), 0.0);
-        const QImage img = grabImage(area);
-        QVERIFY(captionShows(area, img, QStringLiteral("Spessore : Trascinare il mouse")));
-        QCOMPARE(countPixels(img, img.rect(), isYellowish), 0);
-    }
-
-    void draggingUpwardMeasuresTheSame()
-    {
-        ScanArea area;
-        area.resize(600, 450);
-        area.show();
-        QTest::mousePress(&area, Qt::LeftButton, {}, QPoint(300, 224));
-        QTest::mouseMove(&area, QPoint(200, 125));
-        QTest::mouseRelease(&area, Qt::LeftButton, {}, QPoint(200, 125));
-        QCOMPARE(area.clippedMeasureRect(), QRect(QPoint(200, 125), QPoint(300, 224)));
-        QCOMPARE(area.thickness(), 15.0);
-    }
-
-    void captionWithoutRectangle()
-    {
-        ScanArea area;
-        area.resize(600, 450);
-        area.show();
-        const QImage img = grabImage(area);
-        QVERIFY(captionShows(area, img, QStringLiteral("Spessore : Trascinare il mouse")));
-        QVERIFY(!captionShows(area, img, QStringLiteral("Spessore : 0.0 mm")));
-        QCOMPARE(countPixels(img, img.rect(), isYellowish), 0);
-    }
-
-    void sharedColumnsWith400LiveLines()
-    {
-        ScanArea area;
-        area.resize(960, 740);
-        area.show();
-        QCOMPARE(area.plotWidth(), 880);
-        // Line i is filled with its own value, so a column tells which line it shows.
-        auto valueOf = [](int i) { return static_cast<uchar>((i * 7 + 3) % 251); };
-        for (int i = 0; i < 400; ++i)
-            area.addScanData(uniformLine(valueOf(i)));
-        const QImage img = grabImage(area);
-
-        const int ph = area.plotHeight();
-        const int shown = 789 * 60 / 100;
-        const int row = 25 + (200 * ph) / shown;  // a row a sample lands on
-        int lastX = 50;
-        int shared = 0;
-        for (int i = 0; i < 400; ++i) {
-            const int x = 50 + (880 * i) / 902;
-            if (x == lastX) {
-                ++shared;
-                continue;
-            }
-            // The first line of a column wins.
-            QVERIFY2(img.pixel(x, row) == value2Color(valueOf(i)).rgb(),
-                     qPrintable(QStringLiteral("line %1 at x %2").arg(i).arg(x)));
-            lastX = x;
-        }
-        QVERIFY(shared > 0);
-        // Rows no sample lands on keep the black separator.
-        const int gapRow = 25 + ph - 1;
-        bool gapIsBlack = true;
-        for (int j = 0; j < shown; ++j)
-            if (25 + (j * ph) / shown == gapRow)
-                gapIsBlack = false;
-        if (gapIsBlack)
-            QCOMPARE(img.pixel(100, gapRow), qRgb(0, 0, 0));
-        // The red cursor follows the last drawn column, over the whole plot height.
+        QCOMPARE(left, expected);
+        QCOMPARE(right, expected);
         for (int y = 25; y <= 25 + ph; ++y)
-            QCOMPARE(img.pixel(lastX + 1, y), qRgb(255, 0, 0));
-        // Nothing right of the cursor.
-        QVERIFY(img.pixel(lastX + 3, row) != img.pixel(lastX, row));
-    }
-
-    void liveLinesInBlackAndWhite()
-    {
-        ScanArea area;
-        area.resize(600, 450);
-        area.blackWhite = true;
-        area.show();
-        for (int i = 0; i < 100; ++i)
-            area.addScanData(uniformLine(static_cast<uchar>(100 + i)));
-        const QImage img = grabImage(area);
-        const int pw = area.plotWidth();
-        const int x = 50 + (pw * 50) / 902;
-        const int firstLineOfX = [&] {
-            for (int i = 0; i < 100; ++i)
-                if (50 + (pw * i) / 902 == x)
-                    return i;
-            return -1;
-        }();
-        const int v = 100 + firstLineOfX;
-        QVERIFY(firstLineOfX < 50);
-        QCOMPARE(img.pixel(x, 25 + 1), qRgb(v, v, v));
-        // The palette colour of the same sample is not grey.
-        QVERIFY(value2Color(static_cast<uchar>(v)).rgb() != qRgb(v, v, v));
+            QVERIFY(img.pixel(50, y) == black && img.pixel(w - 30, y) == black);
+        // The labels end left of the left ticks ("0" narrower than the last one) and
+        // start right of the right ones.
+        const QRect first = inkBox(img, QRect(24, expected.first() - 5, 21, 13), isDark);
+        const QRect last = inkBox(img, QRect(24, expected.last() - 5, 21, 13), isDark);
+        QVERIFY(!first.isEmpty() && last.width() > first.width() + 2 && last.right() <= 41);
+        QVERIFY(!inkBox(img, QRect(w - 24, expected.last() - 5, 24, 13), isDark).isEmpty());
+        // The dotted plot, and the axis title down the left edge, half way.
+        QVERIFY(countPixels(img, QRect(60, 40, 100, 100), [](QRgb c) { return c == qRgb(200, 215, 225); }) > 100);
+        const QRect title = inkBox(img, QRect(0, 0, 22, size.height()), isDark);
+        QVERIFY(title.height() > title.width() * 3 && qAbs(title.center().y() - size.height() / 2) <= 3);
     }
 
     void liveMatchesStraightforwardDrawing_data()
@@ -335,75 +122,60 @@ private slots:
         QFETCH(bool, blackWhite);
         ScanArea ours;
         ReferenceScanArea reference;
+        QRandomGenerator rng(quint32(size.width() * 1000 + deepness));
         for (ScanArea *a : {&ours, static_cast<ScanArea *>(&reference)}) {
             a->resize(size);
             a->setDeepness(deepness);
             a->blackWhite = blackWhite;
             a->show();
         }
-        QRandomGenerator rng(static_cast<quint32>(size.width() * 1000 + deepness));
+        // Batches of lines with a paint after each: the picture grows by the lines
+        // that came since the last paint.
         int added = 0;
-        // Batches of different sizes, with a paint after each: the picture grows by
-        // the lines that arrived since the last paint.
         for (int batch : {1, 1, 2, 7, 30, 1, 100, 250, 3, 508}) {
             for (int k = 0; k < batch; ++k) {
-                const QList<uchar> line = randomLine(rng);
+                QList<uchar> line(CalvimetroProtocol::liveLineSamples);
+                for (uchar &s : line)
+                    s = uchar(rng.bounded(256));
                 ours.addScanData(line);
                 reference.addScanData(line);
             }
             added += batch;
-            const QImage a = grabImage(ours);
-            const QImage b = grabImage(reference);
-            QVERIFY2(a == b, qPrintable(QStringLiteral("after %1 lines").arg(added)));
+            QVERIFY2(grabImage(ours) == grabImage(reference), qPrintable(QStringLiteral("after %1 lines").arg(added)));
         }
-        QCOMPARE(added, 903);
     }
 
     void liveFollowsChangesDuringScan()
     {
         ScanArea ours;
         ReferenceScanArea reference;
-        QList<ScanArea *> both{&ours, &reference};
+        const QList<ScanArea *> both{&ours, &reference};
+        QRandomGenerator rng(7);
         for (ScanArea *a : both) {
             a->resize(600, 450);
             a->show();
         }
-        QRandomGenerator rng(7);
-        auto addLines = [&](int n) {
-            for (int k = 0; k < n; ++k) {
-                const QList<uchar> line = randomLine(rng);
+        const auto step = [&](const char *what, int lines, const std::function<void(ScanArea *)> &change) {
+            for (ScanArea *a : both)
+                change(a);
+            for (int k = 0; k < lines; ++k) {
+                const QList<uchar> line = uniformLine(uchar(rng.bounded(256)));
                 for (ScanArea *a : both)
                     a->addScanData(line);
             }
+            QVERIFY2(grabImage(ours) == grabImage(reference), what);
         };
-        auto same = [&](const char *what) {
-            const QImage a = grabImage(ours);
-            const QImage b = grabImage(reference);
-            QVERIFY2(a == b, what);
-        };
-        addLines(200);
-        same("start");
-        for (ScanArea *a : both)
-            a->setDeepness(30);
-        same("depth changed");
-        addLines(50);
-        for (ScanArea *a : both)
-            a->resize(800, 600);
-        same("resized");
-        addLines(10);
-        for (ScanArea *a : both)
-            a->blackWhite = true;
-        same("black and white");
-        for (ScanArea *a : both)
-            a->clear();
-        same("cleared");
-        addLines(120);
-        same("new scan");
+        step("start", 200, [](ScanArea *) {});
+        step("depth changed", 50, [](ScanArea *a) { a->setDeepness(30); });
+        step("resized", 10, [](ScanArea *a) { a->resize(800, 600); });
+        step("black and white", 0, [](ScanArea *a) { a->blackWhite = true; });
+        step("cleared", 0, [](ScanArea *a) { a->clear(); });
+        step("new scan", 120, [](ScanArea *) {});
     }
 
-    void finishedImageCutToDepth()
+    void finishedPictureCutToDepth()
     {
-        // Bands at rows 300..330 (inside 60 mm) and 1200..1300 (below 60 mm).
+        // Bands at rows 300..330 (inside 60 mm) and 1200..1300 (below 60 mm, red).
         QImage scan = bandImage(300, 300, 330);
         for (int y = 1200; y <= 1300; ++y)
             for (int x = 0; x < 300; ++x)
@@ -413,47 +185,155 @@ private slots:
         area.image = &scan;
         area.show();
         const QImage img = grabImage(area);
-        // Rows 0 .. 1577 * 60 / 100 - 1 = 945 stretched over 400 pixels.
-        const int rows = 1577 * 60 / 100;
-        for (int y = 26; y < 424; ++y) {
-            const int srcRow = ((y - 25) * rows) / 400;
-            const QRgb expected = scan.pixel(0, srcRow);
-            QVERIFY2(img.pixel(300, y) == expected, qPrintable(QString::number(y)));
-        }
-        QCOMPARE(countPixels(img, area.plotRect(), [](QRgb c) { return c == qRgb(255, 0, 0); }), 0);
-        // Deeper display brings the red band into view.
+        // Rows 0 .. 1577 * 60 / 100 - 1 stretched over the 400 pixels of the plot.
+        for (int y = 26; y < 424; ++y)
+            QVERIFY2(img.pixel(300, y) == scan.pixel(0, ((y - 25) * (1577 * 60 / 100)) / 400), qPrintable(QString::number(y)));
+        const auto red = [](QRgb c) { return c == qRgb(255, 0, 0); };
+        QCOMPARE(countPixels(img, area.plotRect(), red), 0);
         area.setDeepness(100);
         const QImage deep = grabImage(area);
-        QVERIFY(countPixels(deep, area.plotRect(), [](QRgb c) { return c == qRgb(255, 0, 0); }) > 0);
-        // No red cursor of live drawing over a finished picture.
+        QVERIFY(countPixels(deep, area.plotRect(), red) > 0);
+        // No live lines nor their cursor over a finished picture.
         area.addScanData(uniformLine(10));
         QCOMPARE(grabImage(area), deep);
     }
 
-    void loadingText()
+    // Each row follows a first rectangle of 7.5 mm at (100, 300)..(150, 349).
+    void measurement_data()
+    {
+        QTest::addColumn<QPoint>("press");
+        QTest::addColumn<QPoint>("via");
+        QTest::addColumn<QPoint>("release");
+        QTest::addColumn<bool>("rightButton");
+        QTest::addColumn<QRect>("rect");
+        QTest::addColumn<QString>("caption");
+        const QRect fifteen(QPoint(200, 125), QPoint(300, 224));
+        const QString none = QStringLiteral("Trascinare il mouse");
+        QTest::newRow("15 mm") << QPoint(200, 125) << QPoint(300, 224) << QPoint(300, 224) << false << fifteen << "15.0 mm";
+        QTest::newRow("dragged upward") << QPoint(300, 224) << QPoint(200, 125) << QPoint(200, 125) << false << fifteen
+                                        << "15.0 mm";
+        QTest::newRow("from above the plot") << QPoint(200, 5) << QPoint(300, 100) << QPoint(300, 100) << false
+                                             << QRect(QPoint(200, 25), QPoint(300, 100)) << "11.4 mm";
+        QTest::newRow("past the corner") << QPoint(500, 400) << QPoint(598, 448) << QPoint(598, 448) << false
+                                         << QRect(QPoint(500, 400), QPoint(570, 424)) << "3.8 mm";
+        QTest::newRow("thin 2 x 40") << QPoint(200, 100) << QPoint(201, 139) << QPoint(201, 139) << false
+                                     << QRect(200, 100, 2, 40) << "6.0 mm";
+        QTest::newRow("in the top margin") << QPoint(200, 2) << QPoint(300, 20) << QPoint(300, 20) << false << QRect()
+                                           << none;
+        QTest::newRow("2 x 2") << QPoint(200, 100) << QPoint(201, 101) << QPoint(201, 101) << false << QRect() << none;
+        QTest::newRow("2 x 2 leftward") << QPoint(200, 100) << QPoint(197, 101) << QPoint(197, 101) << false << QRect()
+                                        << none;
+        QTest::newRow("released where pressed") << QPoint(200, 100) << QPoint(300, 300) << QPoint(200, 100) << false
+                                                << QRect() << none;
+        QTest::newRow("right button") << QPoint(200, 125) << QPoint(300, 224) << QPoint(300, 224) << true
+                                      << QRect(QPoint(100, 300), QPoint(150, 349)) << "7.5 mm";
+    }
+    void measurement()
+    {
+        QFETCH(QPoint, press);
+        QFETCH(QPoint, via);
+        QFETCH(QPoint, release);
+        QFETCH(bool, rightButton);
+        QFETCH(QRect, rect);
+        QFETCH(QString, caption);
+        ScanArea area;
+        area.resize(600, 450);
+        area.show();
+        drag(&area, QPoint(100, 300), QPoint(150, 349), QPoint(150, 349));
+        drag(&area, press, via, release, rightButton ? Qt::RightButton : Qt::LeftButton);
+        QCOMPARE(area.clippedMeasureRect(), rect);
+        QCOMPARE(area.thickness(), rect.height() * 60 / 400.0);
+        const QImage img = grabImage(area);
+        QVERIFY(captionShows(area, img, QStringLiteral("Spessore : ") + caption));
+        const QRect yellow = inkBox(img, img.rect(), isYellowish);
+        QCOMPARE(yellow.isEmpty(), rect.isEmpty());
+        QVERIFY2(rect.isEmpty() || (qAbs(yellow.top() - rect.top()) <= 1 && qAbs(yellow.bottom() - rect.bottom()) <= 1
+                                    && qAbs(yellow.left() - rect.left()) <= 1 && qAbs(yellow.right() - rect.right()) <= 1),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(yellow.x()).arg(yellow.y()).arg(yellow.width()).arg(yellow.height())));
+    }
+
+    void rectangleStaysOnTheTissue()
+    {
+        // A bright band over rows 400..560 of the picture, a red stripe over lines 120..179.
+        QImage scan = bandImage(300, 400, 560);
+        for (int y = 0; y < scan.height(); ++y)
+            for (int x = 120; x < 180; ++x)
+                scan.setPixel(x, y, qRgb(240, 0, 0));
+        ScanArea area;
+        area.resize(600, 450);
+        area.image = &scan;
+        area.show();
+        const auto stripe = [](const QImage &img) {
+            return inkBox(img, QRect(50, 30, img.width() - 80, 1), [](QRgb c) { return qRed(c) > 200 && qGreen(c) < 50; });
+        };
+        const auto followsTissue = [&](const char *what) {
+            const QImage img = grabImage(area);
+            const auto band = brightRows(img, 60, 25, img.height() - 26);
+            const QRect yellow = inkBox(img, img.rect(), isYellowish);
+            QVERIFY2(qAbs(yellow.top() - band.first) <= 2 && qAbs(yellow.bottom() - band.second) <= 2, what);
+            QVERIFY2(qAbs(yellow.left() - stripe(img).left()) <= 2 && qAbs(yellow.right() - stripe(img).right()) <= 2, what);
+        };
+        const auto band = brightRows(grabImage(area), 60, 25, 424);
+        const QRect red = stripe(grabImage(area));
+        drag(&area, QPoint(red.left(), band.first), QPoint(red.right(), band.second), QPoint(red.right(), band.second));
+        const double mm = area.thickness();
+        // 161 samples of the picture.
+        QVERIFY2(qAbs(mm - 161 * CalvimetroProtocol::mmPerSample) < 0.3, qPrintable(QString::number(mm)));
+        area.setDeepness(100);
+        followsTissue("at 100 mm");
+        QVERIFY(qAbs(area.thickness() - mm) < 0.3);
+        area.setDeepness(60);
+        area.resize(900, 700);
+        followsTissue("resized");
+        QVERIFY(qAbs(area.thickness() - mm) < 0.3);
+        // Shrinking and growing back returns to the same rectangle: no drift.
+        const QRect big = area.clippedMeasureRect();
+        for (int k = 0; k < 5; ++k) {
+            area.resize(437, 311);
+            area.resize(900, 700);
+        }
+        QVERIFY(qAbs(area.clippedMeasureRect().top() - big.top()) <= 1);
+        QVERIFY(qAbs(area.clippedMeasureRect().height() - big.height()) <= 1);
+    }
+
+    void marksAndLoading()
     {
         ScanArea area;
         area.resize(600, 450);
         area.show();
-        auto isLoadingInk = [](QRgb c) { return qBlue(c) > 200 && qRed(c) < 200 && qGreen(c) > 150; };
-        QCOMPARE(countPixels(grabImage(area), area.plotRect(), isLoadingInk), 0);
+        for (int i = 0; i < 700; ++i) {
+            if (i == 12 || i == 345 || i == 600)
+                area.addMark();
+            area.addScanData(uniformLine(0));
+        }
+        QCOMPARE(area.analysis.linemarks, QList<int>({12, 345, 600}));
+        const auto orange = [](QRgb c) { return qRed(c) > 100 && qGreen(c) > 30 && qGreen(c) < qRed(c) && qBlue(c) < 90; };
+        const auto markedAt = [&](int line, double span) {
+            const int x = int(50 + line * area.plotWidth() / span);
+            return countPixels(grabImage(area), QRect(x - 1, 27, 3, area.plotHeight() - 4), orange) > area.plotHeight() / 2;
+        };
+        // Live, a line's column is its share of a full scan; over a picture, of its width.
+        for (int line : {12, 345, 600})
+            QVERIFY2(markedAt(line, 902.0), qPrintable(QString::number(line)));
+        QImage scan = bandImage(700, 0, 0);
+        area.image = &scan;
+        QVERIFY(markedAt(345, 700.0));
+        const auto loadingInk = [](QRgb c) { return qBlue(c) > 200 && qRed(c) < 200 && qGreen(c) > 150; };
+        QCOMPARE(countPixels(grabImage(area), area.plotRect(), loadingInk), 0);
         area.loading = true;
-        const QImage img = grabImage(area);
-        const QRect box = inkBox(img, area.plotRect(), isLoadingInk);
-        QVERIFY(!box.isEmpty());
-        QVERIFY(qAbs(box.center().x() - area.plotRect().center().x()) <= 3);
-        QVERIFY(qAbs(box.center().y() - area.plotRect().center().y()) <= 4);
+        const QRect text = inkBox(grabImage(area), area.plotRect(), loadingInk);
+        QVERIFY(!text.isEmpty() && (text.center() - area.plotRect().center()).manhattanLength() <= 6);
         area.clear();
-        QVERIFY(!area.loading);
+        QVERIFY(!area.loading && area.analysis.linemarks.isEmpty() && !area.image);
     }
 
-    void saveJpgAtFixedSize_data()
+    void savedPictureAtItsOwnSize_data()
     {
         QTest::addColumn<bool>("shown");
         QTest::newRow("shown") << true;
         QTest::newRow("hidden") << false;
     }
-    void saveJpgAtFixedSize()
+    void savedPictureAtItsOwnSize()
     {
         QFETCH(bool, shown);
         QTemporaryDir dir;
@@ -462,43 +342,67 @@ private slots:
         if (shown)
             area.show();
         else
-            grabImage(area);  // lays it out once without showing it
+            grabImage(area);  // laid out once without being shown
         for (int i = 0; i < 300; ++i)
-            area.addScanData(uniformLine(static_cast<uchar>(i % 256)));
-        QTest::mousePress(&area, Qt::LeftButton, {}, QPoint(200, 125));
-        QTest::mouseMove(&area, QPoint(400, 325));
-        QTest::mouseRelease(&area, Qt::LeftButton, {}, QPoint(400, 325));
+            area.addScanData(uniformLine(uchar(i)));
+        drag(&area, QPoint(200, 125), QPoint(400, 325), QPoint(400, 325));
         const QRect before = area.clippedMeasureRect();
         const QString path = dir.filePath(QStringLiteral("scan.jpg"));
         QVERIFY(area.saveJpg(path, 500, 400));
         QCOMPARE(area.size(), QSize(700, 550));
         QCOMPARE(area.clippedMeasureRect(), before);
-        QCOMPARE(area.sizePolicy().horizontalPolicy(), QSizePolicy::Preferred);
-
         QImageReader reader(path);
         QCOMPARE(reader.format(), QByteArray("jpeg"));
         const QImage saved = reader.read();
         QCOMPARE(saved.size(), QSize(500, 400));
-        // The rectangle scaled with the picture: (200 - 50) * 420 / 620 + 50 = 151 ...
-        const int left = static_cast<int>((200 - 50) * 420.0 / 620 + 50);
-        const int top = static_cast<int>((125 - 25) * 350.0 / 500 + 25);
-        const QRect yellow = inkBox(saved, QRect(0, 0, 500, 400), isYellowish);
-        QVERIFY2(qAbs(yellow.left() - left) <= 2 && qAbs(yellow.top() - top) <= 2,
-                 qPrintable(QStringLiteral("%1,%2").arg(yellow.left()).arg(yellow.top())));
+        // The rectangle scaled with the plot (620 x 500 to 420 x 350).
+        const QRect yellow = inkBox(saved, saved.rect(), isYellowish);
+        QVERIFY(qAbs(yellow.left() - int(150 * 420.0 / 620 + 50)) <= 2 && qAbs(yellow.top() - int(100 * 350.0 / 500 + 25)) <= 2);
         // No caption in the export: the strip above the plot is plain.
-        const QRect strip(60, 2, 380, 18);
         const QRgb bg = saved.pixel(250, 5);
-        QCOMPARE(countPixels(saved, strip, [bg](QRgb c) {
+        QCOMPARE(countPixels(saved, QRect(60, 2, 380, 18), [bg](QRgb c) {
                      return qAbs(qRed(c) - qRed(bg)) + qAbs(qGreen(c) - qGreen(bg)) + qAbs(qBlue(c) - qBlue(bg)) > 60;
                  }),
                  0);
     }
 
-    void saveJpgIntoMissingFolderFails()
+    void marksFile_data()
     {
-        ScanArea area;
-        area.resize(600, 450);
-        QVERIFY(!area.saveJpg(QStringLiteral("/nonexistent-folder/x/scan.jpg"), 500, 400));
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QList<int>>("expected");
+        QTest::newRow("no file: kept") << QByteArray() << QList<int>({1, 2, 3});
+        QTest::newRow("empty") << QByteArray("") << QList<int>();
+        QTest::newRow("not json") << QByteArray("linemarks: 1, 2") << QList<int>();
+        QTest::newRow("no key") << QByteArray(R"({"marks": [1, 2]})") << QList<int>();
+        QTest::newRow("array root") << QByteArray("[1, 2, 3]") << QList<int>();
+        QTest::newRow("not an array") << QByteArray(R"({"linemarks": 5})") << QList<int>();
+        QTest::newRow("truncated") << QByteArray(R"({"linemarks": [1, 2)") << QList<int>();
+        QTest::newRow("non-integers") << QByteArray(R"({"linemarks": [7, "x", null, 9]})") << QList<int>({7, 0, 0, 9});
+        QTest::newRow("other keys") << QByteArray(R"({"a": 1, "linemarks": [3]})") << QList<int>({3});
+    }
+    void marksFile()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QList<int>, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("x.json"));
+        if (!content.isNull()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        }
+        AnalysisData data;
+        data.linemarks = {1, 2, 3};
+        data.loadFromFile(path);
+        QCOMPARE(data.linemarks, expected);
+        // Written back, read again; a missing folder writes nothing.
+        QVERIFY(data.saveToFile(path));
+        QFile written(path);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(QJsonDocument::fromJson(written.readAll()).object().keys(), QStringList{QStringLiteral("linemarks")});
+        AnalysisData back;
+        back.loadFromFile(path);
+        QCOMPARE(back.linemarks, expected);
+        QVERIFY(!data.saveToFile(QStringLiteral("/nonexistent/x.json")));
     }
 };
 
