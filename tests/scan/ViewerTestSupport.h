@@ -1,10 +1,8 @@
 #pragma once
 
 #include "LogCatcher.h"
-
 #include "ReferenceService.h"
 
-#include "app/AppSettings.h"
 #include "cloud/HttpService.h"
 #include "scan/DayScan.h"
 #include "scan/DayScansModel.h"
@@ -12,33 +10,21 @@
 #include "scan/ScanViewerWidget.h"
 #include "scan/ScanWidget.h"
 #include "store/Client.h"
-#include "store/DataModule.h"
 #include "store/Exam.h"
 #include "store/ScanFile.h"
 
-#include <QColor>
 #include <QDataStream>
-#include <QDateTime>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QImage>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QMutex>
-#include <QPainter>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
-// Helpers of the archive viewer tests: scan groups written as the scan widget writes
-// them, a store of its own, the web-service client pointed at the reference service,
-// and the debug lines of "calvestra.scan".
+// Scan groups written as the scan widget writes them, clients stored and sent, and what
+// the archive viewers show of them.
 namespace ViewerTest {
 
-// One scan group to write: picture in a solid colour (so a test can tell pictures
-// apart on screen) and raw data with its own number of lines (so a test can tell which
-// scan the scan widget loaded).
+// A picture in a solid colour and scan data with its own number of lines, so that a
+// test can tell which scan is shown.
 struct ScanRecipe
 {
     QString zone;
@@ -51,190 +37,96 @@ struct ScanRecipe
     QString jpgName() const { return baseName() + QStringLiteral(".jpg"); }
 };
 
-constexpr int kSamplesPerLine = 946;
+// Three scans of a day in name order, the second with marks.
+inline QList<ScanRecipe> dayOf(const QDate &date, int firstLines = 31)
+{
+    return {{QStringLiteral("Addome"), QDateTime(date, QTime(9, 10, 0)), firstLines, QColor(220, 30, 30)},
+            {QStringLiteral("Coscia dx"), QDateTime(date, QTime(9, 30, 15)), firstLines + 1, QColor(30, 200, 40), true},
+            {QStringLiteral("Vita"), QDateTime(date, QTime(9, 45, 5)), firstLines + 2, QColor(40, 60, 220)}};
+}
 
-// Writes base.jpg, base.d2d and, with marks, base.json into folder; returns the record
-// of the group.
+// base.jpg, base.d2d and, with marks, base.json (marks at a third and half the lines).
 inline ScanFile writeScan(const QString &folder, const ScanRecipe &recipe)
 {
     QDir().mkpath(folder);
     const QString base = QDir(folder).filePath(recipe.baseName());
-
     QImage picture(500, 400, QImage::Format_RGB32);
     picture.fill(recipe.colour);
-    if (!picture.save(base + QStringLiteral(".jpg"), "JPG", 95))
-        qWarning("cannot write the test picture");
-
+    picture.save(base + QStringLiteral(".jpg"), "JPG", 95);
     QFile d2d(base + QStringLiteral(".d2d"));
     if (d2d.open(QIODevice::WriteOnly)) {
         QDataStream out(&d2d);
         out.setByteOrder(QDataStream::LittleEndian);
-        QByteArray samples(recipe.lines * kSamplesPerLine, 0);
+        QByteArray samples(recipe.lines * 946, 0);
         for (int i = 0; i < samples.size(); ++i)
-            samples[i] = char((i % kSamplesPerLine) * 255 / kSamplesPerLine);
-        out << qint32(kSamplesPerLine) << qint32(1) << samples;
+            samples[i] = char((i % 946) * 255 / 946);
+        out << qint32(946) << qint32(1) << samples;
     }
-    if (recipe.marks) {
-        QFile json(base + QStringLiteral(".json"));
-        if (json.open(QIODevice::WriteOnly))
-            json.write(QByteArray("{\"linemarks\":[") + QByteArray::number(recipe.lines / 3) + ','
-                       + QByteArray::number(recipe.lines / 2) + "]}");
-    }
+    QFile json(base + QStringLiteral(".json"));
+    if (recipe.marks && json.open(QIODevice::WriteOnly))
+        json.write(QStringLiteral("{\"linemarks\":[%1,%2]}").arg(recipe.lines / 3).arg(recipe.lines / 2).toUtf8());
     return ScanFile::createFromFilePath(base + QStringLiteral(".jpg"));
 }
 
+inline void writeDay(const Client &client, const QDate &date, int firstLines = 31)
+{
+    for (const ScanRecipe &recipe : dayOf(date, firstLines))
+        writeScan(client.getDataPath(true), recipe);
+}
+
 // Colour closeness after JPEG compression.
-inline bool near(QRgb a, const QColor &b, int tolerance = 24)
+inline bool near(QRgb a, const QColor &b)
 {
-    return qAbs(qRed(a) - b.red()) <= tolerance && qAbs(qGreen(a) - b.green()) <= tolerance
-        && qAbs(qBlue(a) - b.blue()) <= tolerance;
+    return qAbs(qRed(a) - b.red()) <= 24 && qAbs(qGreen(a) - b.green()) <= 24 && qAbs(qBlue(a) - b.blue()) <= 24;
 }
 
-// A store of its own in a fresh temporary folder for the life of the object.
-class TempStore
+// A client stored locally only; with a web id it lives in the folder named after it.
+inline Client addClient(const QString &surname, int webId = 0)
 {
-public:
-    TempStore()
-    {
-        if (!m_dir.isValid())
-            qFatal("cannot create a temporary folder");
-        DataModule::resetInstanceForTests(m_dir.path());
-    }
-    ~TempStore() { DataModule::resetInstanceForTests(); }
-    TempStore(const TempStore &) = delete;
-    TempStore &operator=(const TempStore &) = delete;
-
-    // A client stored locally; with a web id it lives in the folder named after it.
-    Client addClient(const QString &surname, int webId = 0) const
-    {
-        Client c;
-        c.surname = surname;
-        c.name = QStringLiteral("Test");
-        c.birthday = QDate(1980, 6, 1);
-        c.web_id = webId;
-        c.offline = webId == 0;
-        c.saveToDB(false, false);
-        return c;
-    }
-
-private:
-    QTemporaryDir m_dir;
-};
-
-// The store, the service client pointed at the reference service under an account of
-// its own, and the client and exam uploads that fill the service's archive.
-class CloudStore : public TempStore
-{
-public:
-    CloudStore(const ReferenceService &service, int account)
-    {
-        AppSettings::setIdTrainer(account);
-        AppSettings::setEndpoint(service.endpointUrl().toString());
-        m_http = HttpService::resetInstanceForTests(true);
-        m_http->setWebServiceURL(false);
-    }
-    // A service client pointed at an address where nothing answers.
-    explicit CloudStore(const QUrl &endpoint)
-    {
-        AppSettings::setIdTrainer(1);
-        AppSettings::setEndpoint(endpoint.toString());
-        m_http = HttpService::resetInstanceForTests(true);
-        m_http->setWebServiceURL(false);
-    }
-    ~CloudStore() { HttpService::resetInstanceForTests(false); }
-
-    HttpService *http() const { return m_http; }
-
-    // A client sent to the service: it comes back with its web id.
-    Client uploadClient(const QString &surname) const
-    {
-        Client client = addClient(surname);
-        QSignalSpy done(m_http, &HttpService::onUploadClientDone);
-        m_http->saveClient(&client);
-        if (!done.wait(10000))
-            qWarning("client upload not confirmed");
-        client.loadFromDB(client.id);
-        return client;
-    }
-
-    // One exam of the client on the service: the scans are written in the client's
-    // folder, uploaded, and (unless keepLocal) removed again, so that whatever a test
-    // then shows of them can only have come from the service.
-    bool uploadExam(const Client &client, const QDate &date, const QList<ScanRecipe> &recipes,
-                    bool keepLocal = false) const
-    {
-        const QString folder = client.getDataPath(true);
-        QList<ScanFile> files;
-        for (const ScanRecipe &recipe : recipes)
-            files << writeScan(folder, recipe);
-        Exam exam;
-        exam.idUser = client.web_id;
-        exam.examDate = date;
-        exam.weight = 70;
-        exam.height = 175;
-        QSignalSpy done(m_http, &HttpService::onUploadExamDone);
-        QSignalSpy failed(m_http, &HttpService::onUploadExamFail);
-        m_http->uploadExam(&exam, &files);
-        const bool ok = QTest::qWaitFor([&] { return !done.isEmpty() || !failed.isEmpty(); }, 30000)
-            && !done.isEmpty();
-        if (!keepLocal) {
-            for (const ScanFile &file : files) {
-                QFile::remove(file.jpgFile);
-                QFile::remove(file.d2dFile);
-                if (!file.jsonFile.isEmpty())
-                    QFile::remove(file.jsonFile);
-            }
-        }
-        return ok;
-    }
-
-private:
-    HttpService *m_http = nullptr;
-};
-
-// Collects the debug lines of "calvestra.scan" while it lives.
-class ScanLog : public LogCatcher
-{
-public:
-    ScanLog()
-        : LogCatcher("calvestra.scan")
-    {
-    }
-};
-
-// The getUserFile requests the service received, as (kind, filename) pairs in arrival order.
-inline QList<QPair<QString, QString>> fileRequests(const ReferenceService &service)
-{
-    QList<QPair<QString, QString>> list;
-    for (const QJsonValue &value : service.receivedRequests()) {
-        const QJsonObject request = value.toObject();
-        if (request.value(QStringLiteral("kind")).toString() != QStringLiteral("getUserFile"))
-            continue;
-        QString kind;
-        QString fileName;
-        for (const QJsonValue &field : request.value(QStringLiteral("fields")).toArray()) {
-            const QString name = field.toArray().at(0).toString();
-            if (name == QStringLiteral("kind"))
-                kind = field.toArray().at(1).toString();
-            else if (name == QStringLiteral("filename"))
-                fileName = field.toArray().at(1).toString();
-        }
-        list << qMakePair(kind, fileName);
-    }
-    return list;
+    Client c;
+    c.surname = surname;
+    c.name = QStringLiteral("Test");
+    c.birthday = QDate(1980, 6, 1);
+    c.web_id = webId;
+    c.offline = webId == 0;
+    c.saveToDB(false, false);
+    return c;
 }
 
-inline QStringList requestedFiles(const ReferenceService &service, const QString &kind)
+// A client sent to the service, back with its web id.
+inline Client uploadClient(HttpService *http, const QString &surname)
 {
-    QStringList names;
-    for (const auto &request : fileRequests(service)) {
-        if (request.first == kind)
-            names << request.second;
-    }
-    return names;
+    Client client = addClient(surname);
+    QSignalSpy done(http, &HttpService::onUploadClientDone);
+    http->saveClient(&client);
+    if (!done.wait(20000))
+        qWarning("client upload not confirmed");
+    client.loadFromDB(client.id);
+    return client;
 }
 
-// A child widget by its object name; a missing one ends the test run at once.
+// One exam of the client on the service. Its files are written, uploaded and removed
+// again, so that whatever a test then shows of them can only come from the service.
+inline bool uploadExam(HttpService *http, const Client &client, const QDate &date, const QList<ScanRecipe> &recipes)
+{
+    QList<ScanFile> files;
+    for (const ScanRecipe &recipe : recipes)
+        files << writeScan(client.getDataPath(true), recipe);
+    Exam exam;
+    exam.idUser = client.web_id;
+    exam.examDate = date;
+    QSignalSpy done(http, &HttpService::onUploadExamDone);
+    QSignalSpy failed(http, &HttpService::onUploadExamFail);
+    http->uploadExam(&exam, &files);
+    const bool ok = QTest::qWaitFor([&] { return !done.isEmpty() || !failed.isEmpty(); }, 30000) && !done.isEmpty();
+    for (const ScanFile &file : files) {
+        for (const QString &path : {file.jpgFile, file.d2dFile, file.jsonFile})
+            QFile::remove(path);
+    }
+    return ok;
+}
+
+// A child widget by its object name; a missing one ends the run at once.
 template <typename T>
 T *child(const QObject &parent, const char *name)
 {
@@ -244,27 +136,37 @@ T *child(const QObject &parent, const char *name)
     return found;
 }
 
-// The lines of the scan the viewer's scan widget holds (0 for none).
-inline int shownLines(const ScanViewerWidget &viewer)
-{
-    return viewer.scanWidget->commThread->lineCount;
-}
-
-// True when the viewer shows a loaded scan with that many lines and a picture.
+// True when the viewer shows that scan loaded: its lines and a picture.
 inline bool shows(const ScanViewerWidget &viewer, const ScanRecipe &recipe)
 {
-    return viewer.currentScan && viewer.currentScan->fileName == recipe.jpgName() && shownLines(viewer) == recipe.lines
-        && viewer.scanWidget->scanArea->image != nullptr && !viewer.scanWidget->scanArea->loading;
+    return viewer.currentScan && viewer.currentScan->fileName == recipe.jpgName()
+        && viewer.scanWidget->commThread->lineCount == recipe.lines && viewer.scanWidget->scanArea->image
+        && !viewer.scanWidget->scanArea->loading;
 }
 
-// Every scan the viewer's scan widget loads, by its number of lines, in order.
+// The files of one kind ("jpg", "d2d") the service has answered for, in order.
+inline QStringList requestedFiles(const ReferenceService &service, const QString &kind = QString())
+{
+    QStringList names;
+    for (const QJsonValue &value : service.receivedRequests()) {
+        QMap<QString, QString> fields;
+        for (const QJsonValue &field : value[QStringLiteral("fields")].toArray())
+            fields.insert(field[0].toString(), field[1].toString());
+        if (value[QStringLiteral("kind")].toString() == QStringLiteral("getUserFile")
+            && (kind.isEmpty() || fields.value(QStringLiteral("kind")) == kind))
+            names << fields.value(QStringLiteral("filename"));
+    }
+    return names;
+}
+
+// Every scan the viewer's scan widget loads, by its number of lines.
 class LoadRecorder : public QObject
 {
 public:
     explicit LoadRecorder(ScanViewerWidget &viewer)
     {
         VXCommThread *holder = viewer.scanWidget->commThread.get();
-        connect(holder, &VXCommThread::onSetDeepness, this, [this, holder](int) { loads << holder->lineCount; });
+        connect(holder, &VXCommThread::onSetDeepness, this, [this, holder] { loads << holder->lineCount; });
     }
     QList<int> loads;
 };
