@@ -68,6 +68,14 @@ inline ScanFile writeScan(const QString &folder, const ScanRecipe &recipe)
     return ScanFile::createFromFilePath(base + QStringLiteral(".jpg"));
 }
 
+inline QStringList jpgNames(const QList<ScanRecipe> &recipes)
+{
+    QStringList names;
+    for (const ScanRecipe &recipe : recipes)
+        names << recipe.jpgName();
+    return names;
+}
+
 inline void writeDay(const Client &client, const QDate &date, int firstLines = 31)
 {
     for (const ScanRecipe &recipe : dayOf(date, firstLines))

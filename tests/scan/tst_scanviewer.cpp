@@ -1,16 +1,13 @@
-// The archive viewer over the local archive, its thumbnails, the comparison of two
-// viewers with their shared controls, and the slide show; real scan groups in the
-// clients' folders of the test profile's store, driven through the widgets.
+// The archive viewer over the local archive, its thumbnails, and the comparison of two
+// viewers with their shared controls: real scan groups in the clients' folders of the
+// test profile's store, driven through the widgets.
 #include "TestMain.h"
 #include "ViewerTestSupport.h"
 
 #include "scan/CompareScansDlg.h"
 #include "scan/DayScanItemDelegate.h"
-#include "scan/SlideShowDlg.h"
-#include "scan/SlideShowWidget.h"
 #include "store/DataModule.h"
 
-#include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QLabel>
 #include <QListView>
@@ -18,7 +15,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
-#include <QStandardItemModel>
 
 using namespace ViewerTest;
 
@@ -29,14 +25,6 @@ QStringList rowNames(const DayScansModel &model)
     QStringList names;
     for (DayScan *scan : model.scans())
         names << scan->fileName;
-    return names;
-}
-
-QStringList jpgNames(const QList<ScanRecipe> &recipes)
-{
-    QStringList names;
-    for (const ScanRecipe &recipe : recipes)
-        names << recipe.jpgName();
     return names;
 }
 
@@ -60,16 +48,11 @@ QString caption(const ScanViewerWidget &viewer)
     return child<QLabel>(viewer, "lbScanCaption")->text();
 }
 
-QImage *shownImage(const ScanViewerWidget &viewer)
+bool isGrey(const QImage *image)
 {
-    return viewer.scanWidget->scanArea->image;
-}
-
-bool isGrey(const QImage &image)
-{
-    for (int y = 0; y < image.height(); y += 7) {
-        for (int x = 0; x < image.width(); x += 3) {
-            if (qRed(image.pixel(x, y)) != qBlue(image.pixel(x, y)) || qGreen(image.pixel(x, y)) != qBlue(image.pixel(x, y)))
+    for (int y = 0; y < image->height(); y += 7) {
+        for (int x = 0; x < image->width(); x += 3) {
+            if (qRed(image->pixel(x, y)) != qBlue(image->pixel(x, y)) || qGreen(image->pixel(x, y)) != qBlue(image->pixel(x, y)))
                 return false;
         }
     }
@@ -98,9 +81,7 @@ private slots:
         LoadRecorder recorder(viewer);
         openLocal(viewer, client, d2);
         QComboBox *dates = child<QComboBox>(viewer, "cbDates");
-        QCOMPARE(dates->count(), 3);
-        QCOMPARE(dates->itemText(0) + dates->itemText(2), QStringLiteral("03/01/202410/02/2024"));
-        QCOMPARE(dates->currentIndex(), 1);
+        QVERIFY(dates->count() == 3 && dates->itemText(0) == QStringLiteral("03/01/2024") && dates->currentIndex() == 1);
         QCOMPARE(rowNames(*viewer.model), jpgNames(dayOf(d2)));
         QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, dayOf(d2)[0]), 10000);
         QCOMPARE(caption(viewer), dayOf(d2)[0].baseName());
@@ -117,7 +98,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(dates->currentIndex() == 0 && shows(viewer, dayOf(d1)[0]), 10000);
     }
 
-    void defaultScanShownFirst()
+    void defaultScanAndPicks()
     {
         const Client client = addClient(QStringLiteral("Verdi"), 91);
         const QDate d(2024, 1, 5);
@@ -128,35 +109,22 @@ private slots:
         connect(child<QListView>(viewer, "lvScans")->selectionModel(), &QItemSelectionModel::currentChanged, &viewer,
                 [&](const QModelIndex &current) { picked << current.row(); });
         LoadRecorder recorder(viewer);
-        // The last row: the pictures of the other two come before its own.
+        // The default is the last row: the other pictures come before its own.
         viewer.defaultName = day[2].baseName();
         openLocal(viewer, client, d);
         QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, day[2]), 10000);
         QVERIFY(picked == QList<int>{2} && recorder.loads == QList<int>{day[2].lines} && viewer.defaultName.isEmpty());
+        // A click loads that scan with its marks, or without any.
+        clickRow(viewer, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, day[1]), 10000);
+        QVERIFY(viewer.scanWidget->scanArea->analysis.linemarks == QList<int>({day[1].lines / 3, day[1].lines / 2}) && caption(viewer) == day[1].baseName());
+        clickRow(viewer, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, day[0]), 10000);
+        QVERIFY(viewer.scanWidget->scanArea->analysis.linemarks.isEmpty() && viewer.scanWidget->scanArea->image->width() == day[0].lines);
         // A default that is no scan of the day: the first.
         viewer.defaultName = QStringLiteral("Vita-20230101--10-00-00");
         viewer.setMode(svmLocal, d);
         QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, day[0]), 10000);
-    }
-
-    void clickLoadsTheScanWithItsMarks()
-    {
-        const Client client = addClient(QStringLiteral("Gialli"), 93);
-        const QList<ScanRecipe> day = dayOf(QDate(2024, 1, 5));
-        writeDay(client, QDate(2024, 1, 5));
-        ScanViewerWidget viewer;
-        openLocal(viewer, client, QDate(2024, 1, 5));
-        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-        QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, day[0]), 10000);
-        QVERIFY(viewer.scanWidget->scanArea->analysis.linemarks.isEmpty());
-        clickRow(viewer, 1);
-        QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, day[1]), 10000);
-        QCOMPARE(viewer.scanWidget->scanArea->analysis.linemarks, QList<int>({day[1].lines / 3, day[1].lines / 2}));
-        QCOMPARE(caption(viewer), day[1].baseName());
-        clickRow(viewer, 2);
-        QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, day[2]), 10000);
-        QVERIFY(viewer.scanWidget->scanArea->analysis.linemarks.isEmpty());
-        QCOMPARE(shownImage(viewer)->width(), day[2].lines);
     }
 
     void missingFilesShowNothing()
@@ -167,122 +135,78 @@ private slots:
         writeDay(client, full);
         const ScanRecipe orphan{QStringLiteral("Vita"), QDateTime(noPicture, QTime(8, 0, 0)), 20};
         writeScan(client.getDataPath(true), orphan);
-        QVERIFY(QFile::remove(client.getDataPath(false) + orphan.jpgName()));
         const QString missing = client.getDataPath(false) + day[1].baseName() + QStringLiteral(".d2d");
-        QVERIFY(QFile::remove(missing));
+        QVERIFY(QFile::remove(client.getDataPath(false) + orphan.jpgName()) && QFile::remove(missing));
         ScanViewerWidget viewer;
         openLocal(viewer, client, full);
         QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, day[0]), 10000);
         LogCatcher log("calvestra.scan");
-        // Picked, the scan without data shows nothing, and a display change brings no
-        // other scan back under its caption.
+        // Picked, the scan without data shows nothing, and no display change brings
+        // another scan back under its caption.
         clickRow(viewer, 1);
-        QVERIFY(log.has(QStringLiteral("error d2dLoad : ") + missing));
-        QVERIFY(!shownImage(viewer) && !viewer.scanWidget->scanArea->loading);
-        QCOMPARE(caption(viewer), day[1].baseName());
+        QVERIFY(log.has(QStringLiteral("error d2dLoad : ") + missing) && caption(viewer) == day[1].baseName());
         viewer.scanWidget->doSwitchBN(true);
         viewer.scanWidget->performAutoAdjust(false);
-        QVERIFY(!shownImage(viewer));
+        QVERIFY(!viewer.scanWidget->scanArea->image && !viewer.scanWidget->scanArea->loading);
         viewer.selectImage(3);
         QVERIFY(log.has(QStringLiteral("Index not found in dayScans (3)")) && caption(viewer).isEmpty());
         // A day whose scan has no picture: nothing listed, nothing shown.
         child<QComboBox>(viewer, "cbDates")->setCurrentIndex(1);
-        QVERIFY(viewer.model->rowCount() == 0 && !viewer.currentScan && !shownImage(viewer));
-        QCOMPARE(caption(viewer), QStringLiteral("- - -"));
+        QVERIFY(viewer.model->rowCount() == 0 && !viewer.currentScan && caption(viewer) == QStringLiteral("- - -"));
         viewer.scanWidget->doSwitchBN(false);
-        QVERIFY(!shownImage(viewer) && viewer.scanWidget->commThread->lineCount == 0);
+        QVERIFY(!viewer.scanWidget->scanArea->image && viewer.scanWidget->commThread->lineCount == 0);
     }
 
     void modeButtonsSwitchTheArchive()
     {
         const Client client = addClient(QStringLiteral("Costa"), 96);
-        const QDate today = QDate::currentDate();
+        const QDate today = QDate::currentDate(), other(2024, 1, 5);
         writeDay(client, today);
-        writeDay(client, QDate(2024, 1, 5));
+        writeDay(client, other);
         ScanViewerWidget viewer;
-        openLocal(viewer, client, QDate(2024, 1, 5));
+        openLocal(viewer, client, other);
         QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-        QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, dayOf(QDate(2024, 1, 5))[0]), 10000);
-        // Cloud without any exam listed: no dates, nothing shown.
+        QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, dayOf(other)[0]), 10000);
+        // The cloud without any exam listed: no dates, nothing shown.
         QTest::mouseClick(child<QRadioButton>(viewer, "rbRemote"), Qt::LeftButton);
-        QVERIFY(viewer.mode == svmRemote && viewer.model->remote);
-        QVERIFY(child<QComboBox>(viewer, "cbDates")->count() == 0 && viewer.model->rowCount() == 0 && !shownImage(viewer));
+        QVERIFY(viewer.mode == svmRemote && viewer.model->remote && child<QComboBox>(viewer, "cbDates")->count() == 0);
+        QVERIFY(viewer.model->rowCount() == 0 && !viewer.scanWidget->scanArea->image);
         // Back to the local archive, on today.
         QTest::mouseClick(child<QRadioButton>(viewer, "rbLocal"), Qt::LeftButton);
         QVERIFY(viewer.mode == svmLocal && !viewer.model->remote);
-        QCOMPARE(child<QComboBox>(viewer, "cbDates")->currentText(), today.toString(QStringLiteral("dd/MM/yyyy")));
         QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, dayOf(today)[0]), 10000);
-    }
-
-    void modelRefills()
-    {
-        const Client client = addClient(QStringLiteral("Fabbri"), 97);
-        const QDate d1(2024, 1, 5), d2(2024, 1, 6);
-        writeDay(client, d1);
-        writeDay(client, d2);
-        DayScansModel model(false);
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QSignalSpy loaded(&model, &DayScansModel::dayItemLoaded);
-        model.setFileData(client, client.getFileList(d1, QStringLiteral(".jpg")));
-        QVERIFY(model.rowCount() == 3 && loaded.count() == 3);
-        QPointer<DayScan> old = model.data(model.index(0)).value<DayScan *>();
-        QCOMPARE(old->fileName, dayOf(d1)[0].jpgName());
-        // Refilled, the old scans stay with the model (late replies may still reach them), unlisted.
-        model.setFileData(client, client.getFileList(d2, QStringLiteral(".jpg")));
-        QVERIFY(old && old->parent() == &model && model.rowOf(old) == -1);
-        QCOMPARE(rowNames(model), jpgNames(dayOf(d2)));
-        model.setFileData(client, {});
-        QVERIFY(model.rowCount() == 0 && !model.scanAt(0));
     }
 
     void thumbnailCell()
     {
         const Client client = addClient(QStringLiteral("Greco"), 99);
-        const ScanRecipe recipe{QStringLiteral("Coscia dx"), QDateTime(QDate(2024, 1, 5), QTime(9, 30, 15)), 30, QColor(20, 180, 40)};
+        const ScanRecipe recipe = dayOf(QDate(2024, 1, 5))[1];
         writeScan(client.getDataPath(true), recipe);
         DayScansModel model(false);
         model.setFileData(client, {recipe.jpgName(), QStringLiteral("Vita-20240105--10-00-00.jpg")});
         DayScanItemDelegate delegate(QSize(130, 120), true);
         QCOMPARE(delegate.captionText(recipe.jpgName()), QStringLiteral("Coscia dx [09:30.15]"));
-        delegate.showTime = false;
-        QCOMPARE(delegate.captionText(recipe.jpgName()), recipe.jpgName());
-        delegate.showTime = true;
         QStyleOptionViewItem option;
-        option.palette = QPalette(Qt::white);
         option.palette.setColor(QPalette::Highlight, QColor(0, 0, 200));
         option.rect = QRect(0, 0, 130, 120);
-        const auto paintCell = [&](const QAbstractItemModel &from, int row, bool selected) {
+        const auto paintCell = [&](int row, bool selected) {
             QImage cell(130, 120, QImage::Format_RGB32);
             cell.fill(Qt::magenta);
             option.state = selected ? QStyle::State_Selected : QStyle::State_None;
             QPainter p(&cell);
-            option.font = p.font();
-            delegate.paint(&p, option, from.index(row, 0));
+            delegate.paint(&p, option, model.index(row));
             return cell;
         };
-        // The picture keeps its 5:4 shape from (5, 4); the caption under it is the one above.
-        const QImage shown = paintCell(model, 0, false);
+        // The picture keeps its 5:4 shape from (5, 4) on white; the caption under it.
+        const QImage shown = paintCell(0, false);
         const QRect picture = delegate.pictureRect(shown.rect(), QSize(500, 400));
         QCOMPARE(picture, QRect(5, 4, 102, 82));
         QVERIFY(near(shown.pixel(picture.center()), recipe.colour) && near(shown.pixel(6, 5), recipe.colour));
         QVERIFY(shown.pixel(2, 2) == qRgb(255, 255, 255) && shown.pixel(picture.right() + 4, 40) == qRgb(255, 255, 255));
-        QImage expected(130, 120, QImage::Format_RGB32);
-        expected.fill(Qt::white);
-        QPainter(&expected).drawText(DayScanItemDelegate::captionRect(option.rect), Qt::AlignCenter | Qt::TextWordWrap,
-                                     QStringLiteral("Coscia dx [09:30.15]"));
-        const QRect band = DayScanItemDelegate::captionRect(option.rect);
-        QCOMPARE(shown.copy(band), expected.copy(band));
-        QCOMPARE(paintCell(model, 0, true).pixel(2, 2), qRgb(0, 0, 200));
+        QVERIFY(inkIn(shown, DayScanItemDelegate::captionRect(option.rect)) > 30 && paintCell(0, true).pixel(2, 2) == qRgb(0, 0, 200));
         // Not arrived: a busy sign instead of the picture.
-        const QImage waiting = paintCell(model, 1, false);
-        QVERIFY(!near(waiting.pixel(picture.center()), recipe.colour));
-        QVERIFY(countDark(waiting) > 20);
-        // A row without a scan is left to the standard painting.
-        QStandardItemModel plain;
-        plain.appendRow(new QStandardItem(QStringLiteral("x")));
-        LogCatcher log("calvestra.scan");
-        paintCell(plain, 0, false);
-        QVERIFY(log.has(QStringLiteral("no data, ::paint")));
+        const QImage waiting = paintCell(1, false);
+        QVERIFY(!near(waiting.pixel(picture.center()), recipe.colour) && inkIn(waiting, QRect(5, 30, 120, 45)) > 20);
     }
 
     void comparisonSidesAndSharedControls()
@@ -298,7 +222,6 @@ private slots:
         const ScanRecipe current = dayOf(d2, 50)[1];
         dialog.init(&record, d2, current.baseName(), svmLocal, svmLocal);
         dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         ScanViewerWidget &left = *dialog.leftViewer();
         ScanViewerWidget &right = *dialog.rightViewer();
         QTRY_VERIFY_WITH_TIMEOUT(shows(left, current) && shows(right, dayOf(d1, 30)[0]), 10000);
@@ -306,7 +229,7 @@ private slots:
         child<QComboBox>(right, "cbDates")->setCurrentIndex(1);
         QTRY_VERIFY_WITH_TIMEOUT(shows(right, dayOf(d2, 50)[0]), 10000);
         QVERIFY(shows(left, current));
-        // One depth for both sides, snapped to tens (halves away from zero), from the mouse or the keys.
+        // One depth for both sides, snapped to tens, from the mouse or the keys.
         QSlider *depth = child<QSlider>(dialog, "slDeepness");
         const auto depthsAre = [&](int mm) {
             for (ScanViewerWidget *viewer : {&left, &right}) {
@@ -326,76 +249,32 @@ private slots:
         QVERIFY(depthsAre(70));
         QTest::keyClick(depth, Qt::Key_Up);
         QVERIFY(depthsAre(80));
-        clickRow(right, 2);
-        QTRY_VERIFY_WITH_TIMEOUT(shows(right, dayOf(d2, 50)[2]), 10000);
-        QCOMPARE(right.scanWidget->scanArea->deepness, 80);
         // Black and white and the contrast act on both sides, and on a scan picked later.
         QPushButton *bw = child<QPushButton>(dialog, "btBN");
         QPushButton *automatic = child<QPushButton>(dialog, "btAutoAdjust");
-        QVERIFY(!isGrey(*shownImage(left)) && !isGrey(*shownImage(right)));
+        QVERIFY(!isGrey(left.scanWidget->scanArea->image) && !isGrey(right.scanWidget->scanArea->image));
         QTest::mouseClick(bw, Qt::LeftButton);
-        QVERIFY(isGrey(*shownImage(left)) && isGrey(*shownImage(right)));
-        clickRow(right, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(shows(right, dayOf(d2, 50)[0]), 10000);
-        QVERIFY(isGrey(*shownImage(right)));
-        const QImage before = shownImage(left)->copy();
+        QVERIFY(isGrey(left.scanWidget->scanArea->image) && isGrey(right.scanWidget->scanArea->image));
+        clickRow(right, 2);
+        QTRY_VERIFY_WITH_TIMEOUT(shows(right, dayOf(d2, 50)[2]), 10000);
+        QVERIFY(isGrey(right.scanWidget->scanArea->image) && right.scanWidget->scanArea->deepness == 80);
+        const QImage before = left.scanWidget->scanArea->image->copy();
         QTest::mouseClick(automatic, Qt::LeftButton);
         QVERIFY(!left.scanWidget->commThread->autoAdjust && !right.scanWidget->commThread->autoAdjust);
-        QVERIFY(shownImage(left)->size() == before.size() && *shownImage(left) != before);
+        QVERIFY(left.scanWidget->scanArea->image->size() == before.size() && *left.scanWidget->scanArea->image != before);
         QTest::mouseClick(bw, Qt::LeftButton);
         QTest::mouseClick(automatic, Qt::LeftButton);
         for (ScanViewerWidget *viewer : {&left, &right})
-            QVERIFY(viewer->scanWidget->commThread->autoAdjust && !isGrey(*viewer->scanWidget->scanArea->image));
-    }
-
-    // Clicks on previous and next with the title, the picture shown (its colour in the
-    // middle) and the window fitting the picture; a picture not there shows black.
-    void slideShow()
-    {
-        auto a = std::make_unique<QImage>(300, 240, QImage::Format_RGB32);
-        auto b = std::make_unique<QImage>(250, 200, QImage::Format_RGB32);
-        a->fill(qRgb(200, 40, 40));
-        b->fill(qRgb(40, 200, 40));
-        SlideShowDlg dialog;
-        dialog.init({a.get(), b.get(), nullptr}, {QStringLiteral("A.jpg"), QStringLiteral("B.jpg"), QStringLiteral("C.jpg")}, 1);
-        a.reset();  // the show keeps its own copies
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        SlideShowWidget *slides = dialog.slideShowWidget;
-        const auto centre = [&] {
-            const QImage shot = slides->grab().toImage();
-            return shot.pixel(shot.width() / 2, shot.height() / 2);
-        };
-        QTRY_COMPARE(slides->size(), QSize(250, 200));
-        QCOMPARE(slides->grab().toImage().pixel(1, 1), qRgb(40, 200, 40));
-        const QList<std::tuple<const char *, QString, QRgb>> steps{
-            {"btNext", "C.jpg", qRgb(0, 0, 0)}, {"btNext", "C.jpg", qRgb(0, 0, 0)}, {"btPrev", "B.jpg", qRgb(40, 200, 40)},
-            {"btPrev", "A.jpg", qRgb(200, 40, 40)}, {"btPrev", "A.jpg", qRgb(200, 40, 40)}};
-        for (const auto &[button, title, colour] : steps) {
-            QTest::mouseClick(child<QPushButton>(dialog, button), Qt::LeftButton);
-            QCOMPARE(dialog.windowTitle(), title);
-            QCOMPARE(centre(), colour);
-        }
-        QTRY_COMPARE(slides->size(), QSize(300, 240));
-        // Made wider by hand, the picture keeps its shape, on black.
-        dialog.resize(dialog.width() + 300, dialog.height());
-        QTRY_COMPARE(slides->width(), 600);
-        QCOMPARE(slides->pictureRect(), QRect(150, 0, 300, 240));
-        QCOMPARE(slides->grab().toImage().pixel(2, 120), qRgb(0, 0, 0));
-        // An empty show asked for a picture out of range.
-        SlideShowDlg empty;
-        empty.init({}, {}, 3);
-        QTest::mouseClick(child<QPushButton>(empty, "btNext"), Qt::LeftButton);
-        QTest::mouseClick(child<QPushButton>(empty, "btPrev"), Qt::LeftButton);
-        QVERIFY(empty.slideShowWidget->index == 0 && empty.windowTitle().isEmpty());
+            QVERIFY(viewer->scanWidget->commThread->autoAdjust && !isGrey(viewer->scanWidget->scanArea->image));
     }
 
 private:
-    static int countDark(const QImage &img)
+    // Dark pixels (text, the busy sign) in a part of a cell.
+    static int inkIn(const QImage &img, const QRect &area)
     {
         int ink = 0;
-        for (int y = 30; y < 75; ++y)
-            for (int x = 5; x < 125; ++x)
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
                 ink += qGray(img.pixel(x, y)) < 128 ? 1 : 0;
         return ink;
     }
