@@ -1,15 +1,12 @@
-// The body-zone question: the fixed zones, what typing keeps of a zone (it starts the
-// scan's file names), and how the question is answered, in every language.
+// The body-zone question: the fixed zones and what typing keeps of a zone (it starts the
+// scan's file names), in every language. How it is answered: tst_examdlg.
 #include "TestMain.h"
 
 #include "exam/ZoneChooserDialog.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
-#include <QPushButton>
 #include <QLineEdit>
 #include <QSet>
-#include <QTimer>
 #include <QTranslator>
 
 class ZoneChooserTest : public QObject
@@ -40,48 +37,6 @@ private slots:
             QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
         QCOMPARE(edit->text(), typed);
         QCOMPARE(d.zone, zone);
-    }
-
-    // Answered from the first zone, or from one set first; "Collo" is completed by the
-    // list to "Collo dx" unless Delete drops the completion.
-    void answers_data()
-    {
-        QTest::addColumn<QString>("preset");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("result");
-        QTest::addColumn<QString>("zone");
-        // Key 0: the OK button.
-        const int ok = 0, enter = Qt::Key_Return, cancel = Qt::Key_Escape;
-        QTest::newRow("OK at once") << QString() << QString() << ok << int(QDialog::Accepted) << QStringLiteral("Coscia dx");
-        QTest::newRow("preset, OK") << QStringLiteral("Polpaccio sx") << QString() << ok << int(QDialog::Accepted) << QStringLiteral("Polpaccio sx");
-        QTest::newRow("preset out of the list") << QStringLiteral("Nuca-2") << QString() << ok << int(QDialog::Accepted) << QStringLiteral("Nuca2");
-        QTest::newRow("typed, Enter") << QString() << QStringLiteral("Gluteo/dx") << enter << int(QDialog::Accepted) << QStringLiteral("Gluteodx");
-        QTest::newRow("completed") << QStringLiteral("Vita") << QStringLiteral("Collo") << enter << int(QDialog::Accepted) << QStringLiteral("Collo dx");
-        QTest::newRow("completion dropped") << QStringLiteral("Vita") << QStringLiteral("Collo") << int(Qt::Key_Delete) << int(QDialog::Accepted) << QStringLiteral("Collo");
-        QTest::newRow("cancelled") << QString() << QStringLiteral("Vita") << cancel << int(QDialog::Rejected) << QStringLiteral("Vita");
-    }
-    void answers()
-    {
-        QFETCH(QString, preset);
-        QFETCH(QString, typed);
-        QFETCH(int, key);
-        QFETCH(int, result);
-        QFETCH(QString, zone);
-        ZoneChooserDialog d;
-        auto *combo = d.findChild<QComboBox *>(QStringLiteral("cbZones"));
-        if (!preset.isEmpty())
-            d.init(preset);
-        QTimer::singleShot(0, &d, [&] {
-            QTest::keyClicks(combo->lineEdit(), typed);
-            if (key)
-                QTest::keyClick(combo->lineEdit(), Qt::Key(key));
-            if (d.isVisible())
-                QTest::mouseClick(d.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
-        });
-        QCOMPARE(d.exec(), result);
-        QCOMPARE(d.zone, zone);
-        QCOMPARE(combo->count(), 21);  // typing adds nothing to the fixed list
     }
 
     // In every language the list holds 21 distinct names that the filter leaves as they are.
