@@ -32,7 +32,6 @@ private slots:
         QFETCH(QString, zone);
         ZoneChooserDialog d;
         QLineEdit *edit = d.findChild<QComboBox *>(QStringLiteral("cbZones"))->lineEdit();
-        // Typed over the first zone, selected; the box keeps the text as typed.
         for (const QChar c : typed)
             QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
         QCOMPARE(edit->text(), typed);
@@ -43,7 +42,7 @@ private slots:
     void translatedZones_data()
     {
         QTest::addColumn<QString>("lang");
-        for (const char *lang : {"it", "en", "pt", "pt-br"})
+        for (const char *lang : {"en", "pt", "pt-br"})
             QTest::newRow(lang) << QString::fromLatin1(lang);
     }
     void translatedZones()
@@ -54,14 +53,14 @@ private slots:
                                                    "Bicipite dx,Bicipite sx,Tricipite dx,Tricipite sx,Spalla dx,Spalla sx,Ascella dx,"
                                                    "Ascella sx,Collo dx,Collo sx,Scapola dx,Scapola sx"));
         QTranslator translator;
-        QVERIFY(lang == QStringLiteral("it") || (translator.load(QStringLiteral(":/i18n/") + lang) && QCoreApplication::installTranslator(&translator)));
+        QVERIFY(translator.load(QStringLiteral(":/i18n/") + lang) && QCoreApplication::installTranslator(&translator));
         const QStringList zones = ZoneChooserDialog::zoneList();
         ZoneChooserDialog d;
         QCoreApplication::removeTranslator(&translator);
         QCOMPARE(QSet<QString>(zones.begin(), zones.end()).size(), 21);
         for (int i = 0; i < zones.size(); ++i) {
             QVERIFY2(!zones[i].trimmed().isEmpty() && ZoneChooserDialog::filterZone(zones[i]) == zones[i], qPrintable(italian[i]));
-            QVERIFY2(lang == QStringLiteral("it") || zones[i] != italian[i], qPrintable(italian[i]));
+            QVERIFY2(zones[i] != italian[i], qPrintable(italian[i]));
             QCOMPARE(d.findChild<QComboBox *>()->itemText(i), zones[i]);
         }
         QCOMPARE(d.zone, zones.first());
