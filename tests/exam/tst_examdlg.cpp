@@ -1,6 +1,5 @@
 // The exam dialog on the simulated calvimetro, with a store of its own and the reference
-// service on 127.0.0.1: scans saved under their zones, the day's list, rename, delete,
-// the closing question, and the exam sent, or queued when it cannot go.
+// service on 127.0.0.1: its scans, the closing question, the exam sent or queued.
 #include "TestMain.h"
 
 #include "ReferenceService.h"
@@ -37,14 +36,11 @@ namespace {
 
 constexpr int kWaitMs = 30000;
 const QString sentText = QStringLiteral("Esame inviato al server");
-const QString failureText = QStringLiteral(
-    "Si è verificato un errore durante l'invio dell'esame al server.\n"
-    "Verificare la connessione a internet e riprovare.\n"
-    "L'esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.");
+const QString failureText = QStringLiteral("Si è verificato un errore durante l'invio dell'esame al server.\nVerificare la connessione "
+                                           "a internet e riprovare.\nL'esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.");
 
-// Runs `action` once, from the event loop, on the first visible modal window of type T
-// that `accept` takes (its own exec() runs meanwhile), while the returned timer lives;
-// its "handled" property says whether it has.
+// Runs `action` once, from the event loop, on the first visible modal window of type T that
+// `accept` takes, while the returned timer lives; its "handled" property says whether it has.
 template <class T>
 std::unique_ptr<QTimer> onModal(std::function<void(T *)> action, std::function<bool(T *)> accept = {})
 {
@@ -64,8 +60,7 @@ std::unique_ptr<QTimer> onModal(std::function<void(T *)> action, std::function<b
 
 bool handled(const std::unique_ptr<QTimer> &handler) { return handler->property("handled").toBool(); }
 
-// Answers the zone question: `zone` typed over the text (Delete drops what the list
-// completes it with) and OK; Cancel when empty. `offered` gets the zone it offered.
+// Types `zone` over the zone question's text (Delete drops a completion) and OKs; empty: Cancel.
 std::unique_ptr<QTimer> answerZone(const QString &zone, QString *offered = nullptr)
 {
     return onModal<ZoneChooserDialog>([=](ZoneChooserDialog *chooser) {
@@ -79,8 +74,7 @@ std::unique_ptr<QTimer> answerZone(const QString &zone, QString *offered = nullp
     });
 }
 
-// Clicks the button labelled `text` (else the standard one) of the next message box
-// whose text starts with `start`; its text goes to `seen`.
+// Clicks `text` (else `standard`) on the next message box starting with `start`; its text to `seen`.
 std::unique_ptr<QTimer> answerBox(QString *seen, QMessageBox::StandardButton standard, const QString &text = {}, const QString &start = {})
 {
     return onModal<QMessageBox>(
@@ -122,8 +116,7 @@ void copyToDay(const ScanFile &scan, const QDate &day)
         QFile::copy(path, QString(path).replace(scan.dateTime.toString(QStringLiteral("yyyyMMdd")), day.toString(QStringLiteral("yyyyMMdd"))));
 }
 
-// A store of its own, the service client on the reference service under `account`, a
-// client (Giulia Rossi, 34) and an exam dialog open on it, its probe answering at once.
+// A store and service account of its own, a client, Giulia Rossi (34), and her exam open.
 struct Rig
 {
     Rig(const ReferenceService &service, int account)

@@ -55,15 +55,10 @@ private slots:
         QTranslator translator;
         QVERIFY(translator.load(QStringLiteral(":/i18n/") + lang) && QCoreApplication::installTranslator(&translator));
         const QStringList zones = ZoneChooserDialog::zoneList();
-        ZoneChooserDialog d;
         QCoreApplication::removeTranslator(&translator);
         QCOMPARE(QSet<QString>(zones.begin(), zones.end()).size(), 21);
-        for (int i = 0; i < zones.size(); ++i) {
-            QVERIFY2(!zones[i].trimmed().isEmpty() && ZoneChooserDialog::filterZone(zones[i]) == zones[i], qPrintable(italian[i]));
-            QVERIFY2(zones[i] != italian[i], qPrintable(italian[i]));
-            QCOMPARE(d.findChild<QComboBox *>()->itemText(i), zones[i]);
-        }
-        QCOMPARE(d.zone, zones.first());
+        for (int i = 0; i < zones.size(); ++i)
+            QVERIFY2(!zones[i].trimmed().isEmpty() && ZoneChooserDialog::filterZone(zones[i]) == zones[i] && zones[i] != italian[i], qPrintable(italian[i]));
     }
 };
 

@@ -1,7 +1,5 @@
-// The archive viewer on the local archive and on the reference service's (127.0.0.1),
-// its thumbnails, the comparison of two viewers with their shared controls, and the
-// exam archive page with its slide show: real scan groups, slow and failing downloads,
-// late replies for dates no longer shown, driven through the widgets.
+// The archive viewers on the local archive and the reference service's (127.0.0.1), the
+// comparison, and the exam archive page with its slide show, driven through the widgets.
 #include "TestMain.h"
 
 #include "LogCatcher.h"
@@ -33,8 +31,7 @@
 
 namespace {
 
-// A picture in a solid colour and scan data with its own number of lines, so that a
-// test can tell which scan is shown.
+// A picture in a solid colour, scan data with its own number of lines: tells scans apart.
 struct ScanRecipe
 {
     QString zone;
@@ -53,16 +50,7 @@ QList<ScanRecipe> dayOf(const QDate &date, int firstLines = 31)
             {QStringLiteral("Vita"), QDateTime(date, QTime(9, 45, 5)), firstLines + 2, QColor(40, 60, 220)}};
 }
 
-QStringList jpgNames(const QList<ScanRecipe> &recipes)
-{
-    QStringList names;
-    for (const ScanRecipe &recipe : recipes)
-        names << recipe.jpgName();
-    return names;
-}
-
-// base.jpg, base.d2d and, with marks, base.json (marks at a third and half the lines),
-// written as the scan widget writes them.
+// base.jpg, base.d2d and, with marks, base.json, as the scan widget writes them.
 ScanFile writeScan(const Client &client, const ScanRecipe &recipe)
 {
     const QString base = client.getDataPath(true) + recipe.baseName();
@@ -86,7 +74,6 @@ ScanFile writeScan(const Client &client, const ScanRecipe &recipe)
 
 bool near(QRgb a, const QColor &b) { return qAbs(qRed(a) - b.red()) + qAbs(qGreen(a) - b.green()) + qAbs(qBlue(a) - b.blue()) < 60; }
 
-// A client stored locally only; with a web id it lives in the folder named after it.
 Client addClient(const QString &surname, int webId = 0)
 {
     Client c;
@@ -97,8 +84,7 @@ Client addClient(const QString &surname, int webId = 0)
     return c;
 }
 
-// A client sent to the service, and exams of it uploaded from files written and then
-// removed again, so that whatever a test shows of them can only come from the service.
+// Uploaded exams leave no files behind: what a test then shows came from the service.
 Client uploadClient(HttpService *http, const QString &surname)
 {
     Client client = addClient(surname);
@@ -139,19 +125,13 @@ bool shows(const ScanViewerWidget &viewer, const ScanRecipe &recipe)
 
 bool allPictures(const DayScansModel &model)
 {
-    for (DayScan *scan : model.scans()) {
-        if (!scan->image)
-            return false;
-    }
-    return model.rowCount() > 0;
+    const QList<DayScan *> scans = model.scans();
+    return !scans.isEmpty() && std::all_of(scans.begin(), scans.end(), [](DayScan *scan) { return scan->image != nullptr; });
 }
 
 bool isGrey(const QImage *image) { return *image == image->convertToFormat(QImage::Format_Grayscale8).convertToFormat(image->format()); }
 
-void clickRow(QListView *view, int row)
-{
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(row, 0)).center());
-}
+void clickRow(QListView *view, int row) { QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(row, 0)).center()); }
 
 struct Recorder : QObject
 {
@@ -253,7 +233,7 @@ private slots:
         // One picture request per scan; the scan data of the shown one only, by picture name.
         QStringList pictures = requestedFiles(QStringLiteral("jpg"));
         pictures.sort();
-        QVERIFY(pictures == jpgNames(day) && requestedFiles(QStringLiteral("d2d")) == QStringList{day[0].jpgName()});
+        QVERIFY(pictures == QStringList({day[0].jpgName(), day[1].jpgName(), day[2].jpgName()}) && requestedFiles(QStringLiteral("d2d")) == QStringList{day[0].jpgName()});
         clickRow(child<QListView>(viewer, "lvScans"), 1);
         QTRY_VERIFY_WITH_TIMEOUT(shows(viewer, day[1]), 15000);
         QVERIFY(child<QLabel>(viewer, "lbScanCaption")->text() == day[1].baseName() && requestedFiles(QStringLiteral("d2d")).size() == 2);

@@ -36,14 +36,8 @@ struct Rig
     T *get(const char *name) const { return widget.findChild<T *>(QString::fromLatin1(name)); }
     SimulatedCalvimetro *sim() const { return widget.commThread->simulator(); }
     ScanArea *area() const { return widget.scanArea; }
-    bool led(const char *resource) const
-    {
-        return get<QLabel>("imgStatus")->pixmap().toImage() == QPixmap(QString::fromLatin1(resource)).toImage();
-    }
-    bool status(const QString &text) const
-    {
-        return QTest::qWaitFor([&] { return get<QLabel>("lbStatus")->text() == text; }, 20000);
-    }
+    bool led(const char *icon) const { return get<QLabel>("imgStatus")->pixmap().toImage() == QPixmap(QLatin1String(icon)).toImage(); }
+    bool status(const QString &text) const { return QTest::qWaitFor([&] { return get<QLabel>("lbStatus")->text() == text; }, 20000); }
     bool scan(int lines)
     {
         QSignalSpy done(&widget, &ScanWidget::onScanCompleted);
