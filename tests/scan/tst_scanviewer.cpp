@@ -179,6 +179,7 @@ private slots:
         viewer.show();
         viewer.setClient(client);
         viewer.localDates = client.getExamsDateList() << noPicture;  // a day with scan data, no picture
+        viewer.defaultName = QStringLiteral("Vita-20230101--10-00-00");  // of another day: the first
         viewer.setMode(svmLocal, QDate(2030, 1, 1));
         QComboBox *dates = child<QComboBox>(viewer, "cbDates");
         QVERIFY(dates->count() == 3 && dates->itemText(0) == QStringLiteral("03/01/2024") && dates->currentIndex() == 0);

@@ -88,14 +88,14 @@ private slots:
         // At a probe's pace: an earlier scan's lines go, the intensity goes with every
         // block request, the picture controls and what they would rebuild wait.
         rig.area()->addScanData(QList<uchar>(789, 9));
-        rig.get<QSlider>("slIntensity")->setValue(104);
+        rig.get<QSlider>("slIntensity")->setValue(105);  // halves go up: 110
         rig.sim()->setBlockRate(300);
         rig.sim()->pressButton();
         QVERIFY(rig.status(QStringLiteral("Scanning...")) && rig.led(":/icons/led_scan") && started.count() == 1);
         for (const char *name : {"btBN", "btAutoAdjust", "btLoad", "btSave"})
             QVERIFY2(!rig.get<QPushButton>(name)->isEnabled(), name);
         QVERIFY(QTest::qWaitFor([&] { return rig.area()->scanLines().size() > 10; }, 20000));
-        QVERIFY(rig.area()->scanLines().first() != QList<uchar>(789, 9) && rig.sim()->lastGain() == 100);
+        QVERIFY(rig.area()->scanLines().first() != QList<uchar>(789, 9) && rig.sim()->lastGain() == 110);
         rig.widget.doSwitchBN(true);
         rig.widget.performAutoAdjust(false);
         rig.widget.loadFromFile(QStringLiteral("/nonexistent.d2d"));
