@@ -107,10 +107,7 @@ bool uploadExam(HttpService *http, const Client &client, const QDate &date, cons
     QSignalSpy failed(http, &HttpService::onUploadExamFail);
     http->uploadExam(&exam, &files);
     const bool ok = QTest::qWaitFor([&] { return !done.isEmpty() || !failed.isEmpty(); }, 30000) && !done.isEmpty();
-    for (const ScanFile &file : files) {
-        for (const QString &path : {file.jpgFile, file.d2dFile, file.jsonFile})
-            QFile::remove(path);
-    }
+    QDir(client.getDataPath(false)).removeRecursively();
     return ok;
 }
 
