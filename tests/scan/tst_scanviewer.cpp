@@ -446,7 +446,6 @@ private:
         viewer.show();
         viewer.setClient(client);
         viewer.model->remoteExams = works.at(0).at(0).value<QList<Exam>>();
-        viewer.cloudDates.clear();
         for (const Exam &exam : std::as_const(viewer.model->remoteExams))
             viewer.cloudDates << exam.examDate;
         viewer.setMode(svmRemote, date);

@@ -38,9 +38,13 @@ struct Rig
     ScanArea *area() const { return widget.scanArea; }
     bool led(const char *icon) const { return get<QLabel>("imgStatus")->pixmap().toImage() == QPixmap(QLatin1String(icon)).toImage(); }
     bool status(const QString &text) const { return QTest::qWaitFor([&] { return get<QLabel>("lbStatus")->text() == text; }, 20000); }
+    // The probe polled for its button again: a sweep started before it is lost.
+    bool polled() const { return QTest::qWaitFor([this, served = sim()->blocksServed()] { return sim()->blocksServed() > served + 2; }, 20000); }
     bool scan(int lines)
     {
         QSignalSpy done(&widget, &ScanWidget::onScanCompleted);
+        if (!polled())
+            return false;
         sim()->sweep(lines + 1);
         return done.wait(20000) && status(QStringLiteral("Pronto")) && QTest::qWaitFor([&] { return !widget.commThread->isScanBusy(); }, 20000);
     }
@@ -83,8 +87,7 @@ private slots:
         rig.sim()->setSerial("VX-0042");
         rig.sim()->plug();
         QVERIFY(rig.status(QStringLiteral("Pronto")) && rig.led(":/icons/led_connect"));
-        QVERIFY(rig.get<QLabel>("lbSN")->text() == QStringLiteral("VX-0042") && rig.area()->serial == QStringLiteral("VX-0042"));
-        QVERIFY(log.has(QStringLiteral("device offset :  5.77")));
+        QVERIFY(rig.get<QLabel>("lbSN")->text() == QStringLiteral("VX-0042") && rig.area()->serial == QStringLiteral("VX-0042") && log.has("device offset :  5.77"));
         // At a probe's pace: an earlier scan's lines go, the intensity goes with every
         // block request, the picture controls and what they would rebuild wait.
         rig.area()->addScanData(QList<uchar>(789, 9));
@@ -107,6 +110,7 @@ private slots:
         rig.sim()->setBlockRate(0);
         rig.widget.commThread->setProcessingPause(600);
         rig.widget.commThread->setCheckInterval(60000);
+        QVERIFY(rig.polled());
         rig.sim()->sweep(20);
         QVERIFY(rig.status(QStringLiteral("Elaborazione...")) && rig.led(":/icons/led_disconnect") && rig.status(QStringLiteral("Pronto")));
     }
@@ -134,6 +138,7 @@ private slots:
         fault.atSweepBlock = 1;
         rig.sim()->injectReadFault(fault);
         LogCatcher log("calvestra.scan");
+        QVERIFY(rig.polled());
         rig.sim()->sweep(2);
         QVERIFY(QTest::qWaitFor([&] { return log.has(QStringLiteral("scan without lines")); }, 20000) && rig.status(QStringLiteral("Pronto")));
         QVERIFY(completed.count() == 1 && dirty.count() == 1 && !rig.widget.dirty && !rig.area()->image);
