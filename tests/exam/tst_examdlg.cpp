@@ -1,96 +1,200 @@
+// The exam dialog on the simulated calvimetro, with a store of its own and the reference
+// service on 127.0.0.1: its scans, the closing question, the exam sent or queued.
 #include "TestMain.h"
 
-#include "ExamTestSupport.h"
+#include "ReferenceService.h"
+#include "ServiceSession.h"
 
 #include "anamnesis/AnamnesisTabWidget.h"
 #include "app/ClientEditDlg.h"
+#include "device/SimulatedCalvimetro.h"
+#include "device/VXCommThread.h"
+#include "exam/ExamDlg.h"
+#include "exam/ZoneChooserDialog.h"
+#include "exam/ui_ExamDlg.h"
+#include "scan/AnalysisData.h"
 #include "scan/ArchiveTabWidget.h"
 #include "scan/CompareScansDlg.h"
+#include "scan/ScanArea.h"
+#include "scan/ScanWidget.h"
+#include "store/Client.h"
 #include "store/ScanFileNames.h"
 
+#include <QComboBox>
 #include <QContextMenuEvent>
-#include <QDateEdit>
-#include <QDesktopServices>
-#include <QDialogButtonBox>
-#include <QDoubleSpinBox>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
-#include <QRadioButton>
-#include <QScreen>
-#include <QSlider>
-#include <QTabWidget>
-
-using namespace ExamTest;
+#include <QSqlQuery>
+#include <QTabBar>
 
 namespace {
 
-// The exam subsystem's debug lines.
-QStringList g_examLog;
-QtMessageHandler g_previousHandler = nullptr;
+constexpr int kWaitMs = 30000;
+const QString sentText = QStringLiteral("Esame inviato al server");
+const QString failureText = QStringLiteral("Si è verificato un errore durante l'invio dell'esame al server.\nVerificare la connessione "
+                                           "a internet e riprovare.\nL'esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.");
 
-void collectExamLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
+// Runs `action` once, from the event loop, on the first visible modal window of type T that
+// `accept` takes, while the returned timer lives; its "handled" property says whether it has.
+template <class T>
+std::unique_ptr<QTimer> onModal(std::function<void(T *)> action, std::function<bool(T *)> accept = {})
 {
-    if (context.category && QByteArray(context.category) == "calvestra.exam")
-        g_examLog.append(message);
-    if (g_previousHandler)
-        g_previousHandler(type, context, message);
+    auto timer = std::make_unique<QTimer>();
+    QObject::connect(timer.get(), &QTimer::timeout, timer.get(), [=, t = timer.get(), deadline = QDeadlineTimer(kWaitMs)] {
+        T *window = qobject_cast<T *>(QApplication::activeModalWidget());
+        if (!deadline.hasExpired() && !(window && window->isVisible() && (!accept || accept(window))))
+            return;
+        t->stop();
+        t->setProperty("handled", !deadline.hasExpired());
+        if (!deadline.hasExpired())
+            action(window);
+    });
+    timer->start(10);
+    return timer;
 }
 
-QList<int> marksInFile(const QString &path)
+bool handled(const std::unique_ptr<QTimer> &handler) { return handler->property("handled").toBool(); }
+
+// Types `zone` over the zone question's text (Delete drops a completion) and OKs; empty: Cancel.
+std::unique_ptr<QTimer> answerZone(const QString &zone, QString *offered = nullptr)
 {
-    QList<int> marks;
-    const QJsonArray array = QJsonDocument::fromJson(readFile(path)).object().value(QStringLiteral("linemarks")).toArray();
-    for (const QJsonValue &v : array)
-        marks << v.toInt(-1);
-    return marks;
+    return onModal<ZoneChooserDialog>([=](ZoneChooserDialog *chooser) {
+        QLineEdit *edit = chooser->findChild<QComboBox *>()->lineEdit();
+        if (offered)
+            *offered = edit->text();
+        edit->selectAll();
+        QTest::keyClicks(edit, zone);
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::mouseClick(chooser->findChild<QDialogButtonBox *>()->button(zone.isEmpty() ? QDialogButtonBox::Cancel : QDialogButtonBox::Ok), Qt::LeftButton);
+    });
 }
 
-// Records every address the code asks the desktop to open, instead of a browser.
-class UrlCatcher : public QObject
+// Clicks `text` (else `standard`) on the next message box starting with `start`; its text to `seen`.
+std::unique_ptr<QTimer> answerBox(QString *seen, QMessageBox::StandardButton standard, const QString &text = {}, const QString &start = {})
 {
-    Q_OBJECT
+    return onModal<QMessageBox>(
+        [=](QMessageBox *box) {
+            *seen = box->text();
+            QAbstractButton *target = box->button(standard);
+            for (QAbstractButton *button : box->buttons())
+                target = button->text() == text ? button : target;
+            QTest::mouseClick(target, Qt::LeftButton);
+        },
+        [start](QMessageBox *box) { return box->text().startsWith(start); });
+}
 
-public:
-    UrlCatcher()
-    {
-        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open");
-    }
-    ~UrlCatcher() override
-    {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-    }
-    QList<QUrl> urls;
+QString storeText(const QString &sql)
+{
+    QSqlQuery query(DataModule::m_instance->m_db);
+    return query.exec(sql) && query.first() ? query.value(0).toString() : QString();
+}
 
-public slots:
-    void open(const QUrl &url) { urls.append(url); }
+QString pending()
+{
+    return storeText(QStringLiteral("select group_concat(d, ', ') from (select examDate || ' ' || height || ' ' || weight "
+                                    "|| ' ' || activityLevel as d from pendingExams order by examDate)"));
+}
+
+QMap<QString, QByteArray> folderContents(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString &name : QDir(folder).entryList(QDir::Files)) {
+        QFile file(folder + QLatin1Char('/') + name);
+        files.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+    }
+    return files;
+}
+
+void copyToDay(const ScanFile &scan, const QDate &day)
+{
+    for (const QString &path : {scan.jpgFile, scan.d2dFile, scan.jsonFile})
+        QFile::copy(path, QString(path).replace(scan.dateTime.toString(QStringLiteral("yyyyMMdd")), day.toString(QStringLiteral("yyyyMMdd"))));
+}
+
+// A store and service account of its own, a client, Giulia Rossi (34), and her exam open.
+struct Rig
+{
+    Rig(const ReferenceService &service, int account)
+        : session(service, account)
+    {
+        client.surname = QStringLiteral("Rossi");
+        client.name = QStringLiteral("Giulia");
+        client.sex = QStringLiteral("F");
+        client.birthday = QDate::currentDate().addYears(-34).addDays(-10);
+        client.height = 166.5;
+        client.weight = 58.2;
+        client.saveToDB(false, false);
+        dlg = std::make_unique<ExamDlg>();
+        dlg->init(&client);
+        dlg->show();
+        dlg->ui->scan->commThread->setCheckInterval(40);
+        dlg->ui->scan->commThread->setProcessingPause(30);
+    }
+    Ui::ExamDlg *ui() const { return dlg->ui.get(); }
+    SimulatedCalvimetro *sim() const { return dlg->ui->scan->commThread->simulator(); }
+    ScanArea *area() const { return dlg->ui->scan->scanArea; }
+    QString folder() const { return client.getDataPath(false); }
+    // Ready, and the probe polled for its button again: a sweep started before is lost.
+    bool ready() const
+    {
+        const auto *status = dlg->ui->scan->findChild<QLabel *>(QStringLiteral("lbStatus"));
+        const auto polled = [this, served = sim()->blocksServed()] { return sim()->blocksServed() > served + 2 && !sim()->isButtonPressed(); };
+        return QTest::qWaitFor([&] { return !dlg->zoneChooser->isVisible() && status->text() == QStringLiteral("Pronto") && polled(); }, kWaitMs);
+    }
+    // A scan of `lines` lines named `zone` (Cancel when empty); with `marks`, the button is
+    // held at a probe's pace until M has been pressed on the dialog that many times.
+    bool scan(int lines, const QString &zone, int marks = 0, QString *offered = nullptr)
+    {
+        const qsizetype before = dlg->scans.size();
+        if (!ready())
+            return false;
+        auto answer = answerZone(zone, offered);
+        sim()->setBlockRate(marks ? 400 : 0);
+        marks ? sim()->pressButton() : sim()->sweep(lines + 1);
+        for (int i = 1; marks && i <= marks + 1; ++i) {
+            if (!QTest::qWaitFor([&] { return area()->scanLines().size() >= i * lines / (marks + 1); }, kWaitMs))
+                return false;
+            i <= marks ? QTest::keyClick(dlg.get(), Qt::Key_M) : sim()->releaseButton();
+        }
+        return QTest::qWaitFor([&] { return handled(answer) && (zone.isEmpty() || dlg->scans.size() > before); }, kWaitMs) && ready();
+    }
+    QStringList listed() const
+    {
+        QStringList texts;
+        for (int i = 0; i < ui()->listWidget->count(); ++i)
+            texts << ui()->listWidget->item(i)->text();
+        return texts;
+    }
+    QList<int> marksOf(int row) const
+    {
+        AnalysisData data;
+        data.loadFromFile(dlg->scans.at(row).jsonFile);
+        return data.linemarks;
+    }
+    QString send() const
+    {
+        QString outcome;
+        auto box = answerBox(&outcome, QMessageBox::Ok);
+        QTest::mouseClick(ui()->btSend, Qt::LeftButton);
+        return QTest::qWaitFor([&] { return !outcome.isEmpty(); }, kWaitMs) ? outcome : QStringLiteral("<no message>");
+    }
+    QString close(const QString &answer) const
+    {
+        QString question;
+        auto box = answerBox(&question, QMessageBox::NoButton, answer, QStringLiteral("Alcune modifiche"));
+        QTest::mouseClick(ui()->buttonBox->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        return question;
+    }
+
+    ServiceSession session;
+    Client client;
+    std::unique_ptr<ExamDlg> dlg;
 };
-
-QPushButton *okButton(ExamDlg *dlg)
-{
-    return dlg->ui->buttonBox->button(QDialogButtonBox::Ok);
-}
-
-// Right-clicks a row the way the window system does: the press makes it current, then
-// the context-menu event follows.
-void rightClickRow(QListWidget *list, int row)
-{
-    const QPoint pos = list->visualItemRect(list->item(row)).center();
-    QTest::mouseClick(list->viewport(), Qt::RightButton, Qt::NoModifier, pos);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, list->viewport()->mapToGlobal(pos));
-    QApplication::sendEvent(list->viewport(), &event);
-}
-
-void clickRow(QListWidget *list, int row)
-{
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
-                      list->visualItemRect(list->item(row)).center());
-}
 
 }  // namespace
 
@@ -101,726 +205,272 @@ class ExamDlgTest : public QObject
 private slots:
     void initTestCase()
     {
-        useSimulatedScanner();
-        g_previousHandler = qInstallMessageHandler(collectExamLog);
+        qputenv("CALVESTRA_SCANNER", "simulator");
+        qputenv("CALVESTRA_SIMULATOR_RATE", "0");
+        if (ReferenceService::executable().isEmpty())
+            QSKIP("the reference service was not built");
+        QVERIFY2(m_service.start(), qPrintable(m_service.errorString()));
     }
 
-    void cleanupTestCase() { qInstallMessageHandler(g_previousHandler); }
+    void init() { QVERIFY((m_service.isRunning() || m_service.restart()) && m_service.resetHooks()); }
 
-    void init() { g_examLog.clear(); }
-
-    void formAndHeader()
+    void headerBodyDataAndClosing()
     {
-        ExamRig rig;
-        ExamDlg *dlg = rig.dlg.get();
-        Ui::ExamDlg *ui = dlg->ui.get();
-        QCOMPARE(dlg->objectName(), QStringLiteral("ExamDlg"));
-        QCOMPARE(dlg->windowTitle(), QStringLiteral("Esame"));
-        QVERIFY(dlg->isModal());
-        QVERIFY(dlg->isSizeGripEnabled());
-        QVERIFY(dlg->windowFlags() & Qt::WindowMaximizeButtonHint);
-        QVERIFY(dlg->windowFlags() & Qt::WindowCloseButtonHint);
-        // Bigger than the screen (less 50 pixels of height): maximised; else as designed.
-        const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        const bool tooBig = 1054 > screen.width() || 697 > screen.height() - 50;
-        QCOMPARE(bool(dlg->windowState() & Qt::WindowMaximized), tooBig);
-        if (!tooBig)
-            QCOMPARE(dlg->size(), QSize(1054, 697));
-
-        // The client header sits in the tab bar's corner.
-        QWidget *corner = ui->tabWidget->cornerWidget(Qt::TopRightCorner);
-        QVERIFY(corner);
-        for (QWidget *w : {static_cast<QWidget *>(ui->btEditClient), static_cast<QWidget *>(ui->lbName),
-                           static_cast<QWidget *>(ui->lbSex), static_cast<QWidget *>(ui->lbAge)})
-            QCOMPARE(w->parentWidget(), corner);
-        QCOMPARE(corner->layout()->contentsMargins(), QMargins(0, 0, 4, 4));
-        QVERIFY(ui->wgClientInfo->isHidden());
-        QCOMPARE(ui->btEditClient->minimumSize(), QSize(28, 28));
-        QCOMPARE(ui->btEditClient->maximumSize(), QSize(28, 28));
-        QVERIFY(!ui->btEditClient->icon().isNull());
-        QCOMPARE(ui->lbName->text(), QStringLiteral("Giulia Rossi"));
-        QCOMPARE(ui->lbSex->text(), QStringLiteral("Donna"));
-        QCOMPARE(ui->lbAge->text(), QStringLiteral("34 Anni"));
-
-        QCOMPARE(ui->tabWidget->count(), 3);
-        QCOMPARE(ui->tabWidget->tabText(0), QStringLiteral("&Nuovo Esame"));
-        QCOMPARE(ui->tabWidget->tabText(1), QStringLiteral("&Anamnesi"));
-        QCOMPARE(ui->tabWidget->tabText(2), QStringLiteral("Archivio &Esami"));
-        QCOMPARE(ui->tabWidget->currentWidget(), ui->tabNewExam);
-        QVERIFY(dlg->anamnesisTab && dlg->anamnesisTab->parentWidget() == ui->tabAnamnesi);
-        QVERIFY(dlg->archiveTab && dlg->archiveTab->parentWidget() == ui->tabArchive);
-
-        QCOMPARE(ui->edWeight->decimals(), 1);
-        QCOMPARE(ui->edWeight->maximum(), 300.0);
-        QCOMPARE(ui->edWeight->suffix(), QStringLiteral(" Kg"));
-        QVERIFY(ui->edWeight->alignment() & Qt::AlignRight);
-        QCOMPARE(ui->edWeight->maximumWidth(), 160);
-        QCOMPARE(ui->edHeight->decimals(), 1);
-        QCOMPARE(ui->edHeight->maximum(), 300.0);
-        QCOMPARE(ui->edHeight->suffix(), QStringLiteral(" cm"));
-        QCOMPARE(ui->edWeight->value(), 58.2);
-        QCOMPARE(ui->edHeight->value(), 166.5);
-        QCOMPARE(ui->slActivityLevel->minimum(), 0);
-        QCOMPARE(ui->slActivityLevel->maximum(), 4);
-        QCOMPARE(ui->slActivityLevel->pageStep(), 1);
-        QCOMPARE(ui->slActivityLevel->orientation(), Qt::Horizontal);
-        QCOMPARE(ui->slActivityLevel->tickPosition(), QSlider::TicksAbove);
-        QCOMPARE(ui->slActivityLevel->value(), 0);
-        QCOMPARE(ui->lbActivityLevel->text(), QStringLiteral("Nessuna Attività"));
-        QVERIFY(ui->lbActivityLevel->alignment() & Qt::AlignHCenter);
-        QCOMPARE(ui->btCompareScan->text(), QStringLiteral("Confronta scansioni..."));
-        QCOMPARE(ui->btGoToWebApp->text(), QStringLiteral("Vai alla web app..."));
-
-        QCOMPARE(ui->scan->mode, swmAcquisition);
-        QCOMPARE(ui->scan->minimumSize(), QSize(480, 400));
-        QCOMPARE(ui->wgDayScans->minimumWidth(), 180);
-        QCOMPARE(ui->wgDayScans->maximumWidth(), 180);
-        QCOMPARE(ui->dtDay->date(), QDate::currentDate());
-        QVERIFY(ui->dtDay->calendarPopup());
-        QCOMPARE(ui->dtDay->font().pointSize(), 10);
-        QCOMPARE(ui->listWidget->viewMode(), QListView::IconMode);
-        QCOMPARE(ui->listWidget->iconSize(), QSize(160, 120));
-        QCOMPARE(ui->listWidget->resizeMode(), QListView::Adjust);
-        QCOMPARE(ui->listWidget->contextMenuPolicy(), Qt::CustomContextMenu);
-        QCOMPARE(ui->btSave->text(), QStringLiteral("Salva"));
-        QCOMPARE(ui->btSend->text(), QStringLiteral("Invia Esame"));
-        QVERIFY(ui->btSend->styleSheet().contains(QStringLiteral("#3f51b5")));
-
-        QVERIFY(ui->progressBar->isHidden());
-        QCOMPARE(ui->progressBar->maximumHeight(), 12);
-        QCOMPARE(ui->progressBar->minimum(), 0);
-        QCOMPARE(ui->progressBar->maximum(), 100);
-        QCOMPARE(ui->buttonBox->standardButtons(), QDialogButtonBox::Ok);
-
-        QStringList menu;
-        for (QAction *a : dlg->scanMenu->actions())
-            menu << a->text();
-        QCOMPARE(menu, (QStringList{"Elimina", "Rinomina", "Compara"}));
-        QVERIFY(dlg->zoneChooser && dlg->zoneChooser->parent() == dlg);
-        QVERIFY(dlg->exam);
-        QVERIFY(!dlg->dirty);
-        QVERIFY(dlg->scans.isEmpty());
-    }
-
-    void headerSex_data()
-    {
-        QTest::addColumn<QString>("sex");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("F") << QStringLiteral("F") << QStringLiteral("Donna");
-        QTest::newRow("M") << QStringLiteral("M") << QStringLiteral("Uomo");
-        QTest::newRow("lower-case f") << QStringLiteral("f") << QStringLiteral("Uomo");
-        QTest::newRow("empty") << QString() << QStringLiteral("Uomo");
-    }
-    void headerSex()
-    {
-        QFETCH(QString, sex);
-        QFETCH(QString, shown);
-        ExamRig rig(sex);
-        QCOMPARE(rig.dlg->ui->lbSex->text(), shown);
-    }
-
-    void activityLevels()
-    {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        Ui::ExamDlg *ui = rig.dlg->ui.get();
-        const QStringList texts = {"Nessuna Attività", "2 volte settimana", "3/4 volte settimana",
-                                   "5 volte settimana", "6/7 volte settimana"};
-        ui->slActivityLevel->setFocus();
-        for (int level = 1; level <= 4; ++level) {
-            QTest::keyClick(ui->slActivityLevel, Qt::Key_Right);
-            QCOMPARE(ui->slActivityLevel->value(), level);
-            QCOMPARE(ui->lbActivityLevel->text(), texts.at(level));
-        }
-        QTest::keyClick(ui->slActivityLevel, Qt::Key_Home);
-        QCOMPARE(ui->lbActivityLevel->text(), texts.at(0));
-        QVERIFY(rig.dlg->dirty);
-        // The level is not taken from the client.
-        QCOMPARE(rig.client().activityLevel, 0);
-    }
-
-    void bodyDataMakesDirty()
-    {
-        ExamRig rig;
-        QVERIFY(!rig.dlg->dirty);
-        rig.dlg->ui->edWeight->setValue(61.0);
-        QVERIFY(rig.dlg->dirty);
-        rig.dlg->init(&rig.client());
-        QVERIFY(!rig.dlg->dirty);
-        QCOMPARE(rig.dlg->ui->edWeight->value(), 58.2);
-        rig.dlg->ui->edHeight->setValue(170.0);
-        QVERIFY(rig.dlg->dirty);
-    }
-
-    void closingWithoutChangesClosesAtOnce()
-    {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        MessageSeen seen;
-        auto answer = answerMessage(&seen, QStringLiteral("Annulla"));
-        QTest::mouseClick(okButton(rig.dlg.get()), Qt::LeftButton);
-        QVERIFY(!rig.dlg->isVisible());
-        QCOMPARE(rig.dlg->result(), int(QDialog::Accepted));
-
-        QVERIFY(rig.show());
+        Rig rig(m_service, 401);
+        QCOMPARE(rig.ui()->lbName->text() + '|' + rig.ui()->lbSex->text() + '|' + rig.ui()->lbAge->text(), QStringLiteral("Giulia Rossi|Donna|34 Anni"));
+        QVERIFY(rig.ui()->edWeight->value() == 58.2 && rig.ui()->edHeight->value() == 166.5 && !rig.dlg->dirty);
+        QTest::keyClick(rig.ui()->slActivityLevel, Qt::Key_End);
+        QVERIFY(rig.ui()->lbActivityLevel->text() == QStringLiteral("6/7 volte settimana") && rig.dlg->dirty);
+        rig.client.sex = QStringLiteral("f");  // anything but "F" is a man
+        rig.dlg->init(&rig.client);
+        QVERIFY(rig.ui()->lbSex->text() == QStringLiteral("Uomo") && !rig.dlg->dirty);
+        // Without changes OK and Escape close at once. With changes OK, Escape and the
+        // close button ask; "Annulla" (Escape on the question too) stays, "Esci senza
+        // inviare" goes.
+        QVERIFY(rig.close(QStringLiteral("Annulla")).isEmpty() && !rig.dlg->isVisible() && rig.dlg->result() == QDialog::Accepted);
+        rig.dlg->show();
         QTest::keyClick(rig.dlg.get(), Qt::Key_Escape);
-        QVERIFY(!rig.dlg->isVisible());
-        QCOMPARE(rig.dlg->result(), int(QDialog::Rejected));
-        QTest::qWait(100);
-        QVERIFY(!seen.seen);
+        QVERIFY(!rig.dlg->isVisible() && rig.dlg->result() == QDialog::Rejected);
+        rig.dlg->show();
+        rig.ui()->edHeight->setValue(170.0);
+        QCOMPARE(rig.close(QStringLiteral("Annulla")), QStringLiteral("Alcune modifiche non sono state inviate al server. Inviare i dati?"));
+        auto escape = onModal<QMessageBox>([](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Escape); });
+        QTest::keyClick(rig.dlg.get(), Qt::Key_Escape);
+        QString asked;
+        auto closing = answerBox(&asked, QMessageBox::NoButton, QStringLiteral("Annulla"));
+        rig.dlg->close();
+        QVERIFY(handled(escape) && handled(closing) && rig.dlg->isVisible());
+        QVERIFY(!rig.close(QStringLiteral("Esci senza inviare")).isEmpty() && !rig.dlg->isVisible() && rig.dlg->result() == QDialog::Accepted);
     }
 
-    void closingAfterChangesAsks()
+    void scansSavedUnderTheirZones()
     {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        ExamDlg *dlg = rig.dlg.get();
-        dlg->ui->slActivityLevel->setFocus();
-        QTest::keyClick(dlg->ui->slActivityLevel, Qt::Key_Right);
-        QVERIFY(dlg->dirty);
-
-        // "Annulla" keeps the dialog open.
-        MessageSeen seen;
-        auto answer = answerMessage(&seen, QStringLiteral("Annulla"));
-        QTest::mouseClick(okButton(dlg), Qt::LeftButton);
-        QVERIFY(seen.seen);
-        QCOMPARE(seen.text, QStringLiteral("Alcune modifiche non sono state inviate al server. Inviare i dati?"));
-        QStringList buttons = seen.buttons;
-        buttons.sort();
-        QCOMPARE(buttons, (QStringList{"Annulla", "Esci senza inviare", "Invia Dati"}));
-        QVERIFY(dlg->isVisible());
-
-        // Escape on the dialog asks too, and Escape on the question is "Annulla".
-        bool asked = false;
-        auto escape = onModal<QMessageBox>([&asked](QMessageBox *box) {
-            asked = true;
-            QTest::keyClick(box, Qt::Key_Escape);
-        });
-        QTest::keyClick(dlg, Qt::Key_Escape);
-        QVERIFY(asked);
-        QVERIFY(dlg->isVisible());
-
-        // The window's close button asks as well.
-        MessageSeen closing;
-        auto closeAnswer = answerMessage(&closing, QStringLiteral("Annulla"));
-        dlg->close();
-        QVERIFY(closing.seen);
-        QVERIFY(dlg->isVisible());
-
-        // "Esci senza inviare" closes with the result asked for.
-        MessageSeen leaving;
-        auto leave = answerMessage(&leaving, QStringLiteral("Esci senza inviare"));
-        QTest::mouseClick(okButton(dlg), Qt::LeftButton);
-        QVERIFY(leaving.seen);
-        QVERIFY(!dlg->isVisible());
-        QCOMPARE(dlg->result(), int(QDialog::Accepted));
-    }
-
-    void scanSavedUnderChosenZone()
-    {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        ExamDriver &d = *rig.driver;
-        QVERIFY(d.scan(30, QStringLiteral("Vita")));
-        const QString day = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
-        QStringList files = filesIn(rig.folder());
-        QCOMPARE(files.size(), 2);
-        for (const QString &f : files)
-            QVERIFY2(f.startsWith(QStringLiteral("Vita-") + day + QStringLiteral("--")), qPrintable(f));
-        QVERIFY(files.filter(QStringLiteral(".jpg")).size() == 1 && files.filter(QStringLiteral(".d2d")).size() == 1);
-        QCOMPARE(d.listTexts(), QStringList{"Vita"});
-        QCOMPARE(rig.dlg->scans.size(), 1);
-        QCOMPARE(rig.dlg->scans.at(0).zone, QStringLiteral("Vita"));
-        QCOMPARE(rig.dlg->scans.at(0).jpgFile, rig.folder() + files.filter(QStringLiteral(".jpg")).first());
-        QVERIFY(rig.dlg->scans.at(0).jsonFile.isEmpty());
-        QVERIFY(rig.dlg->dirty);
-        QVERIFY(!rig.dlg->ui->scan->dirty);
-        QCOMPARE(rig.dlg->ui->listWidget->currentRow(), 0);
-        // The picture file is a real picture of the scan.
-        QImage picture(rig.dlg->scans.at(0).jpgFile);
-        QCOMPARE(picture.size(), QSize(500, 400));
-
-        // The chooser offers the zone chosen last.
+        Rig rig(m_service, 403);
+        QVERIFY(rig.scan(30, QStringLiteral("Vita")));
+        QCOMPARE(QDir(rig.folder()).entryList(QDir::Files).filter(QRegularExpression(QStringLiteral("^Vita-%1--\\d\\d-\\d\\d-\\d\\d\\.(d2d|jpg)$").arg(QDate::currentDate().toString("yyyyMMdd")))).size(), 2);
+        QCOMPARE(QImage(rig.dlg->scans.at(0).jpgFile).size(), QSize(500, 400));
+        QVERIFY(rig.dlg->dirty && !rig.ui()->scan->dirty && rig.ui()->listWidget->currentRow() == 0);
+        // The question offers the zone chosen last; marks come with their file.
         QString offered;
-        QTest::qWait(1100);  // a new second, so that the two scans never share a name
-        QVERIFY(d.scan(25, QStringLiteral("Coscia dx"), &offered));
-        QCOMPARE(offered, QStringLiteral("Vita"));
-        QCOMPARE(d.listTexts(), (QStringList{"Vita", "Coscia dx"}));
-        QCOMPARE(rig.dlg->ui->listWidget->currentRow(), 1);
-        QCOMPARE(filesIn(rig.folder()).size(), 4);
-        // Rebuilt from the folder, the list is in name order.
-        rig.dlg->refreshList();
-        QCOMPARE(d.listTexts(), (QStringList{"Coscia dx", "Vita"}));
-    }
-
-    void cancelledZoneChooserWritesNothing()
-    {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        ExamDriver &d = *rig.driver;
-        QVERIFY(d.scan(30, QString()));
-        QVERIFY(filesIn(rig.folder()).isEmpty());
-        QVERIFY(rig.dlg->scans.isEmpty());
-        QCOMPARE(rig.dlg->ui->listWidget->count(), 0);
-        // The finished scan counts as a change and stays there to be saved.
-        QVERIFY(rig.dlg->dirty);
-        QVERIFY(rig.dlg->ui->scan->dirty);
-
-        // A typed zone made only of symbols is no choice either.
+        QVERIFY(rig.scan(300, QStringLiteral("Coscia dx"), 2, &offered) && offered == QStringLiteral("Vita"));
+        QVERIFY(rig.listed() == QStringList({"Vita", "Coscia dx"}) && rig.ui()->listWidget->currentRow() == 1);
+        const QList<int> marks = rig.marksOf(1);
+        QVERIFY(marks.size() == 2 && marks[0] >= 100 && marks[1] >= 200 && marks[1] > marks[0] && marks[1] <= rig.ui()->scan->commThread->lineCount);
+        // Space on the focused OK button marks and stays, unasked, as Space and M on the
+        // dialog do; other keys do not mark.
+        QString asked;
+        auto question = answerBox(&asked, QMessageBox::NoButton, QStringLiteral("Annulla"));
+        for (const auto &[target, key] : QList<QPair<QWidget *, Qt::Key>>{{rig.ui()->buttonBox->button(QDialogButtonBox::Ok), Qt::Key_Space},
+                                                                          {rig.dlg.get(), Qt::Key_Space}, {rig.dlg.get(), Qt::Key_M}, {rig.dlg.get(), Qt::Key_A}})
+            QTest::keyClick(target, key);
+        QVERIFY(rig.area()->analysis.linemarks.size() == 5 && rig.dlg->isVisible() && asked.isEmpty());
+        // Cancelled, or a zone of symbols only, keeps nothing: the scan waits for "Salva".
+        QVERIFY(rig.scan(20, QString()) && rig.ui()->scan->dirty);
         auto symbols = answerZone(QStringLiteral("-/-"));
-        QTest::mouseClick(rig.dlg->ui->btSave, Qt::LeftButton);
-        QVERIFY(symbols->handled());
-        QVERIFY(filesIn(rig.folder()).isEmpty());
-
+        QTest::mouseClick(rig.ui()->btSave, Qt::LeftButton);
+        QVERIFY(handled(symbols) && folderContents(rig.folder()).size() == 5);
         auto answer = answerZone(QStringLiteral("Petto sx"));
-        QTest::mouseClick(rig.dlg->ui->btSave, Qt::LeftButton);
-        QVERIFY(answer->handled());
-        QCOMPARE(d.listTexts(), QStringList{"Petto sx"});
-        QCOMPARE(filesIn(rig.folder()).size(), 2);
-        QVERIFY(!rig.dlg->ui->scan->dirty);
+        QTest::mouseClick(rig.ui()->btSave, Qt::LeftButton);
+        QVERIFY(handled(answer) && folderContents(rig.folder()).size() == 7 && !rig.ui()->scan->dirty && rig.listed().last() == QStringLiteral("Petto sx"));
+        rig.dlg->refreshList();
+        QCOMPARE(rig.listed(), QStringList({"Coscia dx", "Petto sx", "Vita"}));
     }
 
-    void buttonPressClosesOpenChooser()
+    void newScanDropsTheOpenQuestion()
     {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        ExamDriver &d = *rig.driver;
-        QVERIFY(d.waitReady());
+        Rig rig(m_service, 405);
+        QVERIFY(rig.ready());
         QList<int> results;
         connect(rig.dlg->zoneChooser, &QDialog::finished, this, [&results](int r) { results << r; });
-
-        // The first question is left unanswered: the probe's button is pressed again, and
-        // the whole second scan is over before the interface handles any of it.
-        auto pressAgain = onModal<ZoneChooserDialog>([&d](ZoneChooserDialog *) {
-            d.sim()->sweep(41);
-            QTest::qSleep(400);
+        // The first question is left open: the probe's button is pressed again and the
+        // whole second scan is over before the interface handles any of it.
+        auto pressAgain = onModal<ZoneChooserDialog>([&](ZoneChooserDialog *) {
+            rig.sim()->sweep(41);
+            QDeadlineTimer deadline(kWaitMs);
+            while (!deadline.hasExpired() && (rig.sim()->isButtonPressed() || rig.ui()->scan->commThread->status != VXCommThread::vxsConnected))
+                QThread::yieldCurrentThread();
         });
-        // The question for the second scan gets an answer.
-        auto answer = std::make_unique<ModalHandler<ZoneChooserDialog>>(
-            [](ZoneChooserDialog *c) {
-                auto *combo = c->findChild<QComboBox *>(QStringLiteral("cbZones"));
-                combo->setCurrentText(QStringLiteral("Collo sx"));
+        auto answer = onModal<ZoneChooserDialog>([](ZoneChooserDialog *c) {
+                c->findChild<QComboBox *>()->setCurrentText(QStringLiteral("Collo sx"));
                 QTest::mouseClick(c->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
-            },
-            [&results](ZoneChooserDialog *) { return !results.isEmpty(); }, kWaitMs);
-        d.sim()->sweep(31);
-        QVERIFY(QTest::qWaitFor([&] { return answer->handled() && !rig.dlg->scans.isEmpty(); }, kWaitMs));
-        QVERIFY(pressAgain->handled());
-        QCOMPARE(results, (QList<int>{QDialog::Rejected, QDialog::Accepted}));
-        QCOMPARE(d.listTexts(), QStringList{"Collo sx"});
-        QCOMPARE(filesIn(rig.folder()).size(), 2);
-        // What was saved is the second scan (40 lines), not the first (30).
-        QVERIFY(QTest::qWaitFor([&] { return d.waitReady(); }, kWaitMs));
-        QCOMPARE(rig.dlg->ui->scan->commThread->lineCount, 40);
+            }, [&results](ZoneChooserDialog *) { return !results.isEmpty(); });
+        rig.sim()->sweep(31);
+        QVERIFY(QTest::qWaitFor([&] { return handled(answer) && !rig.dlg->scans.isEmpty(); }, kWaitMs) && rig.ready());
+        QVERIFY(handled(pressAgain) && results == QList<int>({QDialog::Rejected, QDialog::Accepted}) && rig.listed() == QStringList{"Collo sx"});
+        QCOMPARE(rig.ui()->scan->commThread->lineCount, 40);  // the second scan's
     }
 
-    void marksWithKeys()
+    void listRenameDeleteAndCompare()
     {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        ExamDriver &d = *rig.driver;
-        QVERIFY(d.scanWithMarks(2, QStringLiteral("Coscia dx")));
-        QCOMPARE(g_examLog.count(QStringLiteral("ok sono qui Keypress!")), 2);
-        const QStringList files = filesIn(rig.folder());
-        QCOMPARE(files.size(), 3);
-        const ScanFile saved = rig.dlg->scans.at(0);
-        QVERIFY(!saved.jsonFile.isEmpty());
-        const QList<int> marks = marksInFile(saved.jsonFile);
-        QCOMPARE(marks.size(), 2);
-        QVERIFY(marks.at(0) >= 20 && marks.at(1) >= marks.at(0) + 20);
-        QVERIFY(marks.at(1) <= rig.dlg->ui->scan->commThread->lineCount + 1);
-
-        // Space on the focused OK button marks the scan and the dialog stays open,
-        // without the unsent-changes question.
-        MessageSeen seen;
-        auto answer = answerMessage(&seen, QStringLiteral("Annulla"));
-        QPushButton *ok = okButton(rig.dlg.get());
-        ok->setFocus();
-        const int before = d.area()->analysis.linemarks.size();
-        QTest::keyClick(ok, Qt::Key_Space);
-        QTest::qWait(100);
-        QCOMPARE(d.area()->analysis.linemarks.size(), before + 1);
-        QVERIFY(rig.dlg->isVisible());
-        QVERIFY(!seen.seen);
-        // Space and M on the dialog itself mark as well; other keys do not.
-        QTest::keyClick(rig.dlg.get(), Qt::Key_Space);
-        QTest::keyClick(rig.dlg.get(), Qt::Key_M);
-        QTest::keyClick(rig.dlg.get(), Qt::Key_A);
-        QCOMPARE(d.area()->analysis.linemarks.size(), before + 3);
-        QCOMPARE(g_examLog.count(QStringLiteral("ok sono qui Keypress!")), 5);
-        QVERIFY(rig.dlg->isVisible());
-    }
-
-    void renameRenamesEveryFile()
-    {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        ExamDriver &d = *rig.driver;
-        QVERIFY(d.scanWithMarks(1, QStringLiteral("Coscia dx")));
+        Rig rig(m_service, 406);
+        // A zone typed as a number: its text also occurs in the date and the time.
+        QVERIFY(rig.scan(200, QStringLiteral("2"), 1));
+        const int firstLines = rig.ui()->scan->commThread->lineCount;
+        QVERIFY(rig.scan(20, QStringLiteral("Petto dx")));
+        QListWidget *list = rig.ui()->listWidget;
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+        QVERIFY(rig.ui()->scan->commThread->lineCount == firstLines && rig.area()->analysis.linemarks == rig.marksOf(0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+        QVERIFY(rig.ui()->scan->commThread->lineCount == 20 && rig.area()->analysis.linemarks.isEmpty());
+        // Another day lists its own scans, and the comparison opens on it and the scan
+        // picked. A new scan goes back to today.
+        const QDate today = QDate::currentDate(), earlier = today.addDays(-3);
+        for (const ScanFile &scan : std::as_const(rig.dlg->scans))
+            copyToDay(scan, earlier);
+        rig.ui()->dtDay->setDate(earlier);
+        QVERIFY(rig.listed() == QStringList({"2", "Petto dx"}) && rig.dlg->scans.at(1).dateTime.date() == earlier);
+        QString shown;
+        auto compare = onModal<CompareScansDlg>([&](CompareScansDlg *c) { shown = c->startDate.toString(Qt::ISODate) + ' ' + c->defaultName; c->reject(); });
+        list->setCurrentRow(1);
+        rig.dlg->compareAction->trigger();
+        QCOMPARE(shown, earlier.toString(Qt::ISODate) + ' ' + rig.dlg->scans.at(1).baseName);
+        rig.ui()->dtDay->setDate(earlier.addDays(-1));
+        QVERIFY(rig.listed().isEmpty() && rig.dlg->scans.isEmpty());
+        QVERIFY(rig.scan(20, QStringLiteral("Collo dx")));
+        QVERIFY(rig.ui()->dtDay->date() == today && rig.listed() == QStringList({"2", "Petto dx", "Collo dx"}));
+        // Renamed from the list's context menu: every file, date and contents kept.
         const ScanFile before = rig.dlg->scans.at(0);
-        const QByteArray jpgBytes = readFile(before.jpgFile);
-        const QByteArray d2dBytes = readFile(before.d2dFile);
-        const QByteArray jsonBytes = readFile(before.jsonFile);
-        const QString tail = before.baseName.mid(QStringLiteral("Coscia dx").size());
+        QMap<QString, QByteArray> renamed;
+        for (const auto &[name, bytes] : folderContents(rig.folder()).asKeyValueRange())
+            renamed.insert(name.startsWith(QStringLiteral("2-") + today.toString(QStringLiteral("yyyyMMdd"))) ? QStringLiteral("Vita") + name.mid(1) : name, bytes);
         rig.dlg->dirty = false;
-
-        rig.dlg->ui->listWidget->setCurrentRow(0);
+        const QPoint row0 = list->visualItemRect(list->item(0)).center();
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, row0);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, row0, list->viewport()->mapToGlobal(row0));
+        QApplication::sendEvent(list->viewport(), &event);
+        QVERIFY(QTest::qWaitFor([&] { return rig.dlg->scanMenu->isVisible(); }, kWaitMs) && list->currentRow() == 0);
         QString offered;
-        auto answer = onModal<ZoneChooserDialog>([&offered](ZoneChooserDialog *c) {
-            auto *combo = c->findChild<QComboBox *>(QStringLiteral("cbZones"));
-            offered = combo->currentText();
-            // The scan's zone is selected: typing replaces it.
-            QTest::keyClicks(combo->lineEdit(), QStringLiteral("Vita"));
-            QTest::mouseClick(c->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
-        });
-        rig.dlg->renameAction->trigger();
-        QVERIFY(answer->handled());
-        QCOMPARE(offered, QStringLiteral("Coscia dx"));
-
-        const QStringList expected = {QStringLiteral("Vita") + tail + QStringLiteral(".d2d"),
-                                      QStringLiteral("Vita") + tail + QStringLiteral(".jpg"),
-                                      QStringLiteral("Vita") + tail + QStringLiteral(".json")};
-        QCOMPARE(filesIn(rig.folder()), expected);
+        auto answer = answerZone(QStringLiteral("Vita"), &offered);
+        QTest::mouseClick(rig.dlg->scanMenu, Qt::LeftButton, {}, rig.dlg->scanMenu->actionGeometry(rig.dlg->renameAction).center());
+        QVERIFY(QTest::qWaitFor([&] { return rig.listed().first() == QStringLiteral("Vita"); }, kWaitMs) && offered == QStringLiteral("2"));
         const ScanFile after = rig.dlg->scans.at(0);
-        QCOMPARE(after.zone, QStringLiteral("Vita"));
-        QCOMPARE(after.baseName, QStringLiteral("Vita") + tail);
-        QCOMPARE(after.jpgFile, rig.folder() + expected.at(1));
-        QCOMPARE(after.d2dFile, rig.folder() + expected.at(0));
-        QCOMPARE(after.jsonFile, rig.folder() + expected.at(2));
-        QCOMPARE(after.dateTime, before.dateTime);
-        QCOMPARE(readFile(after.jpgFile), jpgBytes);
-        QCOMPARE(readFile(after.d2dFile), d2dBytes);
-        QCOMPARE(readFile(after.jsonFile), jsonBytes);
-        QCOMPARE(d.listTexts(), QStringList{"Vita"});
-        QVERIFY(rig.dlg->dirty);
-        // A fresh list from the folder agrees.
-        rig.dlg->refreshList();
-        QCOMPARE(d.listTexts(), QStringList{"Vita"});
-        QCOMPARE(rig.dlg->scans.at(0).jsonFile, after.jsonFile);
-    }
-
-    void renameKeepsTheDateWhenTheZoneIsADigit()
-    {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        ExamDriver &d = *rig.driver;
-        // A zone typed as a number: its text also occurs in the date and time.
-        QVERIFY(d.scan(20, QStringLiteral("2")));
-        const ScanFile before = rig.dlg->scans.at(0);
-        QCOMPARE(before.zone, QStringLiteral("2"));
-        rig.dlg->ui->listWidget->setCurrentRow(0);
-        auto answer = answerZone(QStringLiteral("Vita"));
+        QVERIFY(after.baseName == QStringLiteral("Vita") + before.baseName.mid(1) && after.jsonFile.endsWith(QStringLiteral(".json")));
+        QVERIFY(parseVQFile(after.jpgFile).dateTime == before.dateTime && folderContents(rig.folder()) == renamed && rig.dlg->dirty);
+        // A name another scan's file already has is refused, and nothing moves.
+        QFile(rig.folder() + QStringLiteral("Fianco") + rig.dlg->scans.at(1).baseName.mid(8) + QStringLiteral(".d2d")).open(QIODevice::WriteOnly);
+        list->setCurrentRow(1);
+        QString warning;
+        auto refused = answerBox(&warning, QMessageBox::Ok);
+        answer = answerZone(QStringLiteral("Fianco"));
         rig.dlg->renameAction->trigger();
-        QVERIFY(answer->handled());
-        const ScanFile after = rig.dlg->scans.at(0);
-        QCOMPARE(after.baseName, QStringLiteral("Vita") + before.baseName.mid(1));
-        QVERIFY(QFile::exists(after.jpgFile));
-        QVERIFY(QFile::exists(after.d2dFile));
-        QVERIFY(!QFile::exists(before.jpgFile));
-        QCOMPARE(parseVQFile(after.jpgFile).dateTime, before.dateTime);
-        rig.dlg->refreshList();
-        QCOMPARE(d.listTexts(), QStringList{"Vita"});
-        QCOMPARE(rig.dlg->scans.at(0).dateTime, before.dateTime);
-    }
-
-    void renameRefusedWhenTheNameIsTaken()
-    {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        ExamDriver &d = *rig.driver;
-        QVERIFY(d.scan(20, QStringLiteral("Coscia dx")));
-        const ScanFile before = rig.dlg->scans.at(0);
-        // Another scan's raw data already carries the new name.
-        const QString taken = rig.folder() + QStringLiteral("Vita") + before.baseName.mid(9) + QStringLiteral(".d2d");
-        {
-            QFile f(taken);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("another scan");
-        }
-        rig.dlg->ui->listWidget->setCurrentRow(0);
-        auto answer = answerZone(QStringLiteral("Vita"));
-        MessageSeen seen;
-        auto warning = answerMessage(&seen, QString(), QString(), QMessageBox::Ok);
-        rig.dlg->renameAction->trigger();
-        QVERIFY(answer->handled());
-        QVERIFY(seen.seen);
-        QCOMPARE(seen.text, QStringLiteral("Impossibile rinominare la scansione 'Coscia dx' in 'Vita'."));
-        QVERIFY(QFile::exists(before.jpgFile));
-        QVERIFY(QFile::exists(before.d2dFile));
-        QCOMPARE(readFile(taken), QByteArray("another scan"));
-        QCOMPARE(rig.dlg->scans.at(0).zone, QStringLiteral("Coscia dx"));
-        QCOMPARE(rig.dlg->scans.at(0).jpgFile, before.jpgFile);
-        QCOMPARE(d.listTexts(), QStringList{"Coscia dx"});
-    }
-
-    void renameCancelledChangesNothing()
-    {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        ExamDriver &d = *rig.driver;
-        QVERIFY(d.scan(20, QStringLiteral("Petto dx")));
-        const QStringList files = filesIn(rig.folder());
-        rig.dlg->ui->listWidget->setCurrentRow(0);
-        auto answer = answerZone(QString());
-        rig.dlg->renameAction->trigger();
-        QVERIFY(answer->handled());
-        QCOMPARE(filesIn(rig.folder()), files);
-        QCOMPARE(d.listTexts(), QStringList{"Petto dx"});
-        // Without a current row there is nothing to rename.
-        rig.dlg->ui->listWidget->setCurrentRow(-1);
-        auto none = answerZone(QStringLiteral("Vita"));
-        rig.dlg->renameAction->trigger();
-        QTest::qWait(100);
-        QVERIFY(!none->handled());
-        QCOMPARE(filesIn(rig.folder()), files);
-    }
-
-    void deleteRemovesFiles()
-    {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        ExamDriver &d = *rig.driver;
-        QVERIFY(d.scanWithMarks(1, QStringLiteral("Vita")));
-        QTest::qWait(1100);
-        QVERIFY(d.scan(20, QStringLiteral("Petto dx")));
-        QCOMPARE(filesIn(rig.folder()).size(), 5);
-        const ScanFile vita = rig.dlg->scans.at(0);
-        rig.dlg->dirty = false;
-
-        rig.dlg->ui->listWidget->setCurrentRow(0);
-        MessageSeen cancelled;
-        auto cancel = answerMessage(&cancelled, QString(), QString(), QMessageBox::Cancel);
+        QCOMPARE(warning, QStringLiteral("Impossibile rinominare la scansione 'Petto dx' in 'Fianco'."));
+        QVERIFY(QFile::exists(rig.dlg->scans.at(1).jpgFile) && rig.listed().at(1) == QStringLiteral("Petto dx"));
+        // Deleting asks: Cancel keeps the files, Yes removes them.
+        QString question;
+        auto cancel = answerBox(&question, QMessageBox::Cancel);
+        list->setCurrentRow(0);
         rig.dlg->deleteAction->trigger();
-        QVERIFY(cancelled.seen);
-        QCOMPARE(cancelled.title, QStringLiteral("Elimina Scansione"));
-        QCOMPARE(cancelled.text, QStringLiteral("Eliminare la scansione 'Vita'?"));
-        QCOMPARE(cancelled.buttons.size(), 2);
-        QCOMPARE(filesIn(rig.folder()).size(), 5);
-        QCOMPARE(d.listTexts(), (QStringList{"Vita", "Petto dx"}));
-        QVERIFY(!rig.dlg->dirty);
-
-        MessageSeen confirmed;
-        auto yes = answerMessage(&confirmed, QString(), QString(), QMessageBox::Yes);
+        QVERIFY(question == QStringLiteral("Eliminare la scansione 'Vita'?") && folderContents(rig.folder()).size() == 13);
+        auto yes = answerBox(&question, QMessageBox::Yes);
         rig.dlg->deleteAction->trigger();
-        QVERIFY(confirmed.seen);
-        QVERIFY(!QFile::exists(vita.jpgFile));
-        QVERIFY(!QFile::exists(vita.d2dFile));
-        QVERIFY(!QFile::exists(vita.jsonFile));
-        QCOMPARE(filesIn(rig.folder()).size(), 2);
-        QCOMPARE(d.listTexts(), QStringList{"Petto dx"});
-        QCOMPARE(rig.dlg->scans.size(), 1);
-        QCOMPARE(rig.dlg->scans.at(0).zone, QStringLiteral("Petto dx"));
-        QVERIFY(rig.dlg->dirty);
-        QVERIFY(g_examLog.contains(QStringLiteral("delete scan Vita ") + vita.jpgFile));
-
-        // Without a current row nothing is asked.
-        rig.dlg->ui->listWidget->setCurrentRow(-1);
-        MessageSeen none;
-        auto noQuestion = answerMessage(&none, QString(), QString(), QMessageBox::Yes);
-        rig.dlg->deleteAction->trigger();
-        QTest::qWait(100);
-        QVERIFY(!none.seen);
-        QCOMPARE(filesIn(rig.folder()).size(), 2);
+        QVERIFY(!QFile::exists(after.jpgFile) && !QFile::exists(after.d2dFile) && !QFile::exists(after.jsonFile));
+        QVERIFY(rig.listed() == QStringList({"Petto dx", "Collo dx"}) && rig.dlg->scans.size() == 2 && folderContents(rig.folder()).size() == 10);
     }
 
-    void contextMenuActions()
+    // A new client and two scans (one with marks), sent: the client first, then the exam
+    // with its five files and the body data; the other pages follow the client.
+    void newClientExamSent()
     {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        ExamDriver &d = *rig.driver;
-        QVERIFY(d.scan(20, QStringLiteral("Coscia dx")));
-        QListWidget *list = rig.dlg->ui->listWidget;
-        list->setCurrentRow(-1);
-        rightClickRow(list, 0);
-        QVERIFY(QTest::qWaitFor([&] { return rig.dlg->scanMenu->isVisible(); }, kWaitMs));
-        QCOMPARE(list->currentRow(), 0);
-        auto answer = answerZone(QStringLiteral("Fianco dx"));
-        QMenu *menu = rig.dlg->scanMenu;
-        QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(rig.dlg->renameAction).center());
-        QVERIFY(QTest::qWaitFor([&] { return answer->handled(); }, kWaitMs));
-        QVERIFY(QTest::qWaitFor([&] { return d.listTexts() == QStringList{"Fianco dx"}; }, kWaitMs));
-        QCOMPARE(filesIn(rig.folder()).filter(QStringLiteral("Fianco dx-")).size(), 2);
+        Rig rig(m_service, 501);
+        const QString oldFolder = rig.folder();
+        rig.ui()->edWeight->setValue(71.5);
+        rig.ui()->edHeight->setValue(168.0);
+        rig.ui()->slActivityLevel->setValue(2);
+        QVERIFY(rig.scan(30, QStringLiteral("Coscia dx")) && rig.scan(200, QStringLiteral("Vita"), 1));
+        const QMap<QString, QByteArray> local = folderContents(oldFolder);
+        QCOMPARE(local.size(), 5);
+        QCOMPARE(rig.send(), sentText);
+        QVERIFY(rig.ui()->progressBar->isHidden() && pending().isEmpty());
+        QVERIFY(rig.client.web_id > 0 && !QFileInfo::exists(oldFolder) && folderContents(rig.folder()) == local);
+        QCOMPARE(storeText(QStringLiteral("select weight || ' ' || height || ' ' || offline from clients")), QStringLiteral("71.5 168 0"));
+        const QByteArray form = "idSender=501&action=getUserWorks&idUser=" + QByteArray::number(rig.client.web_id);
+        const QJsonArray works = QJsonDocument::fromJson(m_service.request("POST", m_service.endpointUrl().path(), form, "application/x-www-form-urlencoded").body)["data"]["works"].toArray();
+        QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5 %6").arg(works.size()).arg(works[0]["date"].toString()).arg(works[0]["weight"].toDouble()).arg(works[0]["height"].toDouble())
+                     .arg(works[0]["activityLevel"].toInt()).arg(works[0]["scanFilenames"].toArray().size()),
+                 QStringLiteral("1 ") + QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(" 71.5 168 2 2"));
+        QCOMPARE(folderContents(m_service.dataDir() + QStringLiteral("/files/501/%1/%2").arg(rig.client.web_id).arg(works[0]["id"].toInt())), local);
+        QTabBar *tabs = rig.ui()->tabWidget->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+        QVERIFY(rig.dlg->anamnesisTab->findChild<QLabel *>(QStringLiteral("lbNoAnamnesiMsg"))->isVisible());
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
+        auto *exams = rig.dlg->archiveTab->findChild<QListWidget *>(QStringLiteral("lwWorks"));
+        QVERIFY(QTest::qWaitFor([&] { return exams->count() == 1; }, kWaitMs) && exams->item(0)->text() == QDate::currentDate().toString("dd/MM/yyyy"));
+        QVERIFY(rig.close(QStringLiteral("Annulla")).isEmpty() && !rig.dlg->isVisible());
     }
 
-    void dayChangeListsThatDaysScans()
+    // The service is down: the client cannot go, and the exam waits in the store with
+    // the dialog's body data for the main window's background upload.
+    void serviceDownQueuesTheExam()
     {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        ExamDriver &d = *rig.driver;
-        QDateEdit *day = rig.dlg->ui->dtDay;
-        QVERIFY(d.scan(20, QStringLiteral("Vita")));
-        QTest::qWait(1100);
-        QVERIFY(d.scan(20, QStringLiteral("Collo dx")));
-        const QDate earlier = QDate::currentDate().addDays(-3);
-        copyScanToDay(rig.dlg->scans.at(0), earlier);
-        copyScanToDay(rig.dlg->scans.at(1), earlier);
-
-        day->setDate(earlier);
-        QCOMPARE(d.listTexts(), (QStringList{"Collo dx", "Vita"}));
-        for (const ScanFile &s : std::as_const(rig.dlg->scans))
-            QCOMPARE(s.dateTime.date(), earlier);
-        day->setDate(earlier.addDays(-1));
-        QVERIFY(d.listTexts().isEmpty());
-        QVERIFY(rig.dlg->scans.isEmpty());
-
-        // Saving a new scan goes back to today.
-        day->setDate(earlier);
-        QTest::qWait(1100);
-        QVERIFY(d.scan(20, QStringLiteral("Spalla sx")));
-        QCOMPARE(day->date(), QDate::currentDate());
-        QCOMPARE(d.listTexts(), (QStringList{"Collo dx", "Vita", "Spalla sx"}));
-        for (const ScanFile &s : std::as_const(rig.dlg->scans))
-            QCOMPARE(s.dateTime.date(), QDate::currentDate());
+        m_service.stop();
+        Rig rig(m_service, 502);
+        QVERIFY(rig.scan(20, QStringLiteral("Fianco sx")));
+        rig.ui()->edWeight->setValue(80.3);
+        rig.ui()->slActivityLevel->setValue(4);
+        QCOMPARE(rig.send(), failureText);
+        QVERIFY(!rig.dlg->service->m_connected && rig.dlg->dirty && rig.client.web_id == 0);
+        QCOMPARE(pending(), QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(" 166.5 80.3 4"));
+        QVERIFY(!rig.close(QStringLiteral("Esci senza inviare")).isEmpty() && !rig.dlg->isVisible());
     }
 
-    void clickingAScanLoadsIt()
+    // Sent from the editor while the exam is open, the client is confirmed: the header
+    // and the folder are the new ones, and it is not sent again with the exam. Its exams
+    // are refused (storage full, a failing service) and queued, one row a day.
+    void clientFromTheEditorAndExamRefused()
     {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        ExamDriver &d = *rig.driver;
-        QVERIFY(d.scanWithMarks(1, QStringLiteral("Vita")));
-        const QList<int> vitaMarks = marksInFile(rig.dlg->scans.at(0).jsonFile);
-        const int vitaLines = rig.dlg->ui->scan->commThread->lineCount;
-        QTest::qWait(1100);
-        QVERIFY(d.scan(20, QStringLiteral("Collo dx")));
-        QCOMPARE(rig.dlg->ui->scan->commThread->lineCount, 20);
-        QListWidget *list = rig.dlg->ui->listWidget;
-
-        clickRow(list, 0);
-        QCOMPARE(rig.dlg->ui->scan->commThread->lineCount, vitaLines);
-        QCOMPARE(d.area()->analysis.linemarks, vitaMarks);
-        QVERIFY(d.area()->image);
-        clickRow(list, 1);
-        QCOMPARE(rig.dlg->ui->scan->commThread->lineCount, 20);
-        QVERIFY(d.area()->analysis.linemarks.isEmpty());
-    }
-
-    void webAppButtonOpensHomePage()
-    {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        UrlCatcher catcher;
-        QTest::mouseClick(rig.dlg->ui->btGoToWebApp, Qt::LeftButton);
-        QCOMPARE(catcher.urls.size(), 1);
-        QCOMPARE(catcher.urls.first(), QUrl(AppSettings::webHost() + QStringLiteral("/Apps/Movelta/")));
-    }
-
-    void editClientReloadsTheHeader()
-    {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        ExamDlg *dlg = rig.dlg.get();
-        dlg->ui->edWeight->setValue(99.0);
-        QVERIFY(dlg->dirty);
-        bool edited = false;
-        auto editor = onModal<ClientEditDlg>([&edited](ClientEditDlg *e) {
-            auto *name = e->findChild<QLineEdit *>(QStringLiteral("edName"));
-            name->selectAll();
-            QTest::keyClicks(name, QStringLiteral("Marta"));
-            QTest::mouseClick(e->findChild<QRadioButton *>(QStringLiteral("rbMale")), Qt::LeftButton);
-            edited = true;
+        Rig rig(m_service, 504);
+        const QString oldFolder = rig.folder();
+        auto editor = onModal<ClientEditDlg>([](ClientEditDlg *e) {
+            e->findChild<QLineEdit *>(QStringLiteral("edName"))->selectAll();
+            QTest::keyClicks(e->findChild<QLineEdit *>(QStringLiteral("edName")), QStringLiteral("Marta"));
             QTest::mouseClick(e->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
         });
-        QTest::mouseClick(dlg->ui->btEditClient, Qt::LeftButton);
-        QVERIFY(edited);
-        QCOMPARE(dlg->ui->lbName->text(), QStringLiteral("Marta Rossi"));
-        QCOMPARE(dlg->ui->lbSex->text(), QStringLiteral("Uomo"));
-        // The fields are reloaded from the record and the changes count for nothing.
-        QCOMPARE(dlg->ui->edWeight->value(), 58.2);
-        QVERIFY(!dlg->dirty);
-        QCOMPARE(storeValue(QStringLiteral("select name from clients where id = %1").arg(rig.client().id)).toString(),
-                 QStringLiteral("Marta"));
+        rig.ui()->edWeight->setValue(59.0);
+        QTest::mouseClick(rig.ui()->btEditClient, Qt::LeftButton);
+        QVERIFY(handled(editor) && rig.ui()->lbName->text() == QStringLiteral("Marta Rossi") && rig.ui()->edWeight->value() == 58.2 && !rig.dlg->dirty);
+        QVERIFY(QTest::qWaitFor([&] { return rig.client.web_id != 0 && !QFileInfo::exists(oldFolder); }, kWaitMs));
+        QVERIFY(rig.scan(20, QStringLiteral("Spalla dx")) && rig.dlg->scans.at(0).jpgFile.startsWith(rig.folder()));
+        QVERIFY(m_service.injectFault(QStringLiteral("code:405"), QStringLiteral("uploadExamZip")));
+        QCOMPARE(rig.send(), QStringLiteral("Impossibile caricare i dati: lo spazio web riservato è esaurito."));
+        // The same scans as if taken the day before, sent from that day: its own row.
+        const QDate today = QDate::currentDate(), yesterday = today.addDays(-1);
+        copyToDay(rig.dlg->scans.at(0), yesterday);
+        rig.ui()->dtDay->setDate(yesterday);
+        rig.ui()->edWeight->setValue(59.0);
+        QVERIFY(m_service.injectFault(QStringLiteral("status500"), QStringLiteral("uploadExamZip")));
+        QCOMPARE(rig.send(), failureText);
+        QCOMPARE(pending(), QStringLiteral("%1 166.5 59 0, %2 166.5 58.2 0").arg(yesterday.toString(Qt::ISODate), today.toString(Qt::ISODate)));
+        int clientUploads = 0;
+        for (const QJsonValue &request : m_service.receivedRequests())
+            clientUploads += request["kind"].toString() == QStringLiteral("setUserData") ? 1 : 0;
+        QCOMPARE(clientUploads, 1);
     }
 
-    void compareOpensTheComparison()
+    // "Invia Dati" in the closing question sends and keeps the dialog open while the
+    // upload runs; leaving while an exam is still on its way queues it at once.
+    void sendingWhileClosing()
     {
-        ExamRig rig;
-        QVERIFY(rig.show());
-        ExamDriver &d = *rig.driver;
-        QDate shownDate;
-        QString shownName;
-        int runs = 0;
-        auto compare = onModal<CompareScansDlg>([&](CompareScansDlg *c) {
-            shownDate = c->startDate;
-            shownName = c->defaultName;
-            ++runs;
-            c->reject();
-        });
-        compare->setRepeat(true);
-        // Without scans: today and no scan name.
-        QTest::mouseClick(rig.dlg->ui->btCompareScan, Qt::LeftButton);
-        QCOMPARE(runs, 1);
-        QCOMPARE(shownDate, QDate::currentDate());
-        QVERIFY(shownName.isEmpty());
-
-        QVERIFY(d.scan(20, QStringLiteral("Vita")));
-        rig.dlg->ui->listWidget->setCurrentRow(0);
-        rig.dlg->compareAction->trigger();
-        QCOMPARE(runs, 2);
-        QCOMPARE(shownDate, rig.dlg->ui->dtDay->date());
-        QCOMPARE(shownName, rig.dlg->scans.at(0).baseName);
-        QVERIFY(rig.dlg->findChildren<CompareScansDlg *>().isEmpty());
+        Rig rig(m_service, 505);
+        QVERIFY(rig.scan(20, QStringLiteral("Ascella sx")));
+        QVERIFY(m_service.injectFault(QStringLiteral("delay:1500"), QStringLiteral("uploadExamZip")));
+        QString outcome;
+        auto done = answerBox(&outcome, QMessageBox::Ok, {}, QStringLiteral("Esame"));
+        QVERIFY(!rig.close(QStringLiteral("Invia Dati")).isEmpty());
+        QVERIFY(QTest::qWaitFor([&] { return rig.ui()->progressBar->isVisible(); }, kWaitMs) && outcome.isEmpty() && rig.dlg->isVisible());
+        QVERIFY(QTest::qWaitFor([&] { return rig.ui()->progressBar->value() == 100 || !outcome.isEmpty(); }, kWaitMs) && outcome.isEmpty());
+        QVERIFY(QTest::qWaitFor([&] { return outcome == sentText; }, kWaitMs));
+        QVERIFY(rig.close(QStringLiteral("Annulla")).isEmpty() && !rig.dlg->isVisible());
+        rig.dlg->show();
+        rig.ui()->edWeight->setValue(58.4);
+        QVERIFY(m_service.injectFault(QStringLiteral("delay:2500"), QStringLiteral("uploadExamZip")));
+        QTest::mouseClick(rig.ui()->btSend, Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return rig.ui()->progressBar->isVisible(); }, kWaitMs) && pending().isEmpty());
+        QVERIFY(!rig.close(QStringLiteral("Esci senza inviare")).isEmpty() && !rig.dlg->isVisible());
+        QCOMPARE(pending(), QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(" 166.5 58.4 0"));
     }
 
-    void uploadProgressBar()
-    {
-        ExamRig rig;
-        QProgressBar *bar = rig.dlg->ui->progressBar;
-        rig.dlg->uploadProgress(1, 3);
-        QCOMPARE(bar->value(), 33);
-        rig.dlg->uploadProgress(2, 3);
-        QCOMPARE(bar->value(), 67);
-        rig.dlg->uploadProgress(1, 8);
-        QCOMPARE(bar->value(), 13);
-        rig.dlg->uploadProgress(5, 0);
-        QCOMPARE(bar->value(), 13);
-        rig.dlg->uploadProgress(4096, 4096);
-        QCOMPARE(bar->value(), 100);
-    }
-
-    void sendOutcomesReachTheDialogOnce()
-    {
-        ExamRig rig(QStringLiteral("F"), 4711);
-        QVERIFY(rig.show());
-        ExamDlg *dlg = rig.dlg.get();
-        HttpService *service = dlg->service;
-        dlg->ui->slActivityLevel->setValue(3);
-        dlg->ui->edWeight->setValue(60.5);
-        dlg->ui->dtDay->setDate(QDate::currentDate().addDays(-2));
-        // Connected twice (two presses of the send button) the outcomes still arrive once.
-        dlg->connectSendSignals(false);
-        dlg->connectSendSignals(false);
-        dlg->sendExam();
-        QVERIFY(dlg->ui->progressBar->isVisible());
-
-        MessageSeen seen;
-        auto full = answerMessage(&seen, QString(), QString(), QMessageBox::Ok);
-        full->setRepeat(true);
-        service->m_connected = true;
-        // The service refuses for lack of space before the request even ends.
-        emit service->onWebSpaceOver();
-        QCOMPARE(full->count(), 1);
-        QCOMPARE(seen.title, QStringLiteral("upload"));
-        QCOMPARE(seen.icon, QMessageBox::Information);
-        QCOMPARE(seen.text, QStringLiteral("Impossibile caricare i dati: lo spazio web riservato è esaurito."));
-        QVERIFY(!service->m_connected);
-        QVERIFY(!dlg->ui->progressBar->isVisible());
-        const QString day = QDate::currentDate().addDays(-2).toString(Qt::ISODate);
-        QCOMPARE(pendingExamRows(),
-                 QStringList{QStringLiteral("%1|%2|166.5|60.5|3").arg(rig.client().id).arg(day)});
-        // The weight sent was stored as the client's.
-        QCOMPARE(storeValue(QStringLiteral("select weight from clients where id = %1").arg(rig.client().id)).toDouble(),
-                 60.5);
-
-        // The connections went with the outcome.
-        emit service->onUploadExamFail();
-        Exam confirmed;
-        emit service->onUploadExamDone(&confirmed);
-        QTest::qWait(200);
-        QCOMPARE(full->count(), 1);
-        QCOMPARE(pendingExamRows().size(), 1);
-        QVERIFY(dlg->dirty);
-    }
+private:
+    ReferenceService m_service;
 };
 
 CALVESTRA_TEST_MAIN(ExamDlgTest)

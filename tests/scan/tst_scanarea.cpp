@@ -1,57 +1,110 @@
+// How a scan is drawn: palette, contrast, and the scan area with its scale, live lines,
+// finished picture, measurement, marks, exported picture and marks file.
 #include "TestMain.h"
 
-#include "ScanTestSupport.h"
-
+#include "device/CalvimetroProtocol.h"
+#include "scan/AnalysisData.h"
+#include "scan/Contrast.h"
 #include "scan/ScanArea.h"
 
 #include <QImageReader>
+#include <QPainter>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
-
-using namespace ScanTest;
 
 namespace {
 
-// Rows between `top` and `bottom` where the left tick column holds a black tick.
-QList<int> tickRows(const QImage &img, int x, int top, int bottom)
+const QRgb black = qRgb(0, 0, 0);
+using Stretch = QPair<double, double>;  // floor, span
+
+QImage grab(QWidget &w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+template <typename Pred>
+QRect inkBox(const QImage &img, const QRect &area, Pred pred, int *count = nullptr)
 {
-    QList<int> rows;
-    for (int y = top; y <= bottom; ++y)
-        if (img.pixel(x, y) == qRgb(0, 0, 0))
-            rows.append(y);
-    return rows;
+    QRect box;
+    const QRect a = area.intersected(img.rect());
+    for (int y = a.top(); y <= a.bottom(); ++y) {
+        for (int x = a.left(); x <= a.right(); ++x) {
+            if (pred(img.pixel(x, y))) {
+                box |= QRect(x, y, 1, 1);
+                count && ++*count;
+            }
+        }
+    }
+    return box;
 }
 
-QList<int> expectedTickRows(int plotHeight, int deepness, int step)
-{
-    QList<int> rows;
-    const int count = deepness / step;
-    for (int i = 0; i <= count; ++i)
-        rows.append(25 + (i * plotHeight) / count);
-    return rows;
-}
+template <typename Pred>
+int countPixels(const QImage &img, const QRect &area, Pred pred) { int n = 0; inkBox(img, area, pred, &n); return n; }
 
-// Ink of the left label of a tick at row y (columns left of the tick, clear of the
-// rotated axis title).
-QRect leftLabelBox(const QImage &img, int y)
-{
-    return inkBox(img, QRect(24, y - 5, 21, 13), isDark);
-}
+bool isYellowish(QRgb c) { return qRed(c) > 150 && qGreen(c) > 150 && qBlue(c) + 60 < qRed(c) && qBlue(c) + 60 < qGreen(c); }
+bool isDark(QRgb c) { return qRed(c) < 160 && qGreen(c) < 160 && qBlue(c) < 160; }
 
-QRect rightLabelBox(const QImage &img, int y)
-{
-    const int w = img.width();
-    return inkBox(img, QRect(w - 24, y - 5, 24, 13), isDark);
-}
-
-// A finished scan picture: `lines` columns of 1577 rows, one horizontal band bright.
 QImage bandImage(int lines, int bandTop, int bandBottom)
 {
     QImage img(lines, CalvimetroProtocol::scanRealMaxIndex, QImage::Format_RGB32);
     img.fill(qRgb(0, 0, 40));
-    for (int y = bandTop; y <= bandBottom; ++y)
-        for (int x = 0; x < lines; ++x)
-            img.setPixel(x, y, qRgb(250, 250, 255));
+    QPainter(&img).fillRect(0, bandTop, lines, bandBottom - bandTop + 1, QColor(240, 240, 240));
     return img;
+}
+
+void drag(QWidget *w, QPoint from, QPoint via, QPoint to, Qt::MouseButton button = Qt::LeftButton)
+{
+    QTest::mousePress(w, button, {}, from);
+    QTest::mouseMove(w, via);
+    QTest::mouseRelease(w, button, {}, to);
+}
+
+QList<uchar> makeScan(int lines, int perLine, const std::function<int(int, int)> &fill)
+{
+    QList<uchar> data;
+    for (int l = 0; l < lines; ++l)
+        for (int r = 0; r < perLine; ++r)
+            data.append(uchar(fill(l, r)));
+    return data;
+}
+
+// A scan area that draws the live lines the straightforward way: every line again,
+// point by point, on every paint.
+class ReferenceScanArea : public ScanArea
+{
+protected:
+    void paintLiveLines(QPainter &painter) override
+    {
+        const int ph = plotHeight();
+        const int shown = CalvimetroProtocol::liveLineSamples * deepness / 100;
+        int lastX = leftMargin;
+        for (int i = 0; i < scanLines().size(); ++i) {
+            painter.setPen(QPen(Qt::black, 1));
+            painter.drawLine(lastX + 1, topMargin, lastX + 1, topMargin + ph);
+            const int x = leftMargin + (plotWidth() * i) / (CalvimetroProtocol::maxScanLines - 1);
+            for (int j = 0; x != lastX && j < shown; ++j) {
+                const uchar s = scanLines()[i][j];
+                painter.setPen(blackWhite ? QColor(s, s, s) : value2Color(s));
+                painter.drawPoint(x, topMargin + (j * ph) / shown);
+            }
+            lastX = x != lastX && shown > 0 ? x : lastX;
+        }
+        painter.setPen(QPen(Qt::red, 1));
+        if (lastX != leftMargin)
+            painter.drawLine(lastX + 1, topMargin, lastX + 1, topMargin + ph);
+    }
+};
+
+bool captionShows(const ScanArea &area, const QImage &grabbed, const QString &text)
+{
+    QImage expected(grabbed.size(), QImage::Format_RGB32);
+    expected.fill(grabbed.pixel(0, 0));
+    QPainter p(&expected);
+    QFont font = area.font();
+    font.setPointSize(8);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(QColor(108, 140, 255));
+    p.drawText(QRect(0, 0, grabbed.width(), area.topMargin), Qt::AlignCenter, text);
+    const QRect strip(area.leftMargin, 0, grabbed.width() - area.leftMargin - area.rightMargin, area.topMargin - 3);
+    return grabbed.copy(strip) == expected.copy(strip);
 }
 
 }  // namespace
@@ -61,259 +114,80 @@ class ScanAreaTest : public QObject
     Q_OBJECT
 
 private slots:
-    void scaleAt60mm()
+    void palette()
     {
-        ScanArea area;
-        area.resize(600, 450);
-        area.show();
-        const QImage img = grabImage(area);
-        QCOMPARE(area.plotHeight(), 400);
-
-        // 400 / 60 = 6 pixels per mm: one label every 5 mm, 13 labels 0..60.
-        const QList<int> expected = expectedTickRows(400, 60, 5);
-        QCOMPARE(expected.size(), 13);
-        QVERIFY(expected.contains(225));  // 30 mm half way down
-        QCOMPARE(tickRows(img, 47, 20, 430), expected);
-        QCOMPARE(tickRows(img, 600 - 27, 20, 430), expected);
-
-        QList<int> leftWidths;
-        for (int y : expected) {
-            const QRect left = leftLabelBox(img, y);
-            const QRect right = rightLabelBox(img, y);
-            QVERIFY2(!left.isEmpty() && !right.isEmpty(), qPrintable(QString::number(y)));
-            // Right-aligned ending 9 pixels left of the axis; left-aligned 8 right of it.
-            QVERIFY2(left.right() <= 41 && left.right() >= 38, qPrintable(QString::number(left.right())));
-            QVERIFY2(right.left() >= 600 - 22 && right.left() <= 600 - 20, qPrintable(QString::number(right.left())));
-            // The label's top is 5 pixels above the tick.
-            QVERIFY(left.top() >= y - 5 && left.top() <= y - 1);
-            leftWidths.append(left.width());
-        }
-        // "0" and "5" are one digit, "10" .. "60" two.
-        QVERIFY(qAbs(leftWidths[0] - leftWidths[1]) <= 1);
-        for (int i = 2; i < leftWidths.size(); ++i)
-            QVERIFY2(leftWidths[i] > leftWidths[1] + 2, qPrintable(QString::number(i)));
-        // No tick between the labelled rows.
-        QCOMPARE(img.pixel(47, 28), img.pixel(47, 29));
+        for (const auto &[value, colour] : QList<QPair<int, QColor>>{{0, QColor(0, 0, 0)}, {64, QColor(0, 0, 127)}, {127, QColor(0, 0, 253)},
+                                                                     {128, QColor(1, 1, 255)}, {192, QColor(129, 129, 255)}, {255, QColor(255, 255, 255)}})
+            QVERIFY2(value2Color(uchar(value)).rgba() == colour.rgba() && scanPalette().at(value) == colour.rgb(), qPrintable(QString::number(value)));
     }
 
-    void scaleAt100mm()
+    // (floor, span) of the stretch; samples below the displayed depth never count.
+    void stretch_data()
     {
-        ScanArea area;
-        area.resize(600, 400);
-        area.setDeepness(100);
-        area.show();
-        const QImage img = grabImage(area);
-        QCOMPARE(area.plotHeight(), 350);
-
-        // 350 / 100 = 3 pixels per mm: one label every 10 mm, 11 labels.
-        const QList<int> expected = expectedTickRows(350, 100, 10);
-        QCOMPARE(expected.size(), 11);
-        QCOMPARE(tickRows(img, 47, 20, 380), expected);
-        const QRect zero = leftLabelBox(img, expected[0]);
-        const QRect ten = leftLabelBox(img, expected[1]);
-        const QRect hundred = leftLabelBox(img, expected[10]);
-        QVERIFY(ten.width() > zero.width() + 2);
-        QVERIFY(hundred.width() > ten.width() + 2);
-        QVERIFY(hundred.right() <= 41);
+        QTest::addColumn<QList<uchar>>("data");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("depth");
+        QTest::addColumn<bool>("autoAdjust");
+        QTest::addColumn<Stretch>("expected");
+        const auto zero = [](int, int) { return 0; };
+        const auto level = [](int, int) { return 77; };
+        QTest::newRow("all zero, automatic") << makeScan(10, 1577, zero) << 10 << 946 << true << qMakePair(0.0, 240.0);
+        // On screen 20..219 once each: the brightest tenth saturates.
+        QTest::newRow("even spread, automatic") << makeScan(200, 1577, [](int l, int r) { return r < 200 ? 20 + (r + l) % 200 : 255; })
+                                                << 200 << 200 << true << qMakePair(20.0, 180.0);
+        QTest::newRow("darkest to brightest, plain") << makeScan(50, 1577, [](int l, int r) { return r < 100 ? 30 + (l * 7 + r) % 151 : 250; })
+                                                     << 50 << 100 << false << qMakePair(30.0, 150.0);
+        QTest::newRow("depth beyond the line") << makeScan(3, 10, [](int l, int) { return l == 2 ? 200 : 50; }) << 3 << 5000 << false
+                                               << qMakePair(50.0, 150.0);
+        QTest::newRow("one level, plain") << makeScan(30, 200, level) << 30 << 200 << false << qMakePair(77.0, 1.0);
+        QTest::newRow("one level, automatic") << makeScan(30, 200, level) << 30 << 200 << true << qMakePair(77.0, 1.0);
+    }
+    void stretch()
+    {
+        QFETCH(QList<uchar>, data);
+        QFETCH(int, lines);
+        QFETCH(int, depth);
+        QFETCH(bool, autoAdjust);
+        QFETCH(Stretch, expected);
+        QCOMPARE(analyzeHistogram(data, lines, depth, autoAdjust), qMakePair(254.99 / expected.second, expected.first));
     }
 
-    void stepFollowsPixelsPerMm_data()
+    void scale_data()
     {
-        QTest::addColumn<int>("height");
-        QTest::addColumn<int>("deepness");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("depth");
         QTest::addColumn<int>("step");
-        QTest::newRow("20 mm on 300") << 300 << 20 << 5;
-        QTest::newRow("50 mm on 300 (5 px/mm)") << 300 << 50 << 5;
-        QTest::newRow("60 mm on 300 (4 px/mm)") << 300 << 60 << 10;
-        QTest::newRow("100 mm on 740") << 740 << 100 << 5;
+        QTest::newRow("60 mm on 400 px: every 5 mm") << QSize(600, 450) << 60 << 5;
+        QTest::newRow("100 mm on 350 px: every 10 mm") << QSize(600, 400) << 100 << 10;
+        QTest::newRow("50 mm on 250 px (5 px/mm)") << QSize(500, 300) << 50 << 5;
+        QTest::newRow("60 mm on 250 px (4 px/mm)") << QSize(500, 300) << 60 << 10;
     }
-    void stepFollowsPixelsPerMm()
+    void scale()
     {
-        QFETCH(int, height);
-        QFETCH(int, deepness);
+        QFETCH(QSize, size);
+        QFETCH(int, depth);
         QFETCH(int, step);
         ScanArea area;
-        area.resize(500, height);
-        area.setDeepness(deepness);
+        area.resize(size);
+        area.setDeepness(depth);
         area.show();
-        const QImage img = grabImage(area);
-        QCOMPARE(tickRows(img, 47, 20, height - 20), expectedTickRows(height - 50, deepness, step));
-    }
-
-    void axesAndBackground()
-    {
-        ScanArea area;
-        area.resize(600, 450);
-        area.show();
-        const QImage img = grabImage(area);
-        for (int y = 25; y <= 425; ++y) {
-            QCOMPARE(img.pixel(50, y), qRgb(0, 0, 0));
-            QCOMPARE(img.pixel(570, y), qRgb(0, 0, 0));
+        const QImage img = grab(area);
+        const int w = size.width(), ph = size.height() - 50;
+        QList<int> expected, left, right;
+        for (int i = 0; i <= depth / step; ++i)
+            expected << 25 + (i * ph) / (depth / step);
+        for (int y = 20; y < size.height() - 20; ++y) {
+            if (img.pixel(47, y) == black)
+                left << y;
+            if (img.pixel(w - 27, y) == black)
+                right << y;
+            QVERIFY(y < 25 || y > 25 + ph || (img.pixel(50, y) == black && img.pixel(w - 30, y) == black));
         }
-        // The dotted background: the pattern colour and the widget's own colour alternate.
-        const QRect plotInside(60, 40, 400, 300);
-        const int dots = countPixels(img, plotInside, [](QRgb c) { return c == qRgb(200, 215, 225); });
-        QVERIFY(dots > 0 && dots < plotInside.width() * plotInside.height() / 2);
-        // The axis title reads along the left edge, half way down.
-        const QRect title = inkBox(img, QRect(0, 0, 30, 450), isDark);
-        QVERIFY(!title.isEmpty());
-        QVERIFY(title.height() > title.width() * 3);
-        QVERIFY(qAbs(title.center().y() - 225) <= 3);
-    }
-
-    void measurementOf15mm()
-    {
-        ScanArea area;
-        area.resize(600, 450);
-        area.show();
-        QTest::mousePress(&area, Qt::LeftButton, {}, QPoint(200, 125));
-        QTest::mouseMove(&area, QPoint(300, 224));
-        QTest::mouseRelease(&area, Qt::LeftButton, {}, QPoint(300, 224));
-
-        QCOMPARE(area.clippedMeasureRect(), QRect(QPoint(200, 125), QPoint(300, 224)));
-        QCOMPARE(area.thickness(), 15.0);
-        const QImage img = grabImage(area);
-        QVERIFY(captionShows(area, img, QStringLiteral("Spessore : 15.0 mm")));
-        QVERIFY(!captionShows(area, img, QStringLiteral("Spessore : 15.1 mm")));
-        // The yellow rectangle spans rows 125..224 and nothing outside them.
-        const QRect yellow = inkBox(img, QRect(0, 0, 600, 450), isYellowish);
-        QVERIFY2(qAbs(yellow.top() - 125) <= 1 && qAbs(yellow.bottom() - 224) <= 1,
-                 qPrintable(QStringLiteral("%1..%2").arg(yellow.top()).arg(yellow.bottom())));
-        QVERIFY(qAbs(yellow.left() - 200) <= 1 && qAbs(yellow.right() - 300) <= 1);
-        // Filled: the middle is tinted too.
-        QVERIFY(isYellowish(img.pixel(250, 175)) || qBlue(img.pixel(250, 175)) < qRed(img.pixel(250, 175)));
-    }
-
-    void rectangleAbovePlotIsClipped()
-    {
-        ScanArea area;
-        area.resize(600, 450);
-        area.show();
-        QTest::mousePress(&area, Qt::LeftButton, {}, QPoint(200, 5));
-        QTest::mouseMove(&area, QPoint(300, 100));
-        QTest::mouseRelease(&area, Qt::LeftButton, {}, QPoint(300, 100));
-
-        QCOMPARE(area.clippedMeasureRect().top(), 25);
-        // 76 pixels at 400 / 60 pixels per mm.
-        QCOMPARE(area.thickness(), 76 / (400.0 / 60));
-        const QImage img = grabImage(area);
-        QVERIFY(captionShows(area, img, QStringLiteral("Spessore : 11.4 mm")));
-        const QRect yellow = inkBox(img, QRect(0, 0, 600, 450), isYellowish);
-        QVERIFY2(yellow.top() >= 24, qPrintable(QString::number(yellow.top())));
-        QVERIFY(qAbs(yellow.bottom() - 100) <= 1);
-    }
-
-    void rectangleBelowAndBesidePlot()
-    {
-        ScanArea area;
-        area.resize(600, 450);
-        area.show();
-        // Dragged past the bottom right corner: clipped to the plot.
-        QTest::mousePress(&area, Qt::LeftButton, {}, QPoint(500, 400));
-        QTest::mouseMove(&area, QPoint(598, 448));
-        QTest::mouseRelease(&area, Qt::LeftButton, {}, QPoint(598, 448));
-        QCOMPARE(area.clippedMeasureRect(), QRect(QPoint(500, 400), QPoint(570, 424)));
-
-        // Entirely in the top margin: nothing on the plot, no negative thickness.
-        QTest::mousePress(&area, Qt::LeftButton, {}, QPoint(200, 2));
-        QTest::mouseMove(&area, QPoint(300, 20));
-        QTest::mouseRelease(&area, Qt::LeftButton, {}, QPoint(300, 20));
-        QVERIFY(area.clippedMeasureRect().isEmpty());
-        QCOMPARE(area.thickness(), 0.0);
-        const QImage img = grabImage(area);
-        QVERIFY(captionShows(area, img, QStringLiteral("Spessore : Trascinare il mouse")));
-        QCOMPARE(countPixels(img, img.rect(), isYellowish), 0);
-    }
-
-    void draggingUpwardMeasuresTheSame()
-    {
-        ScanArea area;
-        area.resize(600, 450);
-        area.show();
-        QTest::mousePress(&area, Qt::LeftButton, {}, QPoint(300, 224));
-        QTest::mouseMove(&area, QPoint(200, 125));
-        QTest::mouseRelease(&area, Qt::LeftButton, {}, QPoint(200, 125));
-        QCOMPARE(area.clippedMeasureRect(), QRect(QPoint(200, 125), QPoint(300, 224)));
-        QCOMPARE(area.thickness(), 15.0);
-    }
-
-    void captionWithoutRectangle()
-    {
-        ScanArea area;
-        area.resize(600, 450);
-        area.show();
-        const QImage img = grabImage(area);
-        QVERIFY(captionShows(area, img, QStringLiteral("Spessore : Trascinare il mouse")));
-        QVERIFY(!captionShows(area, img, QStringLiteral("Spessore : 0.0 mm")));
-        QCOMPARE(countPixels(img, img.rect(), isYellowish), 0);
-    }
-
-    void sharedColumnsWith400LiveLines()
-    {
-        ScanArea area;
-        area.resize(960, 740);
-        area.show();
-        QCOMPARE(area.plotWidth(), 880);
-        // Line i is filled with its own value, so a column tells which line it shows.
-        auto valueOf = [](int i) { return static_cast<uchar>((i * 7 + 3) % 251); };
-        for (int i = 0; i < 400; ++i)
-            area.addScanData(uniformLine(valueOf(i)));
-        const QImage img = grabImage(area);
-
-        const int ph = area.plotHeight();
-        const int shown = 789 * 60 / 100;
-        const int row = 25 + (200 * ph) / shown;  // a row a sample lands on
-        int lastX = 50;
-        int shared = 0;
-        for (int i = 0; i < 400; ++i) {
-            const int x = 50 + (880 * i) / 902;
-            if (x == lastX) {
-                ++shared;
-                continue;
-            }
-            // The first line of a column wins.
-            QVERIFY2(img.pixel(x, row) == value2Color(valueOf(i)).rgb(),
-                     qPrintable(QStringLiteral("line %1 at x %2").arg(i).arg(x)));
-            lastX = x;
-        }
-        QVERIFY(shared > 0);
-        // Rows no sample lands on keep the black separator.
-        const int gapRow = 25 + ph - 1;
-        bool gapIsBlack = true;
-        for (int j = 0; j < shown; ++j)
-            if (25 + (j * ph) / shown == gapRow)
-                gapIsBlack = false;
-        if (gapIsBlack)
-            QCOMPARE(img.pixel(100, gapRow), qRgb(0, 0, 0));
-        // The red cursor follows the last drawn column, over the whole plot height.
-        for (int y = 25; y <= 25 + ph; ++y)
-            QCOMPARE(img.pixel(lastX + 1, y), qRgb(255, 0, 0));
-        // Nothing right of the cursor.
-        QVERIFY(img.pixel(lastX + 3, row) != img.pixel(lastX, row));
-    }
-
-    void liveLinesInBlackAndWhite()
-    {
-        ScanArea area;
-        area.resize(600, 450);
-        area.blackWhite = true;
-        area.show();
-        for (int i = 0; i < 100; ++i)
-            area.addScanData(uniformLine(static_cast<uchar>(100 + i)));
-        const QImage img = grabImage(area);
-        const int pw = area.plotWidth();
-        const int x = 50 + (pw * 50) / 902;
-        const int firstLineOfX = [&] {
-            for (int i = 0; i < 100; ++i)
-                if (50 + (pw * i) / 902 == x)
-                    return i;
-            return -1;
-        }();
-        const int v = 100 + firstLineOfX;
-        QVERIFY(firstLineOfX < 50);
-        QCOMPARE(img.pixel(x, 25 + 1), qRgb(v, v, v));
-        // The palette colour of the same sample is not grey.
-        QVERIFY(value2Color(static_cast<uchar>(v)).rgb() != qRgb(v, v, v));
+        QVERIFY(left == expected && right == expected);
+        // The labels beside the ticks: "0" narrower than the last.
+        const QRect first = inkBox(img, QRect(24, expected.first() - 5, 21, 13), isDark);
+        const QRect last = inkBox(img, QRect(24, expected.last() - 5, 21, 13), isDark);
+        QVERIFY(!first.isEmpty() && last.width() > first.width() + 2 && last.right() <= 41 && !inkBox(img, QRect(w - 24, expected.last() - 5, 24, 13), isDark).isEmpty());
     }
 
     void liveMatchesStraightforwardDrawing_data()
@@ -322,11 +196,9 @@ private slots:
         QTest::addColumn<int>("deepness");
         QTest::addColumn<bool>("blackWhite");
         QTest::newRow("600x450 60mm") << QSize(600, 450) << 60 << false;
-        QTest::newRow("960x740 100mm") << QSize(960, 740) << 100 << false;
         QTest::newRow("400x300 20mm") << QSize(400, 300) << 20 << false;
         QTest::newRow("600x450 40mm b/w") << QSize(600, 450) << 40 << true;
-        // Wider than one pixel per line: columns with gaps between them.
-        QTest::newRow("1400x500 80mm") << QSize(1400, 500) << 80 << false;
+        QTest::newRow("1400x500 80mm: gaps between columns") << QSize(1400, 500) << 80 << false;
     }
     void liveMatchesStraightforwardDrawing()
     {
@@ -341,164 +213,173 @@ private slots:
             a->blackWhite = blackWhite;
             a->show();
         }
-        QRandomGenerator rng(static_cast<quint32>(size.width() * 1000 + deepness));
-        int added = 0;
-        // Batches of different sizes, with a paint after each: the picture grows by
-        // the lines that arrived since the last paint.
+        // Batches with a paint after each: the picture grows by the lines since the last.
+        QRandomGenerator rng(quint32(size.width() + deepness));
         for (int batch : {1, 1, 2, 7, 30, 1, 100, 250, 3, 508}) {
             for (int k = 0; k < batch; ++k) {
-                const QList<uchar> line = randomLine(rng);
+                const QList<uchar> line = makeScan(1, CalvimetroProtocol::liveLineSamples, [&](int, int) { return rng.bounded(256); });
                 ours.addScanData(line);
                 reference.addScanData(line);
             }
-            added += batch;
-            const QImage a = grabImage(ours);
-            const QImage b = grabImage(reference);
-            QVERIFY2(a == b, qPrintable(QStringLiteral("after %1 lines").arg(added)));
+            QVERIFY2(grab(ours) == grab(reference), qPrintable(QStringLiteral("after %1 lines").arg(ours.scanLines().size())));
         }
-        QCOMPARE(added, 903);
     }
 
     void liveFollowsChangesDuringScan()
     {
         ScanArea ours;
         ReferenceScanArea reference;
-        QList<ScanArea *> both{&ours, &reference};
-        for (ScanArea *a : both) {
-            a->resize(600, 450);
-            a->show();
-        }
-        QRandomGenerator rng(7);
-        auto addLines = [&](int n) {
-            for (int k = 0; k < n; ++k) {
-                const QList<uchar> line = randomLine(rng);
+        const QList<ScanArea *> both{&ours, &reference};
+        const auto step = [&](const char *what, int lines, const std::function<void(ScanArea *)> &change) {
+            for (ScanArea *a : both)
+                change(a);
+            for (int k = 0; k < lines; ++k) {
                 for (ScanArea *a : both)
-                    a->addScanData(line);
+                    a->addScanData(QList<uchar>(CalvimetroProtocol::liveLineSamples, uchar(k * 37)));
             }
+            QVERIFY2(grab(ours) == grab(reference), what);
         };
-        auto same = [&](const char *what) {
-            const QImage a = grabImage(ours);
-            const QImage b = grabImage(reference);
-            QVERIFY2(a == b, what);
-        };
-        addLines(200);
-        same("start");
-        for (ScanArea *a : both)
-            a->setDeepness(30);
-        same("depth changed");
-        addLines(50);
-        for (ScanArea *a : both)
-            a->resize(800, 600);
-        same("resized");
-        addLines(10);
-        for (ScanArea *a : both)
-            a->blackWhite = true;
-        same("black and white");
-        for (ScanArea *a : both)
-            a->clear();
-        same("cleared");
-        addLines(120);
-        same("new scan");
+        step("start", 200, [](ScanArea *a) { a->resize(600, 450); a->show(); });
+        step("depth changed", 50, [](ScanArea *a) { a->setDeepness(30); });
+        step("resized", 10, [](ScanArea *a) { a->resize(800, 600); });
+        step("black and white", 0, [](ScanArea *a) { a->blackWhite = true; });
+        step("cleared", 0, [](ScanArea *a) { a->clear(); });
+        step("new scan", 120, [](ScanArea *) {});
     }
 
-    void finishedImageCutToDepth()
+    void finishedPictureCutToDepth()
     {
-        // Bands at rows 300..330 (inside 60 mm) and 1200..1300 (below 60 mm).
         QImage scan = bandImage(300, 300, 330);
         for (int y = 1200; y <= 1300; ++y)
-            for (int x = 0; x < 300; ++x)
-                scan.setPixel(x, y, qRgb(255, 0, 0));
+            std::fill_n(reinterpret_cast<QRgb *>(scan.scanLine(y)), 300, qRgb(255, 0, 0));
         ScanArea area;
         area.resize(600, 450);
         area.image = &scan;
         area.show();
-        const QImage img = grabImage(area);
-        // Rows 0 .. 1577 * 60 / 100 - 1 = 945 stretched over 400 pixels.
-        const int rows = 1577 * 60 / 100;
-        for (int y = 26; y < 424; ++y) {
-            const int srcRow = ((y - 25) * rows) / 400;
-            const QRgb expected = scan.pixel(0, srcRow);
-            QVERIFY2(img.pixel(300, y) == expected, qPrintable(QString::number(y)));
-        }
-        QCOMPARE(countPixels(img, area.plotRect(), [](QRgb c) { return c == qRgb(255, 0, 0); }), 0);
-        // Deeper display brings the red band into view.
+        const QImage img = grab(area);
+        // Rows 0 .. 1577 * 60 / 100 - 1 stretched over the 400 pixels of the plot.
+        for (int y = 26; y < 424; ++y)
+            QVERIFY2(img.pixel(300, y) == scan.pixel(0, ((y - 25) * (1577 * 60 / 100)) / 400), qPrintable(QString::number(y)));
+        const auto red = [](QRgb c) { return c == qRgb(255, 0, 0); };
+        QCOMPARE(countPixels(img, area.plotRect(), red), 0);
         area.setDeepness(100);
-        const QImage deep = grabImage(area);
-        QVERIFY(countPixels(deep, area.plotRect(), [](QRgb c) { return c == qRgb(255, 0, 0); }) > 0);
-        // No red cursor of live drawing over a finished picture.
-        area.addScanData(uniformLine(10));
-        QCOMPARE(grabImage(area), deep);
+        const QImage deep = grab(area);
+        QVERIFY(countPixels(deep, area.plotRect(), red) > 0);
+        area.addScanData(QList<uchar>(CalvimetroProtocol::liveLineSamples, 10));  // no live line over a picture
+        QCOMPARE(grab(area), deep);
     }
 
-    void loadingText()
+    // Each row follows a first rectangle of 7.5 mm at (100, 300)..(150, 349).
+    void measurement_data()
+    {
+        QTest::addColumn<QList<QPoint>>("pressViaRelease");
+        QTest::addColumn<bool>("rightButton");
+        QTest::addColumn<QRect>("rect");
+        QTest::addColumn<QString>("caption");
+        const QRect fifteen(QPoint(200, 125), QPoint(300, 224));
+        const QString none = QStringLiteral("Trascinare il mouse");
+        const auto row = [](const char *name, QPoint a, QPoint b, QPoint c, bool right, QRect rect, const QString &caption) {
+            QTest::newRow(name) << QList<QPoint>{a, b, c} << right << rect << caption;
+        };
+        row("15 mm", {200, 125}, {300, 224}, {300, 224}, false, fifteen, "15.0 mm");
+        row("dragged upward", {300, 224}, {200, 125}, {200, 125}, false, fifteen, "15.0 mm");
+        row("from above the plot", {200, 5}, {300, 100}, {300, 100}, false, QRect(QPoint(200, 25), QPoint(300, 100)), "11.4 mm");
+        row("past the corner", {500, 400}, {598, 448}, {598, 448}, false, QRect(QPoint(500, 400), QPoint(570, 424)), "3.8 mm");
+        row("thin 2 x 40", {200, 100}, {201, 139}, {201, 139}, false, QRect(200, 100, 2, 40), "6.0 mm");
+        row("in the top margin", {200, 2}, {300, 20}, {300, 20}, false, QRect(), none);
+        row("2 x 2", {200, 100}, {201, 101}, {201, 101}, false, QRect(), none);
+        row("2 x 2 leftward", {200, 100}, {197, 101}, {197, 101}, false, QRect(), none);
+        row("released where pressed", {200, 100}, {300, 300}, {200, 100}, false, QRect(), none);
+        row("right button", {200, 125}, {300, 224}, {300, 224}, true, QRect(QPoint(100, 300), QPoint(150, 349)), "7.5 mm");
+    }
+    void measurement()
+    {
+        QFETCH(QList<QPoint>, pressViaRelease);
+        QFETCH(bool, rightButton);
+        QFETCH(QRect, rect);
+        QFETCH(QString, caption);
+        ScanArea area;
+        area.resize(600, 450);
+        area.show();
+        drag(&area, QPoint(100, 300), QPoint(150, 349), QPoint(150, 349));
+        drag(&area, pressViaRelease[0], pressViaRelease[1], pressViaRelease[2], rightButton ? Qt::RightButton : Qt::LeftButton);
+        QVERIFY(area.clippedMeasureRect() == rect && qFuzzyCompare(1 + area.thickness(), 1 + rect.height() * 60 / 400.0));
+        const QImage img = grab(area);
+        QVERIFY(captionShows(area, img, QStringLiteral("Spessore : ") + caption));
+        const QRect yellow = inkBox(img, img.rect(), isYellowish);
+        QVERIFY2(yellow.isEmpty() == rect.isEmpty()
+                     && (rect.isEmpty() || ((yellow.topLeft() - rect.topLeft()).manhattanLength() <= 2 && (yellow.bottomRight() - rect.bottomRight()).manhattanLength() <= 2)),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(yellow.x()).arg(yellow.y()).arg(yellow.width()).arg(yellow.height())));
+    }
+
+    void rectangleFollowsDepthAndSize()
     {
         ScanArea area;
         area.resize(600, 450);
         area.show();
-        auto isLoadingInk = [](QRgb c) { return qBlue(c) > 200 && qRed(c) < 200 && qGreen(c) > 150; };
-        QCOMPARE(countPixels(grabImage(area), area.plotRect(), isLoadingInk), 0);
-        area.loading = true;
-        const QImage img = grabImage(area);
-        const QRect box = inkBox(img, area.plotRect(), isLoadingInk);
-        QVERIFY(!box.isEmpty());
-        QVERIFY(qAbs(box.center().x() - area.plotRect().center().x()) <= 3);
-        QVERIFY(qAbs(box.center().y() - area.plotRect().center().y()) <= 4);
-        area.clear();
-        QVERIFY(!area.loading);
+        drag(&area, QPoint(200, 125), QPoint(300, 224), QPoint(300, 224));
+        // At 30 mm the same tissue lies twice as far from the top and twice as tall.
+        area.setDeepness(30);
+        QVERIFY(area.clippedMeasureRect() == QRect(QPoint(200, 225), QPoint(300, 424)) && area.thickness() == 15.0);
+        QVERIFY(captionShows(area, grab(area), QStringLiteral("Spessore : 15.0 mm")));
+        area.setDeepness(60);
+        QCOMPARE(area.clippedMeasureRect(), QRect(QPoint(200, 125), QPoint(300, 224)));
+        // Resized, it scales with the plot (520 x 400 to 820 x 650), and back and forth
+        // it does not drift.
+        area.resize(900, 700);
+        QCOMPARE(area.clippedMeasureRect(), QRect(QPoint(50 + 150 * 820 / 520, 25 + 100 * 650 / 400), QSize(101 * 820 / 520, 100 * 650 / 400)));
+        QVERIFY(qAbs(area.thickness() - 15.0) < 0.1);
+        const QRect big = area.clippedMeasureRect();
+        for (int k = 0; k < 5; ++k) {
+            area.resize(437, 311);
+            area.resize(900, 700);
+        }
+        QVERIFY(qAbs(area.clippedMeasureRect().top() - big.top()) <= 1 && qAbs(area.clippedMeasureRect().height() - big.height()) <= 1);
     }
 
-    void saveJpgAtFixedSize_data()
-    {
-        QTest::addColumn<bool>("shown");
-        QTest::newRow("shown") << true;
-        QTest::newRow("hidden") << false;
-    }
-    void saveJpgAtFixedSize()
-    {
-        QFETCH(bool, shown);
-        QTemporaryDir dir;
-        ScanArea area;
-        area.resize(700, 550);
-        if (shown)
-            area.show();
-        else
-            grabImage(area);  // lays it out once without showing it
-        for (int i = 0; i < 300; ++i)
-            area.addScanData(uniformLine(static_cast<uchar>(i % 256)));
-        QTest::mousePress(&area, Qt::LeftButton, {}, QPoint(200, 125));
-        QTest::mouseMove(&area, QPoint(400, 325));
-        QTest::mouseRelease(&area, Qt::LeftButton, {}, QPoint(400, 325));
-        const QRect before = area.clippedMeasureRect();
-        const QString path = dir.filePath(QStringLiteral("scan.jpg"));
-        QVERIFY(area.saveJpg(path, 500, 400));
-        QCOMPARE(area.size(), QSize(700, 550));
-        QCOMPARE(area.clippedMeasureRect(), before);
-        QCOMPARE(area.sizePolicy().horizontalPolicy(), QSizePolicy::Preferred);
-
-        QImageReader reader(path);
-        QCOMPARE(reader.format(), QByteArray("jpeg"));
-        const QImage saved = reader.read();
-        QCOMPARE(saved.size(), QSize(500, 400));
-        // The rectangle scaled with the picture: (200 - 50) * 420 / 620 + 50 = 151 ...
-        const int left = static_cast<int>((200 - 50) * 420.0 / 620 + 50);
-        const int top = static_cast<int>((125 - 25) * 350.0 / 500 + 25);
-        const QRect yellow = inkBox(saved, QRect(0, 0, 500, 400), isYellowish);
-        QVERIFY2(qAbs(yellow.left() - left) <= 2 && qAbs(yellow.top() - top) <= 2,
-                 qPrintable(QStringLiteral("%1,%2").arg(yellow.left()).arg(yellow.top())));
-        // No caption in the export: the strip above the plot is plain.
-        const QRect strip(60, 2, 380, 18);
-        const QRgb bg = saved.pixel(250, 5);
-        QCOMPARE(countPixels(saved, strip, [bg](QRgb c) {
-                     return qAbs(qRed(c) - qRed(bg)) + qAbs(qGreen(c) - qGreen(bg)) + qAbs(qBlue(c) - qBlue(bg)) > 60;
-                 }),
-                 0);
-    }
-
-    void saveJpgIntoMissingFolderFails()
+    void marksAndExport()
     {
         ScanArea area;
         area.resize(600, 450);
-        QVERIFY(!area.saveJpg(QStringLiteral("/nonexistent-folder/x/scan.jpg"), 500, 400));
+        area.show();
+        for (int i = 0; i < 700; ++i) {
+            if (i == 12 || i == 345 || i == 600)
+                area.addMark();
+            area.addScanData(QList<uchar>(CalvimetroProtocol::liveLineSamples, 0));
+        }
+        QCOMPARE(area.analysis.linemarks, QList<int>({12, 345, 600}));
+        const auto markedAt = [&](int line, double span) {
+            const int x = int(50 + line * area.plotWidth() / span);
+            return countPixels(grab(area), QRect(x - 1, 27, 3, 396), [](QRgb c) { return qRed(c) > 100 && qGreen(c) > 30 && qGreen(c) < qRed(c) && qBlue(c) < 90; }) > 200;
+        };
+        QVERIFY(markedAt(12, 902.0) && markedAt(345, 902.0) && markedAt(600, 902.0));
+        QImage scan = bandImage(700, 0, 0);
+        area.image = &scan;
+        QVERIFY(markedAt(345, 700.0) && !markedAt(345, 902.0));
+        // Written, they read back the same; a missing folder writes nothing, a file that is
+        // no marks file gives none, a mark that is no number reads as 0.
+        QTemporaryDir dir;
+        AnalysisData data;
+        QVERIFY(area.saveAnalysisJson(dir.filePath(QStringLiteral("x.json"))) && !area.saveAnalysisJson(QStringLiteral("/nonexistent/x.json")));
+        data.loadFromFile(dir.filePath(QStringLiteral("x.json")));
+        QCOMPARE(data.linemarks, area.analysis.linemarks);
+        for (const auto &[bytes, marks] : QList<QPair<QByteArray, QList<int>>>{{"linemarks: 1, 2", {}}, {R"({"marks": [1]})", {}}, {R"({"linemarks": 5})", {}},
+                                                                              {R"({"a": 1, "linemarks": [7, "x", null, 9]})", {7, 0, 0, 9}}}) {
+            data.loadFromByteArray(bytes);
+            QCOMPARE(data.linemarks, marks);
+        }
+        // Exported at a size of its own, the rectangle scales with the plot (520 x 400 to
+        // 420 x 350), the caption is left out, and the widget keeps its size.
+        drag(&area, QPoint(200, 125), QPoint(400, 325), QPoint(400, 325));
+        QVERIFY(area.saveJpg(dir.filePath(QStringLiteral("scan.jpg")), 500, 400) && area.size() == QSize(600, 450));
+        const QImage saved(dir.filePath(QStringLiteral("scan.jpg")));
+        QVERIFY(QImageReader(dir.filePath(QStringLiteral("scan.jpg"))).format() == "jpeg" && saved.size() == QSize(500, 400));
+        QCOMPARE(area.clippedMeasureRect(), QRect(QPoint(200, 125), QPoint(400, 325)));
+        const QRect yellow = inkBox(saved, saved.rect(), isYellowish);
+        QVERIFY(qAbs(yellow.left() - int(150 * 420.0 / 520 + 50)) <= 2 && qAbs(yellow.top() - int(100 * 350.0 / 400 + 25)) <= 2);
+        QCOMPARE(countPixels(saved, QRect(60, 2, 380, 18), [bg = saved.pixel(250, 5)](QRgb c) { return qAbs(qGray(c) - qGray(bg)) > 20; }), 0);
+        area.clear();
+        QVERIFY(area.analysis.linemarks.isEmpty() && !area.image);
     }
 };
 

@@ -6,40 +6,55 @@
 // reached. Not a test: it stops at the first step that does not happen.
 //
 //   shot_userguide docs/guide
-#include "ExamTestSupport.h"
-#include "ReferenceService.h"
-#include "SimulatedSweep.h"
-#include "TestProfile.h"
+#include "ShotSupport.h"
 
 #include "anamnesis/AnamnesiDlg.h"
 #include "anamnesis/AnamnesiWidget.h"
 #include "anamnesis/AnamnesisTabWidget.h"
 #include "anamnesis/ImageDiagram.h"
 #include "anamnesis/Question.h"
+#include "app/AppSettings.h"
 #include "app/ClientEditDlg.h"
 #include "app/MainWindow.h"
-#include "device/CalvimetroModel.h"
-#include "device/CalvimetroProtocol.h"
+#include "device/SimulatedCalvimetro.h"
+#include "exam/ZoneChooserDialog.h"
+#include "exam/ui_ExamDlg.h"
 #include "scan/ArchiveTabWidget.h"
 #include "scan/DayScan.h"
 #include "scan/DayScansModel.h"
+#include "scan/ScanArea.h"
+#include "scan/ScanWidget.h"
 #include "scan/SlideShowDlg.h"
+#include "store/Client.h"
+#include "store/DataModule.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QHash>
 #include <QImageWriter>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QSlider>
+#include <QSqlQuery>
 #include <QSqlTableModel>
 #include <QTabBar>
 #include <QTableView>
+#include <QTest>
 
 #include <algorithm>
 #include <array>
@@ -47,7 +62,7 @@
 #include <cstdio>
 #include <vector>
 
-using namespace ExamTest;
+using namespace Shots;
 
 namespace {
 
@@ -253,15 +268,12 @@ QImage composite(QWidget *base, const QList<QWidget *> &over)
 // ---------------------------------------------------------------- data
 
 // A form-encoded POST to the reference service, as an installation of the account sends it.
-QJsonObject postToService(const ReferenceService &service, const QString &action,
-                          const QList<QPair<QString, QString>> &items)
+QJsonObject postToService(const Service &service, const QString &action, const QList<QPair<QString, QString>> &items)
 {
     QByteArray body = "idSender=" + QByteArray::number(kAccount) + "&action=" + QUrl::toPercentEncoding(action);
     for (const auto &item : items)
         body += '&' + QUrl::toPercentEncoding(item.first) + '=' + QUrl::toPercentEncoding(item.second);
-    const ReferenceService::Response response =
-        service.request("POST", service.endpointUrl().path(), body, "application/x-www-form-urlencoded");
-    return QJsonDocument::fromJson(response.body).object();
+    return service.post(body);
 }
 
 struct SampleClient
@@ -288,7 +300,7 @@ const SampleClient sampleClients[] = {
     {"Ricci", "Paolo", "M", "1983-12-03", 183, 90, "Corso Vittorio 33", "Alba", "CN", "12051"},
 };
 
-bool seedService(const ReferenceService &service)
+bool seedService(const Service &service)
 {
     for (const SampleClient &c : sampleClients) {
         const QJsonObject client{{QStringLiteral("id"), 0},
@@ -342,11 +354,10 @@ void clickTab(ExamDlg *dlg, int index)
     QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(index).center());
 }
 
-void setFat(ExamDriver &d, double mm)
+QVariant storeValue(const QString &sql)
 {
-    CalvimetroProfile profile = d.sim()->profile();
-    profile.fatMm = mm;
-    d.sim()->setProfile(profile);
+    QSqlQuery query(DataModule::instance()->m_db);
+    return query.exec(sql) && query.first() ? query.value(0) : QVariant();
 }
 
 // Rows of the fat layer in a column of the scan area: from under the bright skin to the
@@ -391,7 +402,7 @@ struct Outcome
 
 int main(int argc, char *argv[])
 {
-    TestProfile profile;
+    Profile profile;
     // A screen large enough for the windows at their own sizes, at 96 dpi.
     if (qgetenv("QT_QPA_PLATFORM") == "offscreen") {
         const QString config = profile.root() + QStringLiteral("/screen.json");
@@ -415,19 +426,17 @@ int main(int argc, char *argv[])
         return 1;
     }
     Album album(folder);
-    useSimulatedScanner();
 
-    ReferenceService service;
-    service.setTestHooks(false);
-    if (ReferenceService::executable().isEmpty() || !service.start()) {
-        qWarning("the reference service did not start: %s", qPrintable(service.errorString()));
+    Service service;
+    if (!service.start()) {
+        qWarning("the reference service did not start");
         return 1;
     }
     if (!seedService(service)) {
         qWarning("the sample clients could not be stored on the service");
         return 1;
     }
-    AppSettings::setEndpoint(service.endpointUrl().toString());
+    AppSettings::setEndpoint(service.endpoint().toString());
     AppSettings::setIdTrainer(kAccount);
     AppSettings::setUserName(QStringLiteral("Studio Rossi"));
 
@@ -514,7 +523,7 @@ int main(int argc, char *argv[])
                 examRan = true;
                 dlg->setWindowState(Qt::WindowNoState);
                 dlg->resize(1054, 697);
-                ExamDriver d(dlg);
+                ExamScanner d(dlg);
                 if (!d.waitReady())
                     return void(outcome.fail(QStringLiteral("the simulated calvimetro is not ready")));
                 QTest::qWait(200);
@@ -525,7 +534,7 @@ int main(int argc, char *argv[])
                 dlg->ui->slActivityLevel->setValue(2);
 
                 // First scan: held over the thigh, with a mark, then named.
-                setFat(d, 12.0);
+                d.setFat(12.0);
                 d.sim()->setBlockRate(300);
                 QSignalSpy started(dlg->ui->scan, &ScanWidget::onStartScan);
                 d.sim()->pressButton();
@@ -551,7 +560,7 @@ int main(int argc, char *argv[])
 
                 // Second scan, on the waist, then a measurement over its fat layer.
                 QTest::qWait(1100);
-                setFat(d, 14.0);
+                d.setFat(14.0);
                 if (!d.scan(460, QStringLiteral("Vita")))
                     return void(outcome.fail(QStringLiteral("second scan")));
                 QTest::qWait(200);
@@ -582,33 +591,35 @@ int main(int argc, char *argv[])
 
                 // A third scan, then the exam goes to the service.
                 QTest::qWait(1100);
-                setFat(d, 10.5);
+                d.setFat(10.5);
                 if (!d.scan(430, QStringLiteral("Fianco dx")))
                     return void(outcome.fail(QStringLiteral("third scan")));
-                MessageSeen sent;
+                QString sent;
                 auto sentBox = onModal<QMessageBox>([&](QMessageBox *box) {
-                    sent.seen = true;
-                    sent.text = box->text();
+                    sent = box->text();
                     QTest::qWait(100);
                     album.save(QStringLiteral("07-exam-sent"), composite(dlg, {box}));
                     QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
                 });
                 QTest::mouseClick(dlg->ui->btSend, Qt::LeftButton);
-                if (!QTest::qWaitFor([&] { return sent.seen; }, kServiceWaitMs)
-                    || sent.text != QStringLiteral("Esame inviato al server"))
-                    return void(outcome.fail(QStringLiteral("sending the exam: ") + sent.text));
+                if (!QTest::qWaitFor([&] { return !sent.isEmpty(); }, kServiceWaitMs)
+                    || sent != QStringLiteral("Esame inviato al server"))
+                    return void(outcome.fail(QStringLiteral("sending the exam: ") + sent));
 
                 // The earlier day is sent too, from its own date.
                 dlg->ui->dtDay->setDate(earlier);
                 if (dlg->scans.size() != 3)
                     return void(outcome.fail(QStringLiteral("the earlier day's scans")));
                 dlg->ui->edWeight->setValue(66.0);
-                auto earlierBox = answerMessage(&sent, QString(), QString(), QMessageBox::Ok);
-                sent = MessageSeen();
+                sent.clear();
+                auto earlierBox = onModal<QMessageBox>([&](QMessageBox *box) {
+                    sent = box->text();
+                    QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+                });
                 QTest::mouseClick(dlg->ui->btSend, Qt::LeftButton);
-                if (!QTest::qWaitFor([&] { return sent.seen; }, kServiceWaitMs)
-                    || sent.text != QStringLiteral("Esame inviato al server"))
-                    return void(outcome.fail(QStringLiteral("sending the earlier exam: ") + sent.text));
+                if (!QTest::qWaitFor([&] { return !sent.isEmpty(); }, kServiceWaitMs)
+                    || sent != QStringLiteral("Esame inviato al server"))
+                    return void(outcome.fail(QStringLiteral("sending the earlier exam: ") + sent));
                 dlg->ui->dtDay->setDate(QDate::currentDate());
                 dlg->ui->edWeight->setValue(64.5);
 
@@ -712,21 +723,20 @@ int main(int argc, char *argv[])
                 // The service goes away: the next exam waits in the local store.
                 service.stop();
                 QTest::qWait(1100);
-                setFat(d, 11.5);
+                d.setFat(11.5);
                 if (!d.scan(440, QStringLiteral("Polpaccio dx")))
                     return void(outcome.fail(QStringLiteral("fourth scan")));
-                MessageSeen failed;
+                QString failed;
                 auto failedBox = onModal<QMessageBox>([&](QMessageBox *box) {
-                    failed.seen = true;
-                    failed.text = box->text();
+                    failed = box->text();
                     QTest::qWait(100);
                     album.save(QStringLiteral("12-send-failed"), composite(dlg, {box}));
                     QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
                 });
                 QTest::mouseClick(dlg->ui->btSend, Qt::LeftButton);
-                if (!QTest::qWaitFor([&] { return failed.seen; }, kServiceWaitMs)
-                    || !failed.text.startsWith(QStringLiteral("Si è verificato un errore")))
-                    return void(outcome.fail(QStringLiteral("the failed send: ") + failed.text));
+                if (!QTest::qWaitFor([&] { return !failed.isEmpty(); }, kServiceWaitMs)
+                    || !failed.startsWith(QStringLiteral("Si è verificato un errore")))
+                    return void(outcome.fail(QStringLiteral("the failed send: ") + failed));
 
                 // Closing with what the service has not confirmed.
                 bool questioned = false;
@@ -775,7 +785,7 @@ int main(int argc, char *argv[])
         std::printf("cloud button: %s\n", qPrintable(cloudButton->toolTip().replace(QLatin1Char('\n'), " | ")));
 
         // The service is back: the background pass sends the queued exam.
-        if (!service.restart()) {
+        if (!service.start()) {
             qWarning("the reference service did not restart");
             return 1;
         }

@@ -1,27 +1,20 @@
 // Renders the picture of the comparison dialog used in the README: a client with scans
 // of the simulated calvimetro on two days (the fat thinner on the second), compared side
 // by side. Usage: shot_compare OUTPUT.png
-#include "SimulatedSweep.h"
-#include "TestProfile.h"
+#include "ShotSupport.h"
 
-#include "device/CalvimetroModel.h"
-#include "device/CalvimetroProtocol.h"
-#include "device/VXCommThread.h"
-#include "scan/AnalysisData.h"
 #include "scan/CompareScansDlg.h"
-#include "scan/ScanArea.h"
-#include "scan/ScanWidget.h"
+#include "scan/ScanViewerWidget.h"
 #include "store/Client.h"
 #include "store/DataModule.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QSlider>
 #include <QTest>
 
 int main(int argc, char *argv[])
 {
-    TestProfile profile;
+    Shots::Profile profile;
     QApplication app(argc, argv);
     if (argc < 2) {
         qWarning("usage: shot_compare OUTPUT.png");
@@ -51,7 +44,7 @@ int main(int argc, char *argv[])
         {"Vita-20240418--17-53-48", 14.5, 510, {}},
     };
     for (const Sweep &sweep : sweeps)
-        writeSimulatedSweep(folder, QString::fromUtf8(sweep.base), sweep.fatMm, sweep.lines, sweep.marks);
+        Shots::writeSimulatedSweep(folder, QString::fromUtf8(sweep.base), sweep.fatMm, sweep.lines, sweep.marks);
 
     CompareScansDlg dialog;
     dialog.resize(1360, 760);
