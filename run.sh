@@ -51,7 +51,9 @@ configured() {
 calvestra_install_deps
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --parallel "$(nproc)"
+# Only what a start needs: the application, the reference service and the demo's tools.
+# The test programs and benchmarks are ./test.sh's.
+cmake --build build --parallel "$(nproc)" --target calvestra calvestra-service calvestra-account calvestra-demo-seed
 
 if [ -n "$check" ]; then
   mkdir -p "$(dirname "$check")"
