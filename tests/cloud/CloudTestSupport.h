@@ -1,45 +1,39 @@
 #pragma once
 
 #include "LogCatcher.h"
-
 #include "ReferenceService.h"
 #include "ServiceSession.h"
 
-#include "app/AppSettings.h"
+#include "anamnesis/Anamnesi.h"
 #include "cloud/HttpService.h"
 #include "store/Client.h"
-#include "store/DataModule.h"
+#include "store/Exam.h"
 #include "store/ScanFile.h"
 
-#include <QDataStream>
-#include <QDateTime>
 #include <QDir>
-#include <QFile>
+#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMutex>
+#include <QNetworkReply>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QTemporaryDir>
-#include <QVariant>
 #include <QtTest>
 
-#include <zip.h>
+using namespace Qt::StringLiterals;
 
-// The service session of the cloud tests, with the records they send.
+// One installation of the application: its own store, the client pointed at the service
+// under one account, and the records it makes.
 class CloudCase : public ServiceSession
 {
 public:
-    CloudCase(const ReferenceService &service, int account, bool development = false)
-        : ServiceSession(service, account, development)
-    {
-    }
+    using ServiceSession::ServiceSession;
 
     HttpService *operator->() const { return http(); }
 
-    // A client stored locally (pending, no web id).
-    Client addClient(const QString &surname, const QString &name) const
+    // A client stored here, not yet sent.
+    Client addClient(const QString &surname, const QString &name = u"Test"_s) const
     {
         Client c;
         c.surname = surname;
@@ -48,71 +42,74 @@ public:
         c.height = 172.5;
         c.weight = 68.25;
         c.activityLevel = 3;
-        c.phone = QStringLiteral("+39 011 555 1234");
+        c.phone = u"+39 011 555 1234"_s;
         c.saveToDB(false, false);
         return c;
     }
-
+    // Sent, and read back with the web id the service gave.
+    Client uploaded(Client client) const
+    {
+        QSignalSpy done(http(), &HttpService::onUploadClientDone);
+        http()->saveClient(&client);
+        if (!done.wait(20000))
+            qWarning("client upload not confirmed");
+        client.loadFromDB(client.id);
+        return client;
+    }
+    Anamnesi addAnamnesi(const Client &client, const QString &name, const QDate &day) const
+    {
+        Anamnesi a;
+        a.name = name;
+        a.date = QDateTime(day, QTime(9, 0));
+        a.idClient = client.id;
+        a.SaveToDB(false, false);
+        return a;
+    }
     QVariant scalar(const QString &sql) const
     {
         QSqlQuery query(store()->m_db);
-        if (!query.exec(sql) || !query.first())
-            return QVariant();
-        return query.value(0);
+        return query.exec(sql) && query.first() ? query.value(0) : QVariant();
     }
-    bool exec(const QString &sql) const
-    {
-        QSqlQuery query(store()->m_db);
-        return query.exec(sql);
-    }
-    // Every row of a table as text, to see that nothing local changed.
-    QString dump(const QString &table) const
+    bool exec(const QString &sql) const { return QSqlQuery(store()->m_db).exec(sql); }
+    // The local rows and files, to see that nothing changed.
+    QString snapshot() const
     {
         QString text;
-        QSqlQuery query(store()->m_db);
-        if (!query.exec(QStringLiteral("select * from ") + table + QStringLiteral(" order by id")))
-            return QStringLiteral("<failed>");
-        while (query.next()) {
-            for (int i = 0; i < query.record().count(); ++i)
-                text += query.value(i).toString() + QLatin1Char('|');
-            text += QLatin1Char('\n');
+        for (const QString &table : {u"clients"_s, u"anamnesis"_s, u"pendingExams"_s}) {
+            QSqlQuery query(store()->m_db);
+            query.exec(u"select * from "_s + table);
+            while (query.next()) {
+                for (int i = 0; i < query.record().count(); ++i)
+                    text += query.value(i).toString() + u'|';
+                text += u'\n';
+            }
         }
+        QDirIterator files(store()->m_dataPath, QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext())
+            text += files.next() + u'=' + QString::number(files.fileInfo().size()) + u'\n';
         return text;
     }
-
 };
 
 // A scan as the scan widget writes it: picture, raw data and, when asked, the analysis.
 inline ScanFile writeScan(const QString &folder, const QString &zone, const QDateTime &when, bool analysed,
-                          int lines = 40, int samplesPerLine = 946)
+                          int lines = 40, const QByteArray &picture = {})
 {
     QDir().mkpath(folder);
-    const QString base = zone + QLatin1Char('-') + when.toString(QStringLiteral("yyyyMMdd--hh-mm-ss"));
-    const QString path = folder + (folder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + base;
-
-    QFile jpg(path + QStringLiteral(".jpg"));
-    if (jpg.open(QIODevice::WriteOnly)) {
-        QByteArray bytes("\xFF\xD8\xFF\xE0 picture of ");
-        bytes += base.toUtf8();
-        bytes += QByteArray(2000 + lines, char(0x5A));
-        bytes += "\xFF\xD9";
-        jpg.write(bytes);
-    }
-    QFile d2d(path + QStringLiteral(".d2d"));
-    if (d2d.open(QIODevice::WriteOnly)) {
-        QDataStream out(&d2d);
-        out.setByteOrder(QDataStream::LittleEndian);
-        QByteArray samples(lines * samplesPerLine, 0);
-        for (int i = 0; i < samples.size(); ++i)
-            samples[i] = char((i * 7 + i / samplesPerLine) & 0xFF);
-        out << qint32(samplesPerLine) << qint32(1) << samples;
-    }
-    if (analysed) {
-        QFile json(path + QStringLiteral(".json"));
-        if (json.open(QIODevice::WriteOnly))
-            json.write(R"({"linemarks":[{"y1":10,"y2":40}]})");
-    }
-    return ScanFile::createFromFilePath(path + QStringLiteral(".jpg"));
+    const QString path = QDir(folder).filePath(zone + u'-' + when.toString(u"yyyyMMdd--hh-mm-ss"_s));
+    const auto write = [](const QString &name, const QByteArray &bytes) {
+        QFile file(name);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qWarning("cannot write %s", qPrintable(name));
+    };
+    write(path + u".jpg"_s, picture.isEmpty() ? "\xFF\xD8\xFF\xE0 " + path.toUtf8() + QByteArray(2000, 'Z') + "\xFF\xD9" : picture);
+    QByteArray samples(lines * 946, 0);
+    for (int i = 0; i < samples.size(); ++i)
+        samples[i] = char((i * 7 + i / 946) & 0xFF);
+    write(path + u".d2d"_s, samples);
+    if (analysed)
+        write(path + u".json"_s, R"({"linemarks":[{"y1":10,"y2":40}]})");
+    return ScanFile::createFromFilePath(path + u".jpg"_s);
 }
 
 inline QByteArray readFile(const QString &path)
@@ -121,102 +118,57 @@ inline QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// The entries of a zip file, read back with libzip (empty and ok false when it is not one).
-struct ZipListing
-{
-    bool ok = false;
-    QStringList names;
-    QList<QByteArray> contents;
-};
-
-inline ZipListing listZip(const QString &path)
-{
-    ZipListing listing;
-    int code = 0;
-    zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
-    if (!archive)
-        return listing;
-    const zip_int64_t count = zip_get_num_entries(archive, 0);
-    for (zip_int64_t i = 0; i < count; ++i) {
-        listing.names << QString::fromUtf8(zip_get_name(archive, zip_uint64_t(i), ZIP_FL_ENC_GUESS));
-        QByteArray content;
-        if (zip_file_t *file = zip_fopen_index(archive, zip_uint64_t(i), 0)) {
-            char buffer[8192];
-            zip_int64_t n = 0;
-            while ((n = zip_fread(file, buffer, sizeof buffer)) > 0)
-                content.append(buffer, int(n));
-            zip_fclose(file);
-        }
-        listing.contents << content;
-    }
-    zip_discard(archive);
-    listing.ok = true;
-    return listing;
-}
-
-// The requests the service received for one kind (action, "probe", "modelFile", ...).
+// The requests the service received of one kind (action, "probe", "modelFile", ...).
 inline QList<QJsonObject> requestsOfKind(const ReferenceService &service, const QString &kind)
 {
     QList<QJsonObject> list;
-    const QJsonArray all = service.receivedRequests();
-    for (const QJsonValue &value : all) {
-        const QJsonObject request = value.toObject();
-        if (request.value(QStringLiteral("kind")).toString() == kind)
-            list << request;
-    }
+    for (const QJsonValue &value : service.receivedRequests())
+        if (value[u"kind"_s].toString() == kind)
+            list << value.toObject();
     return list;
 }
 
-// The fields of a recorded request as (name, value) pairs in arrival order.
-inline QList<QPair<QString, QString>> recordedFields(const QJsonObject &request)
+// Waits until the service has recorded `count` requests of that kind; the last of them.
+inline QJsonObject waitForRequest(const ReferenceService &service, const QString &kind, int count = 1)
 {
-    QList<QPair<QString, QString>> fields;
-    for (const QJsonValue &field : request.value(QStringLiteral("fields")).toArray())
-        fields << qMakePair(field.toArray().at(0).toString(), field.toArray().at(1).toString());
-    return fields;
+    QJsonObject last;
+    (void)QTest::qWaitFor([&] {
+        const QList<QJsonObject> list = requestsOfKind(service, kind);
+        last = list.size() >= count ? list.last() : QJsonObject();
+        return !last.isEmpty();
+    }, 20000);
+    return last;
 }
 
-inline QStringList fieldNames(const QJsonObject &request)
+// The fields of a recorded request as "name=value", in arrival order.
+inline QStringList recordedFields(const QJsonObject &request)
 {
-    QStringList names;
-    for (const auto &field : recordedFields(request))
-        names << field.first;
-    return names;
+    QStringList fields;
+    for (const QJsonValue &field : request[u"fields"_s].toArray())
+        fields << field[0].toString() + u'=' + field[1].toString();
+    return fields;
 }
 
 inline QString fieldValue(const QJsonObject &request, const QString &name)
 {
     QString value;
-    for (const auto &field : recordedFields(request)) {
-        if (field.first == name)
-            value = field.second;
-    }
+    for (const QString &field : recordedFields(request))
+        if (field.startsWith(name + u'='))
+            value = field.mid(name.size() + 1);
     return value;
 }
 
-// Collects the debug lines of "calvestra.cloud" while it lives.
-class CloudLogCatcher : public LogCatcher
+// One getUserFile over the wire: its error, with the body.
+inline QNetworkReply::NetworkError fetch(HttpService *http, int idUser, const QString &kind, const QString &name,
+                                         QByteArray *body = nullptr)
 {
-public:
-    CloudLogCatcher()
-        : LogCatcher("calvestra.cloud")
-    {
-    }
-};
-
-// Waits (bounded) until the service has recorded count requests of that kind; returns the last.
-inline QJsonObject waitForRequest(const ReferenceService &service, const QString &kind, int count = 1,
-                                  int timeoutMs = 10000)
-{
-    QJsonObject last;
-    const bool seen = QTest::qWaitFor(
-        [&] {
-            const QList<QJsonObject> list = requestsOfKind(service, kind);
-            if (list.size() < count)
-                return false;
-            last = list.last();
-            return true;
-        },
-        timeoutMs);
-    return seen ? last : QJsonObject();
+    QNetworkReply *reply = http->getUserFile(idUser, kind, name);
+    QSignalSpy finished(reply, &QNetworkReply::finished);
+    if (!reply->isFinished() && !finished.wait(20000))
+        qWarning("getUserFile did not finish");
+    const QNetworkReply::NetworkError error = reply->error();
+    if (body)
+        *body = reply->readAll();
+    delete reply;
+    return error;
 }
