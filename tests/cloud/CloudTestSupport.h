@@ -33,11 +33,11 @@ public:
     HttpService *operator->() const { return http(); }
 
     // A client stored here, not yet sent.
-    Client addClient(const QString &surname, const QString &name = u"Test"_s) const
+    Client addClient(const QString &surname) const
     {
         Client c;
         c.surname = surname;
-        c.name = name;
+        c.name = u"Test"_s;
         c.birthday = QDate(1984, 3, 9);
         c.height = 172.5;
         c.weight = 68.25;
@@ -77,15 +77,11 @@ public:
         QString text;
         for (const QString &table : {u"clients"_s, u"anamnesis"_s, u"pendingExams"_s}) {
             QSqlQuery query(store()->m_db);
-            query.exec(u"select * from "_s + table);
-            while (query.next()) {
+            for (query.exec(u"select * from "_s + table); query.next(); text += u'\n')
                 for (int i = 0; i < query.record().count(); ++i)
                     text += query.value(i).toString() + u'|';
-                text += u'\n';
-            }
         }
-        QDirIterator files(store()->m_dataPath, QDir::Files, QDirIterator::Subdirectories);
-        while (files.hasNext())
+        for (QDirIterator files(store()->m_dataPath, QDir::Files, QDirIterator::Subdirectories); files.hasNext();)
             text += files.next() + u'=' + QString::number(files.fileInfo().size()) + u'\n';
         return text;
     }
@@ -97,18 +93,15 @@ inline ScanFile writeScan(const QString &folder, const QString &zone, const QDat
 {
     QDir().mkpath(folder);
     const QString path = QDir(folder).filePath(zone + u'-' + when.toString(u"yyyyMMdd--hh-mm-ss"_s));
-    const auto write = [](const QString &name, const QByteArray &bytes) {
-        QFile file(name);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            qWarning("cannot write %s", qPrintable(name));
-    };
-    write(path + u".jpg"_s, picture.isEmpty() ? "\xFF\xD8\xFF\xE0 " + path.toUtf8() + QByteArray(2000, 'Z') + "\xFF\xD9" : picture);
     QByteArray samples(lines * 946, 0);
     for (int i = 0; i < samples.size(); ++i)
         samples[i] = char((i * 7 + i / 946) & 0xFF);
-    write(path + u".d2d"_s, samples);
-    if (analysed)
-        write(path + u".json"_s, R"({"linemarks":[{"y1":10,"y2":40}]})");
+    for (const auto &[extension, bytes] : {std::pair{u".jpg"_s, picture.isEmpty() ? "\xFF\xD8 " + path.toUtf8() + QByteArray(2000, 'Z') : picture},
+                                           {u".d2d"_s, samples}, {u".json"_s, QByteArray(R"({"linemarks":[{"y1":10,"y2":40}]})")}}) {
+        QFile file(path + extension);
+        if ((analysed || extension != u".json"_s) && (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()))
+            qWarning("cannot write %s", qPrintable(file.fileName()));
+    }
     return ScanFile::createFromFilePath(path + u".jpg"_s);
 }
 
@@ -116,59 +109,4 @@ inline QByteArray readFile(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// The requests the service received of one kind (action, "probe", "modelFile", ...).
-inline QList<QJsonObject> requestsOfKind(const ReferenceService &service, const QString &kind)
-{
-    QList<QJsonObject> list;
-    for (const QJsonValue &value : service.receivedRequests())
-        if (value[u"kind"_s].toString() == kind)
-            list << value.toObject();
-    return list;
-}
-
-// Waits until the service has recorded `count` requests of that kind; the last of them.
-inline QJsonObject waitForRequest(const ReferenceService &service, const QString &kind, int count = 1)
-{
-    QJsonObject last;
-    (void)QTest::qWaitFor([&] {
-        const QList<QJsonObject> list = requestsOfKind(service, kind);
-        last = list.size() >= count ? list.last() : QJsonObject();
-        return !last.isEmpty();
-    }, 20000);
-    return last;
-}
-
-// The fields of a recorded request as "name=value", in arrival order.
-inline QStringList recordedFields(const QJsonObject &request)
-{
-    QStringList fields;
-    for (const QJsonValue &field : request[u"fields"_s].toArray())
-        fields << field[0].toString() + u'=' + field[1].toString();
-    return fields;
-}
-
-inline QString fieldValue(const QJsonObject &request, const QString &name)
-{
-    QString value;
-    for (const QString &field : recordedFields(request))
-        if (field.startsWith(name + u'='))
-            value = field.mid(name.size() + 1);
-    return value;
-}
-
-// One getUserFile over the wire: its error, with the body.
-inline QNetworkReply::NetworkError fetch(HttpService *http, int idUser, const QString &kind, const QString &name,
-                                         QByteArray *body = nullptr)
-{
-    QNetworkReply *reply = http->getUserFile(idUser, kind, name);
-    QSignalSpy finished(reply, &QNetworkReply::finished);
-    if (!reply->isFinished() && !finished.wait(20000))
-        qWarning("getUserFile did not finish");
-    const QNetworkReply::NetworkError error = reply->error();
-    if (body)
-        *body = reply->readAll();
-    delete reply;
-    return error;
 }

@@ -5,15 +5,18 @@
 #include <QStringList>
 #include <QtGlobal>
 
-// Collects the debug lines of one logging category while it lives.
+#include <algorithm>
+
+// Collects the debug lines of one logging category while it lives; from any thread.
+// CALVESTRA_TEST_VERBOSE shows the caught lines as well.
 class LogCatcher
 {
 public:
     explicit LogCatcher(const char *category)
         : m_category(category)
+        , m_previous(qInstallMessageHandler(&LogCatcher::handler))
     {
         s_current = this;
-        m_previous = qInstallMessageHandler(&LogCatcher::handler);
     }
     ~LogCatcher()
     {
@@ -31,10 +34,8 @@ public:
     bool has(const QString &line) const { return lines().contains(line); }
     int countStartingWith(const QString &prefix) const
     {
-        int n = 0;
-        for (const QString &line : lines())
-            n += line.startsWith(prefix) ? 1 : 0;
-        return n;
+        const QStringList all = lines();
+        return int(std::count_if(all.begin(), all.end(), [&](const QString &l) { return l.startsWith(prefix); }));
     }
     void clear()
     {
@@ -49,7 +50,6 @@ private:
         if (self && context.category && qstrcmp(context.category, self->m_category) == 0) {
             QMutexLocker lock(&self->m_mutex);
             self->m_lines << message;
-            // CALVESTRA_TEST_VERBOSE shows the caught lines as well.
             if (!qEnvironmentVariableIsSet("CALVESTRA_TEST_VERBOSE"))
                 return;
         }
@@ -58,7 +58,7 @@ private:
     }
 
     const char *m_category;
-    QtMessageHandler m_previous = nullptr;
+    QtMessageHandler m_previous;
     mutable QMutex m_mutex;
     QStringList m_lines;
     static inline LogCatcher *s_current = nullptr;

@@ -31,9 +31,7 @@ public:
     // The built executable; empty when the build has none.
     static QString executable();
 
-    // Applied at the next start or restart. A negative quota keeps the default.
-    void setQuotaMb(double megabytes) { m_quotaMb = megabytes; }
-    void setDelayMs(int milliseconds) { m_delayMs = milliseconds; }
+    // Applied at the next start or restart.
     void setTestHooks(bool on) { m_testHooks = on; }
     void setExtraArguments(const QStringList &arguments) { m_extraArguments = arguments; }
 
@@ -67,13 +65,10 @@ public:
 
 private:
     bool launch(int timeoutMs);
-    void collectExit();
 
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_process;
     quint16 m_port = 0;
-    double m_quotaMb = -1;
-    int m_delayMs = 0;
     bool m_testHooks = true;
     QStringList m_extraArguments;
     int m_exitCode = -1;

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
 
 // Watches an acquisition thread the way the scan widget does: its signals arrive in the
@@ -94,35 +95,16 @@ public:
         QMutexLocker lock(&m_mutex);
         return m_log;
     }
-    int logCount(const QString &line) const
-    {
-        QMutexLocker lock(&m_mutex);
-        return int(m_log.count(line));
-    }
+    int logCount(const QString &line) const { return int(log().count(line)); }
     bool hasLog(const QString &line) const { return logCount(line) > 0; }
     int logCountStartingWith(const QString &prefix) const
     {
-        QMutexLocker lock(&m_mutex);
-        int n = 0;
-        for (const QString &l : m_log)
-            n += l.startsWith(prefix) ? 1 : 0;
-        return n;
+        const QStringList all = log();
+        return int(std::count_if(all.begin(), all.end(), [&](const QString &l) { return l.startsWith(prefix); }));
     }
-    // Index of the first line equal to `line` at or after `from`; -1 when none.
-    int logIndex(const QString &line, int from = 0) const
-    {
-        QMutexLocker lock(&m_mutex);
-        return int(m_log.indexOf(line, from));
-    }
-
     void clear()
     {
-        m_statuses.clear();
-        m_lines.clear();
-        m_scans.clear();
-        m_serials.clear();
-        m_offsets.clear();
-        m_deepness.clear();
+        m_statuses.clear(), m_lines.clear(), m_scans.clear(), m_serials.clear(), m_offsets.clear(), m_deepness.clear();
         QMutexLocker lock(&m_mutex);
         m_log.clear();
     }
