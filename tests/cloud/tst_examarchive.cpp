@@ -1,4 +1,5 @@
-// The exam archive: a standard zip with flat entries, built off the interface thread.
+// The exam archive, built off the interface thread. Its entries as the service receives
+// them are tested through the service client; here what an upload cannot show.
 #include "CloudTestSupport.h"
 #include "TestMain.h"
 
@@ -19,15 +20,13 @@ QStringList listZip(const QString &path)
     if (!archive)
         return {u"not a zip"_s};
     QStringList entries;
-    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
-        QByteArray content;
-        if (zip_file_t *file = zip_fopen_index(archive, zip_uint64_t(i), 0)) {
-            char buffer[8192];
-            for (zip_int64_t n = 0; (n = zip_fread(file, buffer, sizeof buffer)) > 0;)
-                content.append(buffer, int(n));
+    for (zip_uint64_t i = 0; i < zip_uint64_t(zip_get_num_entries(archive, 0)); ++i) {
+        QByteArray content(1 << 20, 0);
+        if (zip_file_t *file = zip_fopen_index(archive, i, 0)) {
+            content.truncate(int(qMax<zip_int64_t>(0, zip_fread(file, content.data(), zip_uint64_t(content.size())))));
             zip_fclose(file);
         }
-        entries << QString::fromUtf8(zip_get_name(archive, zip_uint64_t(i), ZIP_FL_ENC_GUESS)) + u'=' + QString::fromLatin1(content.toHex());
+        entries << QString::fromUtf8(zip_get_name(archive, i, 0)) + u'=' + QString::fromLatin1(content.toHex());
     }
     zip_discard(archive);
     return entries;
@@ -45,65 +44,36 @@ class TestExamArchive : public QObject
     Q_OBJECT
 
 private slots:
-    void flatEntriesNamedByBareFileNames()
+    void olderFilesNeverLeak()
     {
-        const ScanFile a = writeScan(m_dir.filePath(u"one"_s), u"Coscia dx"_s, QDateTime(QDate(2024, 1, 5), QTime(9, 30, 15)), true);
-        const ScanFile b = writeScan(m_dir.filePath(u"one"_s), u"Addome"_s, QDateTime(QDate(2024, 1, 5), QTime(9, 31, 45)), false);
+        const ScanFile a = writeScan(m_dir.filePath(u"one"_s), u"Vita"_s, QDateTime(QDate(2024, 2, 1), QTime(8, 0)), true);
         // A later file with the same bare name replaces the earlier entry, in its place.
-        const ScanFile later = writeScan(m_dir.filePath(u"two"_s), u"Coscia dx"_s, QDateTime(QDate(2024, 1, 5), QTime(9, 30, 15)), true, 3);
-        QFile json(later.jsonFile);
-        QVERIFY(json.open(QIODevice::WriteOnly) && json.write("later") == 5);
-        json.close();
+        const ScanFile later = writeScan(m_dir.filePath(u"two"_s), u"Vita"_s, QDateTime(QDate(2024, 2, 1), QTime(8, 0)), true, 3);
         const QString zipPath = m_dir.filePath(u"exam.zip"_s);
-        // Missing files, an empty name and a folder are skipped.
-        const auto result = ExamArchiveBuilder::build(zipPath, {a.jpgFile, a.d2dFile, a.jsonFile, m_dir.filePath(u"gone.d2d"_s),
-                                                                QString(), m_dir.path(), b.jpgFile, b.d2dFile, later.jsonFile});
-        QVERIFY2(result.ok, qPrintable(result.error));
-        QCOMPARE(result.entries, 5);
-        QCOMPARE(result.skipped, 3);
-        // The bytes are the files' own, whatever the compression chosen per kind.
-        QCOMPARE(listZip(zipPath), QStringList({entry(a.jpgFile), entry(a.d2dFile), entry(later.jsonFile), entry(b.jpgFile),
-                                                entry(b.d2dFile)}));
-    }
-
-    void olderFileAtThePathNeverLeaks()
-    {
-        const ScanFile a = writeScan(m_dir.filePath(u"stale"_s), u"Vita"_s, QDateTime(QDate(2024, 2, 1), QTime(8, 0)), false);
-        const QString zipPath = m_dir.filePath(u"stale/exam.zip"_s);
-        // An older archive with an entry of its own lies where the new one goes.
-        QVERIFY(ExamArchiveBuilder::build(zipPath, {a.d2dFile}).ok);
+        auto result = ExamArchiveBuilder::build(zipPath, {a.jpgFile, a.jsonFile, a.d2dFile, later.jsonFile});
+        QVERIFY(result.ok && result.entries == 3);
+        QCOMPARE(listZip(zipPath), QStringList({entry(a.jpgFile), entry(later.jsonFile), entry(a.d2dFile)}));
+        // An older archive, or something else, at the path is overwritten, never added to.
         QVERIFY(ExamArchiveBuilder::build(zipPath, {a.jpgFile}).ok);
         QCOMPARE(listZip(zipPath), QStringList{entry(a.jpgFile)});
-        // Not even a zip: overwritten all the same; without any file, a valid empty archive.
         QFile junk(zipPath);
         QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("not a zip file at all") > 0);
         junk.close();
         QVERIFY(ExamArchiveBuilder::build(zipPath, {a.d2dFile}).ok);
         QCOMPARE(listZip(zipPath), QStringList{entry(a.d2dFile)});
-        const auto empty = ExamArchiveBuilder::build(zipPath, {m_dir.filePath(u"nothing.jpg"_s)});
-        QVERIFY(empty.ok && empty.entries == 0);
+        // Without any file: a valid empty archive.
+        result = ExamArchiveBuilder::build(zipPath, {m_dir.filePath(u"nothing.jpg"_s)});
+        QVERIFY(result.ok && result.entries == 0 && result.skipped == 1);
         QCOMPARE(listZip(zipPath), QStringList());
-    }
-
-    void failuresLeaveNoArchive()
-    {
-        const ScanFile a = writeScan(m_dir.filePath(u"fail"_s), u"Vita"_s, QDateTime(QDate(2024, 2, 1), QTime(8, 0)), false);
-        // A folder that does not exist, or one that is a plain file (true even for a superuser).
-        for (const QString &zipPath : {m_dir.filePath(u"no/such/folder/exam.zip"_s), a.jpgFile + u"/exam.zip"_s}) {
-            const auto result = ExamArchiveBuilder::build(zipPath, {a.jpgFile, a.d2dFile});
-            QVERIFY(!result.ok && !result.error.isEmpty());
-            QVERIFY(!QFile::exists(zipPath));
-        }
-        QVERIFY(QFileInfo(a.jpgFile).isFile());
-        // An archive without the raw data would look complete to the service.
+        // An archive that cannot be written, or a file that cannot be read, is a failure: never an
+        // archive that looks complete to the service.
+        for (const QString &path : {m_dir.filePath(u"no/such/folder/exam.zip"_s), a.jpgFile + u"/exam.zip"_s})
+            QVERIFY(!ExamArchiveBuilder::build(path, {a.jpgFile}).ok && !QFile::exists(path));
         QFile::setPermissions(a.d2dFile, QFileDevice::WriteOwner);
         if (QFileInfo(a.d2dFile).isReadable())
             QSKIP("running with permissions that ignore an unreadable file");
-        const QString zipPath = m_dir.filePath(u"fail/exam.zip"_s);
-        const auto result = ExamArchiveBuilder::build(zipPath, {a.jpgFile, a.d2dFile});
-        QFile::setPermissions(a.d2dFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        QVERIFY(!result.ok);
-        QVERIFY(!QFile::exists(zipPath));
+        result = ExamArchiveBuilder::build(zipPath, {a.jpgFile, a.d2dFile});
+        QVERIFY(!result.ok && !QFile::exists(zipPath));
     }
 
     void buildsInAnotherThread()
@@ -129,7 +99,6 @@ private slots:
         QCOMPARE(seenIn, QThread::currentThread());
         QVERIFY(seen.ok && seen.entries == 50 && seen.skipped == 10);
         QCOMPARE(listZip(zipPath).size(), 50);
-
         // Destroyed before the event loop ran: the build stops and nothing is reported.
         bool reported = false;
         {
@@ -139,7 +108,6 @@ private slots:
         }
         // The destructor joined the worker: anything it posted is in the queue by now.
         QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
         QVERIFY(!reported);
     }
 
@@ -148,24 +116,20 @@ private slots:
         QObject owner;
         UploadArchiveFile *a = UploadArchiveFile::create(&owner);
         UploadArchiveFile *b = UploadArchiveFile::create(&owner);
-        QVERIFY(a && b && a->fileName() != b->fileName());
-        QVERIFY(a->fileName().startsWith(QDir::tempPath() + u"/upload-"_s));
+        QVERIFY(a && b && a->fileName() != b->fileName() && a->fileName().startsWith(QDir::tempPath() + u"/upload-"_s));
         const auto privateToOwner = [](const QString &path) {
             return QFile::exists(path) && !(QFileInfo(path).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup));
         };
         QVERIFY(privateToOwner(a->fileName()));
         // The archive written by name keeps those permissions.
         const ScanFile s = writeScan(m_dir.filePath(u"private"_s), u"Vita"_s, QDateTime(QDate(2024, 2, 1), QTime(8, 0)), false);
-        QVERIFY(ExamArchiveBuilder::build(a->fileName(), {s.jpgFile}).ok);
-        QVERIFY(privateToOwner(a->fileName()));
-        const QString path = a->fileName();
-        delete a;
-        QVERIFY(!QFile::exists(path));
-        // Removed even while it is open for reading.
-        const QString other = b->fileName();
+        QVERIFY(ExamArchiveBuilder::build(a->fileName(), {s.jpgFile}).ok && privateToOwner(a->fileName()));
+        // Removed with the object, even while it is open for reading.
+        const QStringList paths{a->fileName(), b->fileName()};
         QVERIFY(b->open(QIODevice::ReadOnly));
+        delete a;
         delete b;
-        QVERIFY(!QFile::exists(other));
+        QVERIFY(!QFile::exists(paths.at(0)) && !QFile::exists(paths.at(1)));
     }
 
 private:

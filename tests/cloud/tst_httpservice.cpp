@@ -83,18 +83,528 @@ private slots:
             QVERIFY2(m_service.restart(), qPrintable(m_service.errorString()));
         QVERIFY(m_service.resetHooks());
     }
-    void formsAsTheServiceReceivesThem();
-    void clientsAcrossInstallations();
-    void recordsChangedDuringTheirUpload();
-    void anamnesisAcrossInstallations();
-    void modelFilesAndDownloads();
-    void examsWorksAndFiles();
-    void fullStorage();
-    void accountsAreKeptApart();
-    void endpoints();
-    void connectionProbe();
-    void fault_data();
-    void fault();
+
+    void formsAsTheServiceReceivesThem()
+    {
+        // Fully encoded, in insertion order, a "%41" kept as written.
+        QUrlQuery q;
+        HttpService::addFormItem(q, u"text"_s, u"a+b c&d=e%41/é"_s);
+        q.addQueryItem(u"k"_s, u"1+1 = 2"_s);
+        QCOMPARE(HttpService::encodeForm(q), QByteArray("text=a%2Bb%20c%26d%3De%2541%2F%C3%A9&k=1%2B1%20%3D%202"));
+
+        CloudCase c(m_service, 4101);
+        const Client local = c.addClient(u"D'Amico + Figli & Co = 100%41"_s);
+        const Client client = c.uploaded(local);
+        QVERIFY(client.web_id > 0);
+        Anamnesi anamnesi = c.addAnamnesi(client, u"Anamnesi generale"_s, QDate(2024, 5, 6));
+        c->saveAnamnesi(&anamnesi);
+        c->deleteAnamnesi(77);
+        c->deleteClient(0);
+        c->getUserAnamnesis(client.web_id);
+        c->getAnamnesiModels();
+        c->getUserWorks(client.web_id);
+        c->getClients();
+        const Exam exam = examOf(client, QDate(2024, 6, 1));
+        QCOMPARE(upload(c, {{exam, {writeScan(client.getDataPath(true), u"Vita"_s, QDateTime(exam.examDate, QTime(9, 0)), true)}}}),
+                 QStringList{"done"});
+        fetch(c.http(), 1532, u"d2d"_s, u"A+B é.jpg"_s);
+
+        // Every form: the four common fields, then the call's own, in this order.
+        const QString common = u"idSender=4101,action=getUsers,appVersion=0.6.4,appOS="_s + QSysInfo::productType();
+        for (const auto &[kind, own] : {std::pair{"setUserData", "action,data"}, {"uploadAnamnesi", "action,idUser,idAnamnesi,data"},
+                                        {"deleteAnamnesi", "action,idAnamnesi"}, {"deleteUser", "action,idUser"},
+                                        {"getUserAnamnesis", "action,idUser"}, {"getAnamnesiModels", "action"},
+                                        {"getUserWorks", "idUser,action"}, {"getUsers", "action"}}) {
+            const QJsonObject r = waitForRequest(m_service, QString::fromLatin1(kind));
+            const QStringList all = fields(r);
+            QCOMPARE(QStringList(all.mid(0, 4)).join(u','), common);
+            QCOMPARE(QStringList(all.mid(4)).replaceInStrings(QRegularExpression(u"=.*"_s, QRegularExpression::DotMatchesEverythingOption), QString()).join(u','), QLatin1String(own));
+            QVERIFY(r[u"contentType"_s].toString().startsWith(u"application/x-www-form-urlencoded"_s));
+            QCOMPARE(r[u"method"_s].toString() + r[u"path"_s].toString(), u"POST/Apps/Movelta/vq_webservice.php"_s);
+        }
+        QJsonObject r = waitForRequest(m_service, u"setUserData"_s);
+        QVERIFY2(fieldValue(r, u"data"_s).contains(u"\n    \""_s), "indented JSON");
+        QCOMPARE(QJsonDocument::fromJson(fieldValue(r, u"data"_s).toUtf8()).object(), local.toJSONObject(true));
+        r = waitForRequest(m_service, u"uploadAnamnesi"_s);
+        QCOMPARE(fields(r).mid(5, 2), QStringList({u"idUser=%1"_s.arg(client.web_id), u"idAnamnesi=0"_s}));
+        QCOMPARE(fieldValue(waitForRequest(m_service, u"deleteAnamnesi"_s), u"idAnamnesi"_s), u"77"_s);
+
+        // The exam: six parts in order, one action, the archive as a file part.
+        r = waitForRequest(m_service, u"uploadExamZip"_s);
+        QVERIFY(r[u"contentType"_s].toString().startsWith(u"multipart/form-data; boundary="_s));
+        QStringList parts;
+        for (const QJsonValue &p : r[u"parts"_s].toArray())
+            parts << p[u"name"_s].toString() + u':' + p[u"filename"_s].toString() + u':' + p[u"contentType"_s].toString();
+        QCOMPARE(parts, QStringList({"idSender::", "action::", "appVersion::", "appOS::", "exam::",
+                                     "UPLOADS:upload.zip:application/octet-stream"}));
+        QCOMPARE(QStringList(fields(r).mid(0, 4)).join(u','), QString(common).replace(u"getUsers"_s, u"uploadExamZip"_s));
+        QVERIFY(fieldValue(r, u"exam"_s).contains(u"\n    \""_s));
+
+        // A file: a GET of the script with exactly five query items.
+        r = waitForRequest(m_service, u"getUserFile"_s);
+        QCOMPARE(r[u"method"_s].toString() + u' ' + r[u"query"_s].toString(),
+                 u"GET idSender=4101&action=getUserFile&idUser=1532&kind=d2d&filename=A%2BB%20%C3%A9.jpg"_s);
+    }
+
+    void clientsAcrossInstallations()
+    {
+        QList<Client> sent;
+        {
+            CloudCase c(m_service, 5101);
+            Client first = c.addClient(u"D'Amico + Figli & Co = 100%41"_s);
+            first.name = u"Nicolò  Luca"_s;
+            first.address = u"Via Roma 1/b ?#[]"_s;
+            first.birthday = QDate();
+            c.store()->saveClient(&first, false);
+            const QString oldFolder = first.getDataPath(true);
+            const ScanFile scan = writeScan(oldFolder, u"Vita"_s, QDateTime(QDate(2024, 1, 5), QTime(9, 30, 15)), false);
+            const QByteArray picture = readFile(scan.jpgFile);
+            QStringList order;
+            connect(c.http(), &HttpService::onUpdateClient, this, [&](int id) { order << u"update %1"_s.arg(id); });
+            connect(c.http(), &HttpService::onUploadClientDone, this, [&](int id) { order << u"done %1"_s.arg(id); });
+            LogCatcher log("calvestra.cloud");
+            first = c.uploaded(first);
+            QCOMPARE(order, QStringList({u"update %1"_s.arg(first.id), u"done %1"_s.arg(first.id)}));
+            QCOMPARE(log.countStartingWith(u"{\"data\":"_s), 1);  // the reply, logged once and whole
+            QVERIFY(first.web_id > 0 && !first.offline);
+            // The folder moved with its files to the one named after the web id.
+            QVERIFY(!QFileInfo::exists(oldFolder));
+            QCOMPARE(first.getDataPath(false), c.store()->m_dataPath + QString::number(first.web_id) + u'/');
+            QCOMPARE(readFile(first.getDataPath(false) + QFileInfo(scan.jpgFile).fileName()), picture);
+            QCOMPARE(c.uploaded(first).web_id, first.web_id);  // sent again: the same record
+            sent << first;
+            for (int i = 2; i <= 8; ++i)
+                sent << c.uploaded(c.addClient(u"Cognome%1"_s.arg(i)));
+            c->deleteClient(sent.takeAt(3).web_id);
+            QVERIFY(QTest::qWaitFor([&] { return log.has(u"delete user ok (http)"_s); }, 20000));
+        }
+
+        // A new installation of the account gets them all with every value, in steps of three.
+        CloudCase c(m_service, 5101);
+        QSignalSpy progress(c.http(), &HttpService::onGetClientsProgress);
+        QSignalSpy list(c.http(), &HttpService::onGetClients);
+        c->getClients();
+        QVERIFY(list.wait(20000));
+        QCOMPARE(QList<QList<QVariant>>(progress), (QList<QList<QVariant>>{{3, 7}, {6, 7}}));
+        const auto clients = list.at(0).at(0).value<QList<Client>>();
+        QCOMPARE(clients.size(), 7);
+        for (int i = 0; i < 7; ++i)
+            QCOMPARE(clients.at(i).toJSONObject(true), sent.at(i).toJSONObject(true));
+        QCOMPARE(c.scalar(u"select count(*) from clients where offline = 0 and web_id > 0"_s).toInt(), 7);
+
+        // Listed again: matched on the web id, never doubled; what was done here stays.
+        const Client localOnly = c.addClient(u"Gialli"_s);
+        QVERIFY(c.exec(u"update clients set activityLevel = 5 where id = %1"_s.arg(clients.at(1).id)));
+        QVERIFY(c.exec(u"update clients set city = 'Asti', offline = 1 where id = %1"_s.arg(clients.at(2).id)));
+        c->getClients();
+        QVERIFY(list.wait(20000));
+        QCOMPARE(list.last().at(0).value<QList<Client>>().at(2).city, u"Asti"_s);
+        QCOMPARE(c.scalar(u"select count(*) from clients"_s).toInt(), 8);
+        QCOMPARE(c.scalar(u"select activityLevel from clients where id = %1"_s.arg(clients.at(1).id)).toInt(), 5);
+        QCOMPARE(c.scalar(u"select city || offline from clients where id = %1"_s.arg(clients.at(2).id)).toString(), u"Asti1"_s);
+        QCOMPARE(c.scalar(u"select surname || web_id from clients where id = %1"_s.arg(localOnly.id)).toString(), u"Gialli0"_s);
+    }
+
+    void recordsChangedDuringTheirUpload()
+    {
+        CloudCase c(m_service, 5104);
+        // Edited while the request is on its way: the web id is taken, the record stays pending.
+        Client edited = c.addClient(u"Conti"_s);
+        QVERIFY(m_service.injectFault(u"delay:600"_s, u"setUserData"_s, 2));
+        QSignalSpy done(c.http(), &HttpService::onUploadClientDone);
+        c->saveClient(&edited);
+        QVERIFY(c.exec(u"update clients set phone = '333', offline = 1 where id = %1"_s.arg(edited.id)));
+        QVERIFY(done.wait(20000));
+        edited.loadFromDB(edited.id);
+        QVERIFY(edited.web_id > 0 && edited.offline && edited.phone == u"333"_s);
+        // Deleted meanwhile: not made again.
+        Client deleted = c.addClient(u"Galli"_s);
+        QSignalSpy fail(c.http(), &HttpService::onUploadClientFail);
+        c->saveClient(&deleted);
+        c.store()->deleteClient(deleted.id);
+        QVERIFY(fail.wait(20000));
+        QCOMPARE(done.size(), 1);
+        QCOMPARE(c.scalar(u"select count(*) from clients"_s).toInt(), 1);
+    }
+
+    void anamnesisAcrossInstallations()
+    {
+        Client client;
+        Anamnesi a;
+        {
+            CloudCase c(m_service, 5107);
+            client = c.uploaded(c.addClient(u"Marino"_s));
+            a.loadFromFile(QStringLiteral(CALVESTRA_SOURCE_DIR "/service/models/Composizione_corporea.anm"));
+            std::tie(a.idClient, a.date, a.note) = std::tuple(client.id, QDateTime(QDate(2024, 4, 2), QTime(15, 20)), u"Prima + controllo"_s);
+            a.questions[0].answer = u"42"_s;
+            a.SaveToDB(false, false);
+            Anamnesi older = c.addAnamnesi(client, u"Anamnesi generale"_s, QDate(2023, 1, 1));
+            QSignalSpy done(c.http(), &HttpService::onUploadAnamnesiDone);
+            c->saveAnamnesi(&older);
+            c->saveAnamnesi(&a);
+            QVERIFY(QTest::qWaitFor([&] { return done.size() == 2; }, 20000));
+            Anamnesi stored;  // (loading into a filled record would add its questions again)
+            stored.loadFromDB(a.id, false);
+            a.web_id = stored.web_id;
+            QVERIFY(a.web_id > 0 && !stored.offline);
+        }
+        // A new installation keeps them only once it has the client; newest first, never doubled.
+        CloudCase other(m_service, 5107);
+        QSignalSpy got(other.http(), &HttpService::onGetAnamnesis);
+        QSignalSpy list(other.http(), &HttpService::onGetClients);
+        const auto download = [&] {
+            other->getUserAnamnesis(client.web_id);
+            return got.wait(20000) ? got.last().at(0).value<QList<Anamnesi>>() : QList<Anamnesi>{Anamnesi(), Anamnesi(), Anamnesi()};
+        };
+        QVERIFY(download().isEmpty() && other.scalar(u"select count(*) from anamnesis"_s).toInt() == 0);
+        other->getClients();
+        QVERIFY(list.wait(20000));
+        download();
+        const auto records = download();
+        QCOMPARE(records.size(), 2);
+        const Anamnesi &r = records.at(0);
+        QCOMPARE(QList<int>({r.web_id, r.idClient, int(r.questions.size()), r.offline}),
+                 QList<int>({a.web_id, Client::id_from_web_id(client.web_id), int(a.questions.size()), 0}));
+        QCOMPARE(QStringList({r.name, r.date.toString(Qt::ISODate), r.note, r.questions.at(0).answer, records.at(1).name}),
+                 QStringList({a.name, a.date.toString(Qt::ISODate), a.note, u"42"_s, u"Anamnesi generale"_s}));
+        QCOMPARE(other.scalar(u"select count(*) from anamnesis where offline = 0"_s).toInt(), 2);
+        // Deleted here: marked until the service confirms, and a download does not bring it back.
+        const int localId = other.scalar(u"select id from anamnesis where web_id = %1"_s.arg(a.web_id)).toInt();
+        QVERIFY(other.store()->deleteAnamnesi(localId, false));
+        QCOMPARE(download().size(), 1);
+        QCOMPARE(other.scalar(u"select deleted from anamnesis where id = %1"_s.arg(localId)).toInt(), 1);
+        QSignalSpy deleted(other.http(), &HttpService::onUploadDeletedAnamnesiDone);
+        other->deleteAnamnesi(a.web_id);
+        QVERIFY(deleted.wait(20000) && deleted.at(0).at(0).toInt() == a.web_id);
+        QCOMPARE(other.scalar(u"select count(*) from anamnesis"_s).toInt(), 1);
+        QCOMPARE(download().size(), 1);  // gone from the service too
+    }
+
+    void modelFilesAndDownloads()
+    {
+        // Downloads stay in their folder: pages without a file name, other schemes and failures
+        // write nothing, and a link planted under a model's name is replaced, not followed.
+        CloudCase c(m_service, 5109);
+        QTemporaryDir dir;
+        const QString into = dir.filePath(u"models/"_s), model = u"Valutazione_sportiva.anm"_s;
+        QDir().mkpath(into);
+        LogCatcher log("calvestra.cloud");
+        const QString base = m_service.baseUrl().toString();
+        for (const QString &url : {base + u"/"_s, base + u"/Apps/Movelta/"_s, u"file:///etc/hostname"_s,
+                                   base + u"/Apps/Movelta/models/none.anm"_s})
+            c->downloadFile(url, into);
+        QVERIFY(QTest::qWaitFor([&] {
+            return log.countStartingWith(u"skipped download"_s) == 2 && log.countStartingWith(u"Error: "_s) == 2;
+        }, 20000));
+        QVERIFY(QDir(into).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+        QFile outside(dir.filePath(u"outside.txt"_s));
+        QVERIFY(outside.open(QIODevice::WriteOnly) && outside.write("untouched") > 0);
+        outside.close();
+        QVERIFY(QFile::link(outside.fileName(), into + model));
+        c->getAnamnesiModels();  // the listed models, this one among them
+        c->downloadFile(base + u"/Apps/Movelta/models/"_s + model, into);
+        QVERIFY(QTest::qWaitFor([&] { return log.countStartingWith(u"File downloaded successfully "_s) == 4; }, 20000));
+        QCOMPARE(readFile(outside.fileName()), QByteArray("untouched"));
+        QVERIFY(!QFileInfo(into + model).isSymLink());
+        QCOMPARE(readFile(into + model), readFile(QStringLiteral(CALVESTRA_SOURCE_DIR "/service/models/") + model));
+        QCOMPARE(QDir(c.store()->m_assetsPath + u"models/"_s).entryList(QDir::Files),
+                 QStringList({"Anamnesi_generale.anm", "Composizione_corporea.anm", model}));
+    }
+
+    void examsWorksAndFiles()
+    {
+        CloudCase c(m_service, 6101);
+        const Client client = c.uploaded(c.addClient(u"Ferri"_s));
+        const QString folder = client.getDataPath(true);
+        // Picture bytes that look like multipart boundaries travel as they are (pictures are stored, not deflated).
+        QByteArray tricky;
+        for (int i = 0; tricky.size() < 300 * 1024; ++i)
+            tricky += "\r\n--boundary_.oOo._" + QByteArray::number(i * 7919, 36) + "\r\n--\r\n\r\nContent-Disposition: "
+                      "form-data; name=\"UPLOADS\"\r\n" + char(i % 256);
+        const QList<ScanFile> day1{writeScan(folder, u"Coscia dx"_s, QDateTime(QDate(2024, 5, 1), QTime(8, 15)), true, 300),
+                                   writeScan(folder, u"Addome"_s, QDateTime(QDate(2024, 5, 1), QTime(8, 20, 30)), false, 300)};
+        // A scan whose files are gone is left out.
+        ScanFile gone = ScanFile::createFromFilePath(folder + u"Vita-20240303--09-00-00.jpg"_s);
+        const QList<ScanFile> day2{gone, writeScan(folder, u"Vita"_s, QDateTime(QDate(2024, 3, 3), QTime(10, 0)), false, 40, tricky)};
+        Exam first = examOf(client, QDate(2024, 5, 1));
+        first.weight = 64.5;
+        first.activityLevel = 3;
+        first.notes = u"dopo allenamento"_s;
+        Exam second = examOf(client, QDate(2024, 3, 3));
+        second.subKind = 5;
+        QSignalSpy progress(c.http(), &HttpService::onUploadProgress);
+        LogCatcher log("calvestra.cloud");
+        QList<Exam> done;
+        // The second starts while the first is still built and sent: each keeps its own archive.
+        QCOMPARE(upload(c, {{first, day1}, {second, day2}}, &done), QStringList({"done", "done"}));
+        QCOMPARE(log.countStartingWith(u"upload exam ok (http)"_s), 2);
+        // The exam of the signal carries the reply's client and date, nothing else.
+        QVERIFY(done.at(0).idUser == client.web_id && done.at(0).examDate != done.at(1).examDate);
+        QVERIFY(done.at(0).weight == 0 && done.at(0).notes.isEmpty());
+        for (const QJsonObject &r : requestsOfKind(m_service, u"uploadExamZip"_s))
+            QCOMPARE(r[u"archiveEntries"_s].toArray().toVariantList(),
+                     fieldValue(r, u"exam"_s).contains(u"2024-05-01"_s)
+                         ? QVariantList({"Coscia dx-20240501--08-15-00.jpg", "Coscia dx-20240501--08-15-00.d2d",
+                                         "Coscia dx-20240501--08-15-00.json", "Addome-20240501--08-20-30.jpg", "Addome-20240501--08-20-30.d2d"})
+                         : QVariantList({"Vita-20240303--10-00-00.jpg", "Vita-20240303--10-00-00.d2d"}));
+        // Progress up to the whole body; each archive, named in the log, is gone afterwards.
+        qint64 sentMost = 0, total = 0;
+        for (const QList<QVariant> &step : progress) {
+            QVERIFY(step.at(0).toLongLong() <= step.at(1).toLongLong());
+            std::tie(sentMost, total) = std::pair(qMax(sentMost, step.at(0).toLongLong()), qMax(total, step.at(1).toLongLong()));
+        }
+        QVERIFY(total > tricky.size() && sentMost == total);
+        const QStringList archives = log.lines().filter(QRegularExpression(u"^zipFile "_s)).replaceInStrings(u"zipFile "_s, QString());
+        QCOMPARE(archives.size(), 2);
+        for (const QString &archive : archives)
+            QVERIFY(archive.startsWith(QDir::tempPath() + u'/') && QTest::qWaitFor([&] { return !QFileInfo::exists(archive); }, 5000));
+
+        // The works, oldest first, with what the service keeps of them.
+        QSignalSpy works(c.http(), &HttpService::onGetUserWorks);
+        c->getUserWorks(client.web_id);
+        QVERIFY(works.wait(20000));
+        const auto list = works.last().at(0).value<QList<Exam>>();
+        QCOMPARE(list.size(), 2);
+        QVERIFY(list.at(0).examDate == QDate(2024, 3, 3) && list.at(0).subKind == 5 && list.at(1).id > 0);
+        const Exam &work = list.at(1);
+        QCOMPARE(QStringList({work.examDate.toString(Qt::ISODate), QString::number(work.subKind), QString::number(work.weight),
+                              QString::number(work.activityLevel), work.notes, QString::number(work.idUser + work.height)}),
+                 QStringList({"2024-05-01", "2", "64.5", "3", "dopo allenamento", "0"}));
+        QCOMPARE(work.scanNames, QStringList({"Addome-20240501--08-20-30.jpg", "Coscia dx-20240501--08-15-00.jpg"}));
+
+        // Each file byte for byte, raw data and analysis asked for by the picture's name.
+        for (const ScanFile &scan : day1 + day2.mid(1)) {
+            for (const auto &[kind, path] : {std::pair{u"jpg"_s, scan.jpgFile}, {u"d2d"_s, scan.d2dFile}, {u"json"_s, scan.jsonFile}}) {
+                QByteArray body;
+                QCOMPARE(fetch(c.http(), client.web_id, kind, QFileInfo(scan.jpgFile).fileName(), &body) == QNetworkReply::NoError,
+                         !path.isEmpty());
+                QVERIFY2(path.isEmpty() || body == readFile(path), qPrintable(scan.jpgFile + u' ' + kind));
+            }
+        }
+        QVERIFY(fetch(c.http(), client.web_id, u"jpg"_s, u"Vita-20240101--10-00-00.jpg"_s) != QNetworkReply::NoError);
+
+        QVERIFY(QDir(m_service.dataDir() + u"/tmp"_s).isEmpty());
+    }
+
+    void fullStorage()
+    {
+        ReferenceService small;
+        small.setExtraArguments({u"--quota-mb"_s, u"0.5"_s});
+        QVERIFY2(small.start(), qPrintable(small.errorString()));
+        CloudCase c(small, 6105);
+        Client client = c.uploaded(c.addClient(u"Pieno"_s));
+        const auto exam = [&](const QDate &day, int lines) {
+            return std::pair{examOf(client, day),
+                             QList<ScanFile>{writeScan(client.getDataPath(true), u"Vita"_s, QDateTime(day, QTime(9, 0)), false, lines)}};
+        };
+        LogCatcher log("calvestra.cloud");
+        // Larger than the space: that signal only, and no error.
+        QCOMPARE(upload(c, {exam(QDate(2024, 4, 1), 600)}), QStringList{"full"});
+        QVERIFY(log.has(u"uploadExam -> WebSpaceOver"_s) && log.countStartingWith(u"error"_s) == 0);
+        // Two that fit alone, sent at once: exactly one is kept.
+        QList<Exam> done;
+        QStringList outcomes = upload(c, {exam(QDate(2024, 4, 2), 300), exam(QDate(2024, 4, 3), 300)}, &done);
+        outcomes.sort();
+        QCOMPARE(outcomes, QStringList({"done", "full"}));
+        // Its day again replaces it, so it still fits; the client's deletion frees the space.
+        QCOMPARE(upload(c, {exam(done.at(0).examDate, 300)}), QStringList{"done"});
+        c->deleteClient(client.web_id);
+        QVERIFY(QTest::qWaitFor([&] { return log.has(u"delete user ok (http)"_s); }, 20000));
+        client = c.uploaded(c.addClient(u"Libero"_s));
+        QCOMPARE(upload(c, {exam(QDate(2024, 4, 2), 300), exam(QDate(2024, 4, 3), 10)}), QStringList({"done", "done"}));
+    }
+
+    void endpoints()
+    {
+        // The development script sits beside the production one: every ".php" gets "_dev", letter case
+        // counts, and an address without one is used as it is.
+        CloudCase c(m_service, 4105, true);
+        QCOMPARE(c->m_url, m_service.endpointUrl(true));
+        c.uploaded(c.addClient(u"Prova"_s));
+        QCOMPARE(waitForRequest(m_service, u"setUserData"_s)[u"path"_s].toString(), c->m_url.path());
+        for (const auto &[endpoint, development] : {std::pair{"http://h.invalid/a.php/b.PHP/c.php", "http://h.invalid/a_dev.php/b.PHP/c_dev.php"},
+                                                    {"http://h.invalid/script", "http://h.invalid/script"}}) {
+            AppSettings::setEndpoint(QString::fromLatin1(endpoint));
+            c->setWebServiceURL(true);
+            QCOMPARE(c->m_url, QUrl(QString::fromLatin1(development)));
+            c->setWebServiceURL(false);
+            QCOMPARE(c->m_url, QUrl(QString::fromLatin1(endpoint)));
+        }
+        // Before any endpoint is chosen a call fails, and says so.
+        c->m_url.clear();
+        Client client = c.addClient(u"Senza"_s);
+        QSignalSpy fail(c.http(), &HttpService::onUploadClientFail);
+        LogCatcher log("calvestra.cloud");
+        c->saveClient(&client);
+        QVERIFY(fail.wait(20000));
+        QCOMPARE(log.countStartingWith(u"error reply: "_s), 1);
+    }
+
+    void connectionProbe()
+    {
+        CloudCase c(m_service, 4107);
+        c->setTimeouts(3000, 3000, 800);
+        QSignalSpy status(c.http(), &HttpService::onConnectionStatus);
+        const auto probe = [&](bool expected) {
+            status.clear();
+            c->checkConnection();
+            return QTest::qWaitFor([&] { return !status.isEmpty() && status.last().at(0).toBool() == expected; }, 20000)
+                   && c->m_connected == expected;
+        };
+        QVERIFY(probe(true));
+        const QJsonObject r = waitForRequest(m_service, u"probe"_s);
+        QCOMPARE(r[u"method"_s].toString() + r[u"path"_s].toString() + r[u"query"_s].toString(), u"GET/"_s);
+        // An error status, or a host that answers nothing, is not connected. Every probe gets the
+        // fault (count 0): a periodic one in flight cannot take it away from the one asked for.
+        for (const QString &fault : {u"status500"_s, u"hang"_s}) {
+            QVERIFY(m_service.injectFault(fault, u"probe"_s, 0));
+            QVERIFY2(probe(false), qPrintable(fault));
+            QVERIFY(m_service.resetHooks());
+        }
+        // The service host; before the endpoint is chosen the setting tells where it is.
+        const QUrl host(m_service.baseUrl().toString() + u'/');
+        QCOMPARE(c->connectionProbeUrl(), host);
+        c->m_url.clear();
+        QCOMPARE(c->connectionProbeUrl(), host);
+        QVERIFY(probe(true));
+    }
+
+    void fault_data()
+    {
+        QTest::addColumn<QString>("fault");     // of the service, "stop", or "tmpdir:" an unusable folder
+        QTest::addColumn<QString>("action");    // what the fault waits for
+        QTest::addColumn<int>("timeoutMs");     // request and upload time-out; 0 keeps the defaults
+        QTest::addColumn<QString>("calls");
+        QTest::addColumn<QString>("outcomes");  // the signals, sorted
+        QTest::addColumn<QString>("log");       // the line that tells what happened
+        QTest::addColumn<int>("lines");
+        const QString timeOut = u"error reply: time-out"_s;
+        QTest::newRow("service stopped") << "stop" << "" << 0 << "client,anamnesi,delete,exam,clients,works,anamnesis,models"
+                                         << "onUploadAnamnesiFail,onUploadClientFail,onUploadDeletedAnamnesiFail,onUploadExamFail"
+                                         << "error reply: " << 7;
+        for (const auto &[action, call, outcome] : {std::tuple{"setUserData", "client", "onUploadClientFail"},
+                                                    {"uploadAnamnesi", "anamnesi", "onUploadAnamnesiFail"},
+                                                    {"deleteAnamnesi", "delete", "onUploadDeletedAnamnesiFail"},
+                                                    {"uploadExamZip", "exam", "onUploadExamFail"}, {"getUsers", "clients", ""},
+                                                    {"getUserWorks", "works", ""}})
+            QTest::addRow("no reply to %s", action) << "hang" << action << 1500 << call << outcome << timeOut << 1;
+        QTest::newRow("reply stalls") << "stall" << "setUserData" << 1500 << "client" << "onUploadClientFail" << timeOut << 1;
+        QTest::newRow("upload answered late") << "delay:1500" << "uploadExamZip" << 4000 << "exam" << "onUploadExamDone" << "" << 0;
+        QTest::newRow("upload never answered") << "delay:8000" << "uploadExamZip" << 3000 << "exam" << "onUploadExamFail" << timeOut << 1;
+        QTest::newRow("not JSON") << "nonjson" << "uploadExamZip" << 0 << "exam" << "onUploadExamFail" << "error " << 1;
+        QTest::newRow("not JSON, list") << "nonjson" << "getUsers" << 0 << "clients" << "" << "error " << 1;
+        QTest::newRow("HTTP 500") << "status500" << "uploadAnamnesi" << 0 << "anamnesi" << "onUploadAnamnesiFail" << "error reply: " << 1;
+        QTest::newRow("HTTP 500, list") << "status500" << "getUsers" << 0 << "clients" << "" << "error reply: " << 1;
+        QTest::newRow("reply too large") << u"huge:%1"_s.arg((HttpService::maxReplyBytes >> 20) + 8) << "setUserData" << 0 << "client"
+                                         << "onUploadClientFail" << "error reply: reply larger than" << 1;
+        QTest::newRow("large reply without id") << "huge:2" << "setUserData" << 0 << "client" << "onUploadClientFail"
+                                                << "error setUserData reply without a valid id" << 1;
+        // The network layer sends a request again once when its connection drops early.
+        QTest::newRow("dropped mid-upload") << "drop" << "uploadExamZip" << 0 << "exam" << "onUploadExamFail" << "error reply: " << 1;
+        for (const auto &[action, call, outcome, log] :
+             {std::tuple{"setUserData", "client", "onUploadClientFail", "error setUserData reply without a valid id"},
+              {"uploadAnamnesi", "anamnesi", "onUploadAnamnesiFail", "error uploadAnamnesi reply without a valid id"},
+              {"uploadExamZip", "exam", "onUploadExamFail", "error uploadExamZip reply without client or date"},
+              {"getUsers", "clients", "onGetClients", ""}, {"getUserWorks", "works", "onGetUserWorks", ""},
+              {"getUserAnamnesis", "anamnesis", "onGetAnamnesis", ""}})
+            QTest::addRow("empty data for %s", action) << "code:200" << action << 0 << call << outcome << log << (*log ? 1 : 0);
+        QTest::newRow("deletion refused") << "code:500" << "deleteAnamnesi" << 0 << "delete" << "onUploadDeletedAnamnesiFail"
+                                          << "error injected failure" << 1;
+        QTest::newRow("storage full") << "code:405" << "uploadExamZip" << 0 << "exam" << "onWebSpaceOver" << "uploadExam -> WebSpaceOver" << 1;
+        QTest::newRow("no temporary folder") << "tmpdir:no/such/folder" << "" << 0 << "exam" << "onUploadExamFail" << "zipFile " << 1;
+        QTest::newRow("temporary folder is a file") << "tmpdir:plain-file" << "" << 0 << "exam" << "onUploadExamFail" << "zipFile " << 1;
+    }
+
+    void fault()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, action);
+        QFETCH(int, timeoutMs);
+        QFETCH(QString, calls);
+        QFETCH(QString, outcomes);
+        QFETCH(QString, log);
+        QFETCH(int, lines);
+        // A client and an anamnesis on the service, an exam with two scans, and a local change
+        // waiting to go up, which a failed call must leave pending.
+        static int account = 7100;
+        CloudCase c(m_service, ++account);
+        Client client = c.uploaded(c.addClient(u"Guasto"_s));
+        Anamnesi anamnesi = c.addAnamnesi(client, u"Anamnesi generale"_s, QDate(2024, 7, 1));
+        QSignalSpy anamnesiDone(c.http(), &HttpService::onUploadAnamnesiDone);
+        c->saveAnamnesi(&anamnesi);
+        QVERIFY(anamnesiDone.wait(20000));
+        anamnesi.loadFromDB(anamnesi.id, false);
+        QList<ScanFile> scans{writeScan(client.getDataPath(true), u"Vita"_s, QDateTime(QDate(2024, 7, 1), QTime(9, 10)), true, 200),
+                              writeScan(client.getDataPath(true), u"Fianco"_s, QDateTime(QDate(2024, 7, 1), QTime(9, 12)), false, 200)};
+        Exam exam = examOf(client, QDate(2024, 7, 1));
+        client.city = u"Asti"_s;
+        client.offline = true;
+        c.store()->saveClient(&client, false);
+        const QString before = c.snapshot();
+
+        // Every outcome signal, by name.
+        std::vector<std::pair<QString, std::unique_ptr<QSignalSpy>>> spies;
+        const QMetaObject &meta = HttpService::staticMetaObject;
+        for (int i = meta.methodOffset(); i < meta.methodCount(); ++i)
+            if (const QMetaMethod m = meta.method(i); m.methodType() == QMetaMethod::Signal
+                && !QByteArrayList{"onConnectionStatus", "onUploadProgress", "onGetClientsProgress", "onUpdateClient"}.contains(m.name()))
+                spies.emplace_back(QString::fromLatin1(m.name()), std::make_unique<QSignalSpy>(c.http(), m));
+        const auto seen = [&] {
+            QStringList names;
+            for (const auto &[name, spy] : spies)
+                for (qsizetype n = 0; n < spy->size(); ++n)
+                    names << name;
+            names.sort();
+            return names;
+        };
+        if (timeoutMs > 0)
+            c->setTimeouts(timeoutMs, timeoutMs, 1000);
+        if (fault == u"stop"_s)
+            m_service.stop();
+        else if (!fault.startsWith(u"tmpdir:"_s))
+            QVERIFY(m_service.injectFault(fault, action, fault == u"drop"_s ? 10 : 1));
+        const QByteArray tmpdir = qgetenv("TMPDIR");
+        if (fault.startsWith(u"tmpdir:"_s)) {
+            QFile(c.location() + u"/plain-file"_s).open(QIODevice::WriteOnly);
+            qputenv("TMPDIR", QFile::encodeName(c.location() + u'/' + fault.mid(7)));
+        }
+        LogCatcher logged("calvestra.cloud");
+        const QHash<QString, std::function<void()>> call{
+            {u"client"_s, [&] { c->saveClient(&client); }},          {u"anamnesi"_s, [&] { c->saveAnamnesi(&anamnesi); }},
+            {u"delete"_s, [&] { c->deleteAnamnesi(anamnesi.web_id); }}, {u"exam"_s, [&] { c->uploadExam(&exam, &scans); }},
+            {u"clients"_s, [&] { c->getClients(); }},                {u"works"_s, [&] { c->getUserWorks(client.web_id); }},
+            {u"anamnesis"_s, [&] { c->getUserAnamnesis(client.web_id); }}, {u"models"_s, [&] { c->getAnamnesiModels(); }}};
+        QElapsedTimer clock;
+        clock.start();
+        for (const QString &name : calls.split(u','))
+            call[name]();
+        tmpdir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmpdir);
+        // Every outcome comes from the event loop, never from inside the call.
+        QVERIFY(seen().isEmpty());
+        const QStringList expected = outcomes.isEmpty() ? QStringList() : outcomes.split(u',');
+        QVERIFY2(QTest::qWaitFor([&] {
+            return seen().size() >= expected.size() && (log.isEmpty() || logged.countStartingWith(log) >= lines);
+        }, 30000), qPrintable(seen().join(u',') + u'\n' + logged.lines().join(u'\n')));
+        QCoreApplication::processEvents();
+        QCOMPARE(seen(), expected);
+        QCOMPARE(logged.countStartingWith(log.isEmpty() ? u"error"_s : log), lines);
+        QCOMPARE(logged.countStartingWith(u"error"_s), log.startsWith(u"error"_s) ? lines : 0);
+        QCOMPARE(logged.countStartingWith(u"error reply"_s), log.startsWith(u"error reply"_s) ? lines : 0);
+        if (log.contains(u"time-out"_s))
+            QVERIFY2(clock.elapsed() >= timeoutMs * 9 / 10, "not before the time-out (a coarse timer may fire 5% early)");
+        QCOMPARE(c.snapshot(), before);
+        if (fault.startsWith(u"tmpdir:"_s))
+            QVERIFY(requestsOfKind(m_service, u"uploadExamZip"_s).isEmpty());
+        // Nothing is left half-stored on the service.
+        QVERIFY(m_service.isRunning() || m_service.restart());
+        QVERIFY(m_service.resetHooks());
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(m_service.dataDir() + u"/tmp"_s).isEmpty(), 20000);
+        if (fault == u"drop"_s) {
+            QSignalSpy works(c.http(), &HttpService::onGetUserWorks);
+            c->getUserWorks(client.web_id);
+            QVERIFY(works.wait(20000) && works.at(0).at(0).value<QList<Exam>>().isEmpty());
+        }
+    }
 
 private:
     // Sends them all at once and waits for one outcome each: "done", "fail" or "full".
@@ -117,682 +627,6 @@ private:
 
     ReferenceService m_service;
 };
-
-void TestHttpService::formsAsTheServiceReceivesThem()
-{
-    // Fully encoded, in insertion order, a "%41" kept as written.
-    QUrlQuery q;
-    HttpService::addFormItem(q, u"text"_s, u"a+b c&d=e%41/é"_s);
-    q.addQueryItem(u"k"_s, u"1+1 = 2"_s);
-    QCOMPARE(HttpService::encodeForm(q), QByteArray("text=a%2Bb%20c%26d%3De%2541%2F%C3%A9&k=1%2B1%20%3D%202"));
-
-    CloudCase c(m_service, 4101);
-    const Client local = c.addClient(u"D'Amico + Figli & Co = 100%41"_s);
-    const Client client = c.uploaded(local);
-    QVERIFY(client.web_id > 0);
-    Anamnesi anamnesi = c.addAnamnesi(client, u"Anamnesi generale"_s, QDate(2024, 5, 6));
-    c->saveAnamnesi(&anamnesi);
-    c->deleteAnamnesi(77);
-    c->deleteClient(0);
-    c->getUserAnamnesis(client.web_id);
-    c->getAnamnesiModels();
-    c->getUserWorks(client.web_id);
-    c->getClients();
-    Exam exam = examOf(client, QDate(2024, 6, 1));
-    exam.notes = u"note + più"_s;
-    QCOMPARE(upload(c, {{exam, {writeScan(client.getDataPath(true), u"Vita"_s, QDateTime(exam.examDate, QTime(9, 0)), true)}}}),
-             QStringList{"done"});
-    fetch(c.http(), 1532, u"d2d"_s, u"A+B é.jpg"_s);
-
-    // Every form: the four common fields, then the call's own, in this order.
-    const QString common = u"idSender=4101,action=getUsers,appVersion=0.6.4,appOS="_s + QSysInfo::productType();
-    for (const auto &[kind, own] : {std::pair{"setUserData", "action,data"}, {"uploadAnamnesi", "action,idUser,idAnamnesi,data"},
-                                    {"deleteAnamnesi", "action,idAnamnesi"}, {"deleteUser", "action,idUser"},
-                                    {"getUserAnamnesis", "action,idUser"}, {"getAnamnesiModels", "action"},
-                                    {"getUserWorks", "idUser,action"}, {"getUsers", "action"}}) {
-        const QJsonObject r = waitForRequest(m_service, QString::fromLatin1(kind));
-        const QStringList all = fields(r);
-        QCOMPARE(QStringList(all.mid(0, 4)).join(u','), common);
-        QCOMPARE(QStringList(all.mid(4)).replaceInStrings(QRegularExpression(u"=.*"_s, QRegularExpression::DotMatchesEverythingOption), QString()).join(u','), QLatin1String(own));
-        QVERIFY(r[u"contentType"_s].toString().startsWith(u"application/x-www-form-urlencoded"_s));
-        QCOMPARE(r[u"method"_s].toString() + r[u"path"_s].toString(), u"POST/Apps/Movelta/vq_webservice.php"_s);
-    }
-    QJsonObject r = waitForRequest(m_service, u"setUserData"_s);
-    QVERIFY2(fieldValue(r, u"data"_s).contains(u"\n    \""_s), "indented JSON");
-    QCOMPARE(QJsonDocument::fromJson(fieldValue(r, u"data"_s).toUtf8()).object(), local.toJSONObject(true));
-    r = waitForRequest(m_service, u"uploadAnamnesi"_s);
-    QCOMPARE(fields(r).mid(5, 2), QStringList({u"idUser=%1"_s.arg(client.web_id), u"idAnamnesi=0"_s}));
-    QCOMPARE(QJsonDocument::fromJson(fieldValue(r, u"data"_s).toUtf8()).object(), anamnesi.getJsonObject());
-    QCOMPARE(fieldValue(waitForRequest(m_service, u"deleteAnamnesi"_s), u"idAnamnesi"_s), u"77"_s);
-    QCOMPARE(fieldValue(waitForRequest(m_service, u"getUserWorks"_s), u"idUser"_s), QString::number(client.web_id));
-
-    // The exam: six parts in order, one action, the archive as a file part.
-    r = waitForRequest(m_service, u"uploadExamZip"_s);
-    QVERIFY(r[u"contentType"_s].toString().startsWith(u"multipart/form-data; boundary="_s));
-    QStringList parts;
-    for (const QJsonValue &p : r[u"parts"_s].toArray())
-        parts << p[u"name"_s].toString() + u':' + p[u"filename"_s].toString() + u':' + p[u"contentType"_s].toString();
-    QCOMPARE(parts, QStringList({"idSender::", "action::", "appVersion::", "appOS::", "exam::",
-                                 "UPLOADS:upload.zip:application/octet-stream"}));
-    QCOMPARE(QStringList(fields(r).mid(0, 4)).join(u','), QString(common).replace(u"getUsers"_s, u"uploadExamZip"_s));
-    QVERIFY(fieldValue(r, u"exam"_s).contains(u"\n    \""_s));
-    QCOMPARE(QJsonDocument::fromJson(fieldValue(r, u"exam"_s).toUtf8()).object(), exam.toJSONObject(true));
-
-    // A file: a GET of the script with exactly five query items.
-    r = waitForRequest(m_service, u"getUserFile"_s);
-    QCOMPARE(r[u"method"_s].toString() + u' ' + r[u"query"_s].toString(),
-             u"GET idSender=4101&action=getUserFile&idUser=1532&kind=d2d&filename=A%2BB%20%C3%A9.jpg"_s);
-    QCOMPARE(c->getUserFileUrl(1532, u"jpg"_s, u"Coscia dx.jpg"_s), QUrl(m_service.endpointUrl().toString() +
-             u"?idSender=4101&action=getUserFile&idUser=1532&kind=jpg&filename=Coscia%20dx.jpg"_s));
-}
-
-void TestHttpService::clientsAcrossInstallations()
-{
-    QList<Client> sent;
-    {
-        CloudCase c(m_service, 5101);
-        Client first = c.addClient(u"D'Amico + Figli & Co = 100%41"_s);
-        first.name = u"Nicolò  Luca"_s;
-        first.address = u"Via Roma 1/b ?#[]"_s;
-        first.birthday = QDate();
-        c.store()->saveClient(&first, false);
-        const QString oldFolder = first.getDataPath(true);
-        const ScanFile scan = writeScan(oldFolder, u"Vita"_s, QDateTime(QDate(2024, 1, 5), QTime(9, 30, 15)), false);
-        const QByteArray picture = readFile(scan.jpgFile);
-        QStringList order;
-        connect(c.http(), &HttpService::onUpdateClient, this, [&](int id) { order << u"update %1"_s.arg(id); });
-        connect(c.http(), &HttpService::onUploadClientDone, this, [&](int id) { order << u"done %1"_s.arg(id); });
-        LogCatcher log("calvestra.cloud");
-        first = c.uploaded(first);
-        QCOMPARE(order, QStringList({u"update %1"_s.arg(first.id), u"done %1"_s.arg(first.id)}));
-        QCOMPARE(log.countStartingWith(u"{\"data\":"_s), 1);  // the reply, logged once and whole
-        QVERIFY(first.web_id > 0 && !first.offline);
-        // The folder moved with its files to the one named after the web id.
-        QVERIFY(!QFileInfo::exists(oldFolder));
-        QCOMPARE(first.getDataPath(false), c.store()->m_dataPath + QString::number(first.web_id) + u'/');
-        QCOMPARE(readFile(first.getDataPath(false) + QFileInfo(scan.jpgFile).fileName()), picture);
-        QCOMPARE(c.uploaded(first).web_id, first.web_id);  // sent again: the same record
-        sent << first;
-        for (int i = 2; i <= 8; ++i)
-            sent << c.uploaded(c.addClient(u"Cognome%1"_s.arg(i)));
-        c->deleteClient(sent.takeAt(3).web_id);
-        QVERIFY(QTest::qWaitFor([&] { return log.has(u"delete user ok (http)"_s); }, 20000));
-    }
-
-    // A new installation of the account gets them all with every value, in steps of three.
-    CloudCase c(m_service, 5101);
-    QSignalSpy progress(c.http(), &HttpService::onGetClientsProgress);
-    QSignalSpy list(c.http(), &HttpService::onGetClients);
-    c->getClients();
-    QVERIFY(list.wait(20000));
-    QCOMPARE(QList<QList<QVariant>>(progress), (QList<QList<QVariant>>{{3, 7}, {6, 7}}));
-    const auto clients = list.at(0).at(0).value<QList<Client>>();
-    QCOMPARE(clients.size(), 7);
-    for (int i = 0; i < 7; ++i)
-        QCOMPARE(clients.at(i).toJSONObject(true), sent.at(i).toJSONObject(true));
-    QCOMPARE(c.scalar(u"select count(*) from clients where offline = 0 and web_id > 0"_s).toInt(), 7);
-
-    // Listed again: matched on the web id, never doubled; what was done here stays.
-    const Client localOnly = c.addClient(u"Gialli"_s);
-    QVERIFY(c.exec(u"update clients set activityLevel = 5 where id = %1"_s.arg(clients.at(1).id)));
-    QVERIFY(c.exec(u"update clients set city = 'Asti', offline = 1 where id = %1"_s.arg(clients.at(2).id)));
-    c->getClients();
-    QVERIFY(list.wait(20000));
-    QCOMPARE(list.last().at(0).value<QList<Client>>().at(2).city, u"Asti"_s);
-    QCOMPARE(c.scalar(u"select count(*) from clients"_s).toInt(), 8);
-    QCOMPARE(c.scalar(u"select activityLevel from clients where id = %1"_s.arg(clients.at(1).id)).toInt(), 5);
-    QCOMPARE(c.scalar(u"select city || offline from clients where id = %1"_s.arg(clients.at(2).id)).toString(), u"Asti1"_s);
-    QCOMPARE(c.scalar(u"select surname || web_id from clients where id = %1"_s.arg(localOnly.id)).toString(), u"Gialli0"_s);
-}
-
-void TestHttpService::recordsChangedDuringTheirUpload()
-{
-    CloudCase c(m_service, 5104);
-    // Edited while the request is on its way: the web id is taken, the record stays pending.
-    Client edited = c.addClient(u"Conti"_s);
-    QVERIFY(m_service.injectFault(u"delay:600"_s, u"setUserData"_s, 2));
-    QSignalSpy done(c.http(), &HttpService::onUploadClientDone);
-    c->saveClient(&edited);
-    QVERIFY(c.exec(u"update clients set phone = '333', offline = 1 where id = %1"_s.arg(edited.id)));
-    QVERIFY(done.wait(20000));
-    edited.loadFromDB(edited.id);
-    QVERIFY(edited.web_id > 0 && edited.offline && edited.phone == u"333"_s);
-    // Deleted meanwhile: not made again.
-    Client deleted = c.addClient(u"Galli"_s);
-    QSignalSpy fail(c.http(), &HttpService::onUploadClientFail);
-    c->saveClient(&deleted);
-    c.store()->deleteClient(deleted.id);
-    QVERIFY(fail.wait(20000));
-    QCOMPARE(done.size(), 1);
-    QCOMPARE(c.scalar(u"select count(*) from clients"_s).toInt(), 1);
-}
-
-void TestHttpService::anamnesisAcrossInstallations()
-{
-    Client client;
-    Anamnesi a;
-    {
-        CloudCase c(m_service, 5107);
-        client = c.uploaded(c.addClient(u"Marino"_s));
-        // One of a client the service does not have is refused.
-        Anamnesi orphan = c.addAnamnesi(c.addClient(u"Locale"_s), u"Orfana"_s, QDate(2024, 4, 1));
-        QSignalSpy fail(c.http(), &HttpService::onUploadAnamnesiFail);
-        c->saveAnamnesi(&orphan);
-        QVERIFY(fail.wait(20000));
-        a.loadFromFile(QStringLiteral(CALVESTRA_SOURCE_DIR "/service/models/Composizione_corporea.anm"));
-        QVERIFY(!a.questions.isEmpty());
-        a.idClient = client.id;
-        a.date = QDateTime(QDate(2024, 4, 2), QTime(15, 20, 0));
-        a.note = u"Prima visita + controllo"_s;
-        a.SaveToDB(false, false);
-        Anamnesi older = c.addAnamnesi(client, u"Anamnesi generale"_s, QDate(2023, 1, 1));
-        QList<int> webIds;
-        connect(c.http(), &HttpService::onUploadAnamnesiDone, this, [&](Anamnesi *r) { webIds << r->web_id; });
-        c->saveAnamnesi(&older);
-        c->saveAnamnesi(&a);
-        QVERIFY(QTest::qWaitFor([&] { return webIds.size() == 2; }, 20000));
-        a.loadFromDB(a.id, false);
-        QVERIFY(a.web_id > 0 && webIds.contains(a.web_id) && !a.offline);
-        // Sent again after an edit: the same record on the service.
-        a.questions[0].answer = u"43"_s;
-        c->saveAnamnesi(&a);
-        QVERIFY(QTest::qWaitFor([&] { return webIds.size() == 3; }, 20000));
-        QCOMPARE(webIds.last(), a.web_id);
-    }
-
-    // A new installation keeps them only once it has the client; newest first, never doubled.
-    CloudCase other(m_service, 5107);
-    QSignalSpy got(other.http(), &HttpService::onGetAnamnesis);
-    QSignalSpy list(other.http(), &HttpService::onGetClients);
-    const auto download = [&] {
-        other->getUserAnamnesis(client.web_id);
-        return got.wait(20000) ? got.last().at(0).value<QList<Anamnesi>>() : QList<Anamnesi>{Anamnesi(), Anamnesi(), Anamnesi()};
-    };
-    QVERIFY(download().isEmpty());
-    QCOMPARE(other.scalar(u"select count(*) from anamnesis"_s).toInt(), 0);
-    other->getClients();
-    QVERIFY(list.wait(20000));
-    download();
-    const auto records = download();
-    QCOMPARE(records.size(), 2);
-    const Anamnesi &r = records.at(0);
-    QCOMPARE(QList<int>({r.web_id, r.idClient, int(r.questions.size()), r.offline}),
-             QList<int>({a.web_id, Client::id_from_web_id(client.web_id), int(a.questions.size()), 0}));
-    QCOMPARE(QStringList({r.name, r.date.toString(Qt::ISODate), r.note, r.questions.at(0).answer}),
-             QStringList({a.name, a.date.toString(Qt::ISODate), a.note, u"43"_s}));
-    QCOMPARE(records.at(1).name, u"Anamnesi generale"_s);
-    QCOMPARE(other.scalar(u"select count(*) from anamnesis where offline = 0"_s).toInt(), 2);
-
-    // Deleted here: marked until the service confirms, and a download does not bring it back.
-    const int localId = other.scalar(u"select id from anamnesis where web_id = %1"_s.arg(a.web_id)).toInt();
-    QVERIFY(other.store()->deleteAnamnesi(localId, false));
-    QCOMPARE(download().size(), 1);
-    QCOMPARE(other.scalar(u"select deleted from anamnesis where id = %1"_s.arg(localId)).toInt(), 1);
-    QSignalSpy deleted(other.http(), &HttpService::onUploadDeletedAnamnesiDone);
-    LogCatcher log("calvestra.cloud");
-    other->deleteAnamnesi(a.web_id);
-    QVERIFY(deleted.wait(20000));
-    QCOMPARE(deleted.at(0).at(0).toInt(), a.web_id);
-    QVERIFY(log.has(u"deleteAnamnesi ok (http)"_s));
-    QCOMPARE(other.scalar(u"select count(*) from anamnesis"_s).toInt(), 1);
-    QCOMPARE(download().size(), 1);  // gone from the service too
-    // With the client go all of its records: the service no longer knows it.
-    other->deleteClient(client.web_id);
-    QVERIFY(QTest::qWaitFor([&] { return log.has(u"delete user ok (http)"_s); }, 20000));
-    other->getUserAnamnesis(client.web_id);
-    QVERIFY(QTest::qWaitFor([&] { return log.has(u"error client not found"_s); }, 20000));
-}
-
-void TestHttpService::modelFilesAndDownloads()
-{
-    CloudCase c(m_service, 5109);
-    const QString folder = c.store()->m_assetsPath + u"models/"_s;
-    QFile old(folder + u"Anamnesi_generale.anm"_s);  // an older copy is replaced
-    QVERIFY(QDir().mkpath(folder) && old.open(QIODevice::WriteOnly) && old.write("old model") > 0);
-    old.close();
-    LogCatcher log("calvestra.cloud");
-    c->getAnamnesiModels();
-    const QStringList expected{u"Anamnesi_generale.anm"_s, u"Composizione_corporea.anm"_s, u"Valutazione_sportiva.anm"_s};
-    QVERIFY(QTest::qWaitFor([&] { return log.countStartingWith(u"File downloaded successfully "_s) == 3; }, 20000));
-    QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), expected);
-    for (const QString &name : expected)
-        QCOMPARE(readFile(folder + name), readFile(QStringLiteral(CALVESTRA_SOURCE_DIR "/service/models/") + name));
-
-    // Downloads stay in their folder: pages without a file name, other schemes and failures
-    // write nothing, and a link planted under a model's name is replaced, not followed.
-    QTemporaryDir dir;
-    const QString into = dir.filePath(u"models/"_s);
-    QDir().mkpath(into);
-    log.clear();
-    const QString base = m_service.baseUrl().toString();
-    for (const QString &url : {base + u"/"_s, base + u"/Apps/Movelta/"_s, u"file:///etc/hostname"_s,
-                               base + u"/Apps/Movelta/models/none.anm"_s})
-        c->downloadFile(url, into);
-    QVERIFY(QTest::qWaitFor([&] {
-        return log.countStartingWith(u"skipped download"_s) == 2 && log.countStartingWith(u"Error: "_s) == 2;
-    }, 20000));
-    QVERIFY(QDir(into).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
-    QFile outside(dir.filePath(u"outside.txt"_s));
-    QVERIFY(outside.open(QIODevice::WriteOnly) && outside.write("untouched") > 0);
-    outside.close();
-    QVERIFY(QFile::link(outside.fileName(), into + expected.at(2)));
-    c->downloadFile(base + u"/Apps/Movelta/models/"_s + expected.at(2), into);
-    QVERIFY(QTest::qWaitFor([&] { return log.countStartingWith(u"File downloaded successfully "_s) == 1; }, 20000));
-    QCOMPARE(readFile(outside.fileName()), QByteArray("untouched"));
-    QVERIFY(!QFileInfo(into + expected.at(2)).isSymLink());
-    QCOMPARE(readFile(into + expected.at(2)), readFile(folder + expected.at(2)));
-}
-
-void TestHttpService::examsWorksAndFiles()
-{
-    CloudCase c(m_service, 6101);
-    const Client client = c.uploaded(c.addClient(u"Ferri"_s));
-    const QString folder = client.getDataPath(true);
-    // Picture bytes that look like multipart boundaries travel as they are (pictures are stored, not deflated).
-    QByteArray tricky;
-    for (int i = 0; tricky.size() < 300 * 1024; ++i)
-        tricky += "\r\n--boundary_.oOo._" + QByteArray::number(i * 7919, 36) + "\r\n--\r\n\r\nContent-Disposition: "
-                  "form-data; name=\"UPLOADS\"\r\n" + char(i % 256);
-    const QList<ScanFile> day1{writeScan(folder, u"Coscia dx"_s, QDateTime(QDate(2024, 5, 1), QTime(8, 15)), true, 300),
-                               writeScan(folder, u"Addome"_s, QDateTime(QDate(2024, 5, 1), QTime(8, 20, 30)), false, 300)};
-    const QList<ScanFile> day2{writeScan(folder, u"Vita"_s, QDateTime(QDate(2024, 3, 3), QTime(10, 0)), false, 40, tricky)};
-    Exam first = examOf(client, QDate(2024, 5, 1));
-    first.weight = 64.5;
-    first.activityLevel = 3;
-    first.notes = u"dopo allenamento"_s;
-    Exam second = examOf(client, QDate(2024, 3, 3));
-    second.subKind = 5;
-    QList<std::pair<qint64, qint64>> progress;
-    connect(c.http(), &HttpService::onUploadProgress, this, [&](qint64 sent, qint64 total) { progress.append({sent, total}); });
-    LogCatcher log("calvestra.cloud");
-    QList<Exam> done;
-    // The second starts while the first is still built and sent: each keeps its own archive.
-    QCOMPARE(upload(c, {{first, day1}, {second, day2}}, &done), QStringList({"done", "done"}));
-    QCOMPARE(log.countStartingWith(u"upload exam ok (http)"_s), 2);
-    // The exam of the signal carries the reply's client and date, nothing else.
-    QVERIFY(done.at(0).idUser == client.web_id && done.at(0).examDate != done.at(1).examDate);
-    QVERIFY(done.at(0).weight == 0 && done.at(0).notes.isEmpty());
-    for (const QJsonObject &r : requestsOfKind(m_service, u"uploadExamZip"_s))
-        QCOMPARE(r[u"archiveEntries"_s].toArray().toVariantList(),
-                 fieldValue(r, u"exam"_s).contains(u"2024-05-01"_s)
-                     ? QVariantList({"Coscia dx-20240501--08-15-00.jpg", "Coscia dx-20240501--08-15-00.d2d",
-                                     "Coscia dx-20240501--08-15-00.json", "Addome-20240501--08-20-30.jpg", "Addome-20240501--08-20-30.d2d"})
-                     : QVariantList({"Vita-20240303--10-00-00.jpg", "Vita-20240303--10-00-00.d2d"}));
-    // Progress up to the whole body; each archive, named in the log, is gone afterwards.
-    qint64 sentMost = 0, total = 0;
-    for (const auto &[sent, of] : progress) {
-        QVERIFY(sent <= of);
-        sentMost = qMax(sentMost, sent);
-        total = qMax(total, of);
-    }
-    QVERIFY(total > tricky.size() && sentMost == total);
-    const QStringList archives = log.lines().filter(QRegularExpression(u"^zipFile "_s)).replaceInStrings(u"zipFile "_s, QString());
-    QCOMPARE(archives.size(), 2);
-    for (const QString &archive : archives)
-        QVERIFY(archive.startsWith(QDir::tempPath() + u'/') && QTest::qWaitFor([&] { return !QFileInfo::exists(archive); }, 5000));
-
-    // The works, oldest first, with what the service keeps of them.
-    QSignalSpy works(c.http(), &HttpService::onGetUserWorks);
-    c->getUserWorks(client.web_id);
-    QVERIFY(works.wait(20000));
-    auto list = works.last().at(0).value<QList<Exam>>();
-    QCOMPARE(list.size(), 2);
-    QVERIFY(list.at(0).examDate == QDate(2024, 3, 3) && list.at(0).subKind == 5 && list.at(1).id > 0);
-    const Exam &work = list.at(1);
-    QCOMPARE(QStringList({work.examDate.toString(Qt::ISODate), QString::number(work.subKind), QString::number(work.weight),
-                          QString::number(work.activityLevel), work.notes, QString::number(work.idUser + work.height)}),
-             QStringList({"2024-05-01", "2", "64.5", "3", "dopo allenamento", "0"}));
-    QCOMPARE(work.scanNames, QStringList({"Addome-20240501--08-20-30.jpg", "Coscia dx-20240501--08-15-00.jpg"}));
-
-    // Each file byte for byte, raw data and analysis asked for by the picture's name.
-    for (const ScanFile &scan : day1 + day2) {
-        for (const auto &[kind, path] : {std::pair{u"jpg"_s, scan.jpgFile}, {u"d2d"_s, scan.d2dFile}, {u"json"_s, scan.jsonFile}}) {
-            QByteArray body;
-            QCOMPARE(fetch(c.http(), client.web_id, kind, QFileInfo(scan.jpgFile).fileName(), &body) == QNetworkReply::NoError,
-                     !path.isEmpty());
-            QVERIFY2(path.isEmpty() || body == readFile(path), qPrintable(scan.jpgFile + u' ' + kind));
-        }
-    }
-    QVERIFY(fetch(c.http(), client.web_id, u"jpg"_s, u"Vita-20240101--10-00-00.jpg"_s) != QNetworkReply::NoError);
-
-    // The same day again replaces that exam; one whose files are gone, or without a list, still goes.
-    ScanFile gone;
-    gone.jpgFile = folder + u"Vita-20240105--09-30-15.jpg"_s;
-    gone.d2dFile = folder + u"Vita-20240105--09-30-15.d2d"_s;
-    Exam none = examOf(client, QDate(2024, 1, 5));
-    QCOMPARE(upload(c, {{first, {day1.at(1)}}, {none, {gone}}}), QStringList({"done", "done"}));
-    QSignalSpy nothing(c.http(), &HttpService::onUploadExamDone);
-    c->uploadExam(&none, nullptr);
-    QVERIFY(nothing.wait(20000));
-    c->getUserWorks(client.web_id);
-    QVERIFY(works.wait(20000));
-    list = works.last().at(0).value<QList<Exam>>();
-    QVERIFY(list.size() == 3 && list.at(0).scanNames.isEmpty());
-    QCOMPARE(list.at(2).scanNames, QStringList{"Addome-20240501--08-20-30.jpg"});
-    QVERIFY(fetch(c.http(), client.web_id, u"d2d"_s, u"Coscia dx-20240501--08-15-00.jpg"_s) != QNetworkReply::NoError);
-    QVERIFY(QDir(m_service.dataDir() + u"/tmp"_s).isEmpty());
-}
-
-void TestHttpService::fullStorage()
-{
-    ReferenceService small;
-    small.setExtraArguments({u"--quota-mb"_s, u"0.5"_s});
-    QVERIFY2(small.start(), qPrintable(small.errorString()));
-    CloudCase c(small, 6105);
-    Client client = c.uploaded(c.addClient(u"Pieno"_s));
-    const auto exam = [&](const QDate &day, int lines) {
-        return std::pair{examOf(client, day),
-                         QList<ScanFile>{writeScan(client.getDataPath(true), u"Vita"_s, QDateTime(day, QTime(9, 0)), false, lines)}};
-    };
-    LogCatcher log("calvestra.cloud");
-    // Larger than the space: that signal only, and no error.
-    QCOMPARE(upload(c, {exam(QDate(2024, 4, 1), 600)}), QStringList{"full"});
-    QVERIFY(log.has(u"uploadExam -> WebSpaceOver"_s) && log.countStartingWith(u"error"_s) == 0);
-    // Two that fit alone, sent at once: exactly one is kept.
-    QList<Exam> done;
-    QStringList outcomes = upload(c, {exam(QDate(2024, 4, 2), 300), exam(QDate(2024, 4, 3), 300)}, &done);
-    outcomes.sort();
-    QCOMPARE(outcomes, QStringList({"done", "full"}));
-    // Its day again replaces it, so it still fits; the client's deletion frees the space.
-    QCOMPARE(upload(c, {exam(done.at(0).examDate, 300)}), QStringList{"done"});
-    c->deleteClient(client.web_id);
-    QVERIFY(QTest::qWaitFor([&] { return log.has(u"delete user ok (http)"_s); }, 20000));
-    client = c.uploaded(c.addClient(u"Libero"_s));
-    QCOMPARE(upload(c, {exam(QDate(2024, 4, 2), 300), exam(QDate(2024, 4, 3), 10)}), QStringList({"done", "done"}));
-}
-
-void TestHttpService::accountsAreKeptApart()
-{
-    Client clientA;
-    int anamnesiA = 0;
-    QByteArray pictureA;
-    const QString picture = u"Vita-20240801--09-05-00.jpg"_s;
-    {
-        CloudCase a(m_service, 8101);
-        clientA = a.uploaded(a.addClient(u"Riservato"_s));
-        Anamnesi anamnesi = a.addAnamnesi(clientA, u"Anamnesi generale"_s, QDate(2024, 8, 1));
-        QSignalSpy anamnesiDone(a.http(), &HttpService::onUploadAnamnesiDone);
-        a->saveAnamnesi(&anamnesi);
-        QVERIFY(anamnesiDone.wait(20000));
-        anamnesiA = a.scalar(u"select web_id from anamnesis"_s).toInt();
-        const ScanFile scan = writeScan(clientA.getDataPath(true), u"Vita"_s, QDateTime(QDate(2024, 8, 1), QTime(9, 5)), false);
-        QCOMPARE(upload(a, {{examOf(clientA, QDate(2024, 8, 1)), {scan}}}), QStringList{"done"});
-        pictureA = readFile(scan.jpgFile);
-    }
-
-    // B lists nothing of A's, and reads none of A's works, questionnaires or files.
-    CloudCase b(m_service, 8102);
-    LogCatcher log("calvestra.cloud");
-    QSignalSpy list(b.http(), &HttpService::onGetClients);
-    QSignalSpy works(b.http(), &HttpService::onGetUserWorks);
-    QSignalSpy anamnesis(b.http(), &HttpService::onGetAnamnesis);
-    b->getClients();
-    b->getUserWorks(clientA.web_id);
-    b->getUserAnamnesis(clientA.web_id);
-    QVERIFY(QTest::qWaitFor([&] { return log.countStartingWith(u"error"_s) == 2 && list.size() == 1; }, 20000));
-    QVERIFY(list.at(0).at(0).value<QList<Client>>().isEmpty() && works.isEmpty() && anamnesis.isEmpty());
-    // B has a picture of the same name, so a mix-up cannot hide behind a missing file.
-    Client clientB = b.uploaded(b.addClient(u"Curioso"_s));
-    const QByteArray pictureB = "\xFF\xD8 picture of B";
-    const ScanFile scanB = writeScan(clientB.getDataPath(true), u"Vita"_s, QDateTime(QDate(2024, 8, 1), QTime(9, 5)), false, 40, pictureB);
-    QCOMPARE(upload(b, {{examOf(clientB, QDate(2024, 8, 1)), {scanB}}}), QStringList{"done"});
-    QByteArray body;
-    for (const QString &kind : {u"jpg"_s, u"d2d"_s}) {
-        QVERIFY(fetch(b.http(), clientA.web_id, kind, picture, &body) != QNetworkReply::NoError);
-        QVERIFY(!body.contains("Vita"));
-    }
-    QCOMPARE(fetch(b.http(), clientB.web_id, u"jpg"_s, picture, &body), QNetworkReply::NoError);
-    QCOMPARE(body, pictureB);
-
-    // Nor change or delete them: records of B carrying A's ids become B's own or are refused.
-    Client impostor = b.addClient(u"Intruso"_s);
-    impostor.web_id = clientA.web_id;
-    b.store()->saveClient(&impostor, false);
-    impostor = b.uploaded(impostor);
-    QVERIFY(impostor.web_id > 0 && impostor.web_id != clientA.web_id);
-    Anamnesi overwrite = b.addAnamnesi(clientB, u"Falsa"_s, QDate(2024, 8, 2));
-    overwrite.web_id = anamnesiA;
-    QSignalSpy anamnesiDone(b.http(), &HttpService::onUploadAnamnesiDone);
-    b->saveAnamnesi(&overwrite);
-    QVERIFY(anamnesiDone.wait(20000));
-    QVERIFY(b.scalar(u"select web_id from anamnesis where id = %1"_s.arg(overwrite.id)).toInt() != anamnesiA);
-    QCOMPARE(upload(b, {{examOf(clientA, QDate(2024, 8, 1)), {scanB}}}), QStringList{"fail"});
-    b->deleteClient(clientA.web_id);
-    b->deleteAnamnesi(anamnesiA);
-    QCOMPARE(waitForRequest(m_service, u"deleteUser"_s)[u"code"_s].toInt(), 200);
-    QCOMPARE(waitForRequest(m_service, u"deleteAnamnesi"_s)[u"code"_s].toInt(), 200);
-
-    // A's data is intact.
-    CloudCase a(m_service, 8101);
-    QSignalSpy listA(a.http(), &HttpService::onGetClients);
-    QSignalSpy anamnesisA(a.http(), &HttpService::onGetAnamnesis);
-    a->getClients();
-    QVERIFY(listA.wait(20000));
-    a->getUserAnamnesis(clientA.web_id);
-    QVERIFY(anamnesisA.wait(20000));
-    const auto clients = listA.at(0).at(0).value<QList<Client>>();
-    const auto records = anamnesisA.at(0).at(0).value<QList<Anamnesi>>();
-    QVERIFY(clients.size() == 1 && clients.at(0).surname == u"Riservato"_s);
-    QVERIFY(records.size() == 1 && records.at(0).name == u"Anamnesi generale"_s);
-    QCOMPARE(fetch(a.http(), clientA.web_id, u"jpg"_s, picture, &body), QNetworkReply::NoError);
-    QCOMPARE(body, pictureA);
-}
-
-void TestHttpService::endpoints()
-{
-    // The development script: a twin of the production one with data of its own.
-    CloudCase dev(m_service, 4105, true);
-    QCOMPARE(dev->m_url.path(), u"/Apps/Movelta/vq_webservice_dev.php"_s);
-    dev.uploaded(dev.addClient(u"Prova"_s));
-    QCOMPARE(waitForRequest(m_service, u"setUserData"_s)[u"path"_s].toString(), dev->m_url.path());
-    dev->setWebServiceURL(false);
-    QSignalSpy list(dev.http(), &HttpService::onGetClients);
-    dev->getClients();
-    QVERIFY(list.wait(20000));
-    QVERIFY(list.at(0).at(0).value<QList<Client>>().isEmpty());
-    QCOMPARE(waitForRequest(m_service, u"getUsers"_s)[u"path"_s].toString(), u"/Apps/Movelta/vq_webservice.php"_s);
-    // Every ".php" is replaced, letter case counts; an address without one is used as it is.
-    AppSettings::setEndpoint(u"http://example.invalid/a.php/b.PHP/c.php"_s);
-    dev->setWebServiceURL(true);
-    QCOMPARE(dev->m_url.path(), u"/a_dev.php/b.PHP/c_dev.php"_s);
-    ReferenceService service;
-    service.setExtraArguments({u"--extra-endpoint"_s, u"/calvestra/script"_s});
-    QVERIFY2(service.start(), qPrintable(service.errorString()));
-    CloudCase c(service, 4106);
-    c.uploaded(c.addClient(u"Produzione"_s));
-    const QUrl endpoint(service.baseUrl().toString() + u"/calvestra/script"_s);
-    AppSettings::setEndpoint(endpoint.toString());
-    for (const bool development : {false, true}) {
-        c->setWebServiceURL(development);
-        QCOMPARE(c->m_url, endpoint);
-        QSignalSpy clients(c.http(), &HttpService::onGetClients);
-        c->getClients();
-        QVERIFY(clients.wait(20000));
-        QCOMPARE(clients.at(0).at(0).value<QList<Client>>().size(), 1);  // the production data
-    }
-    QCOMPARE(waitForRequest(service, u"getUsers"_s, 2)[u"path"_s].toString(), u"/calvestra/script"_s);
-    // Before any endpoint is chosen a call fails, and says so.
-    c->m_url.clear();
-    Client client = c.addClient(u"Senza"_s);
-    QSignalSpy fail(c.http(), &HttpService::onUploadClientFail);
-    LogCatcher log("calvestra.cloud");
-    c->saveClient(&client);
-    QVERIFY(fail.wait(20000));
-    QCOMPARE(log.countStartingWith(u"error reply: "_s), 1);
-}
-
-void TestHttpService::connectionProbe()
-{
-    CloudCase c(m_service, 4107);
-    c->setTimeouts(3000, 3000, 800);
-    const QUrl host(m_service.baseUrl().toString() + u'/');
-    QCOMPARE(c->connectionProbeUrl(), host);
-    QSignalSpy status(c.http(), &HttpService::onConnectionStatus);
-    const auto probe = [&](bool expected) {
-        status.clear();
-        c->checkConnection();
-        return QTest::qWaitFor([&] { return !status.isEmpty() && status.last().at(0).toBool() == expected; }, 20000)
-               && c->m_connected == expected;
-    };
-    QVERIFY(probe(true));
-    const QJsonObject r = waitForRequest(m_service, u"probe"_s);
-    QCOMPARE(r[u"method"_s].toString() + r[u"path"_s].toString() + r[u"query"_s].toString(), u"GET/"_s);
-    // An error status, or a host that answers nothing, is not connected. Every probe gets the
-    // fault (count 0): a periodic one in flight cannot take it away from the one asked for.
-    for (const QString &fault : {u"status500"_s, u"hang"_s}) {
-        QVERIFY(m_service.injectFault(fault, u"probe"_s, 0));
-        QVERIFY2(probe(false), qPrintable(fault));
-        QVERIFY(m_service.resetHooks());
-    }
-    // Stopped, then back: the periodic probe tells without being asked.
-    m_service.stop();
-    QVERIFY(probe(false));
-    QVERIFY2(m_service.restart(), qPrintable(m_service.errorString()));
-    QVERIFY(QTest::qWaitFor([&] { return c->m_connected; }, HttpService::connectionCheckIntervalMs + 10000));
-    // Before the endpoint is chosen the setting tells where the service is; a new client probes at once.
-    c->m_url.clear();
-    QCOMPARE(c->connectionProbeUrl(), host);
-    QSignalSpy first(c.renewHttp(), &HttpService::onConnectionStatus);
-    QVERIFY(first.wait(20000));
-    QCOMPARE(first.at(0).at(0).toBool(), true);
-}
-
-void TestHttpService::fault_data()
-{
-    QTest::addColumn<QString>("fault");     // of the service, "stop", or "tmpdir:" an unusable folder
-    QTest::addColumn<QString>("action");    // what the fault waits for
-    QTest::addColumn<int>("timeoutMs");     // request and upload time-out; 0 keeps the defaults
-    QTest::addColumn<QString>("calls");
-    QTest::addColumn<QString>("outcomes");  // the signals, sorted
-    QTest::addColumn<QString>("log");       // the line that tells what happened
-    QTest::addColumn<int>("lines");
-    const QString timeOut = u"error reply: time-out"_s;
-    QTest::newRow("service stopped") << "stop" << "" << 0 << "client,anamnesi,delete,exam,clients,works,anamnesis,models"
-                                     << "onUploadAnamnesiFail,onUploadClientFail,onUploadDeletedAnamnesiFail,onUploadExamFail"
-                                     << "error reply: " << 7;
-    for (const auto &[action, call, outcome] : {std::tuple{"setUserData", "client", "onUploadClientFail"},
-                                                {"uploadAnamnesi", "anamnesi", "onUploadAnamnesiFail"},
-                                                {"deleteAnamnesi", "delete", "onUploadDeletedAnamnesiFail"},
-                                                {"uploadExamZip", "exam", "onUploadExamFail"}, {"getUsers", "clients", ""},
-                                                {"getUserWorks", "works", ""}})
-        QTest::addRow("no reply to %s", action) << "hang" << action << 1500 << call << outcome << timeOut << 1;
-    QTest::newRow("reply stalls") << "stall" << "setUserData" << 1500 << "client" << "onUploadClientFail" << timeOut << 1;
-    QTest::newRow("upload answered late") << "delay:1500" << "uploadExamZip" << 4000 << "exam" << "onUploadExamDone" << "" << 0;
-    QTest::newRow("upload never answered") << "delay:8000" << "uploadExamZip" << 3000 << "exam" << "onUploadExamFail" << timeOut << 1;
-    QTest::newRow("not JSON") << "nonjson" << "uploadExamZip" << 0 << "exam" << "onUploadExamFail" << "error " << 1;
-    QTest::newRow("not JSON, list") << "nonjson" << "getUsers" << 0 << "clients" << "" << "error " << 1;
-    QTest::newRow("HTTP 500") << "status500" << "uploadAnamnesi" << 0 << "anamnesi" << "onUploadAnamnesiFail" << "error reply: " << 1;
-    QTest::newRow("HTTP 500, list") << "status500" << "getUsers" << 0 << "clients" << "" << "error reply: " << 1;
-    QTest::newRow("reply too large") << u"huge:%1"_s.arg((HttpService::maxReplyBytes >> 20) + 8) << "setUserData" << 0 << "client"
-                                     << "onUploadClientFail" << "error reply: reply larger than" << 1;
-    QTest::newRow("large reply without id") << "huge:2" << "setUserData" << 0 << "client" << "onUploadClientFail"
-                                            << "error setUserData reply without a valid id" << 1;
-    // The network layer sends a request again once when its connection drops early.
-    QTest::newRow("dropped mid-upload") << "drop" << "uploadExamZip" << 0 << "exam" << "onUploadExamFail" << "error reply: " << 1;
-    for (const auto &[action, call, outcome, log] :
-         {std::tuple{"setUserData", "client", "onUploadClientFail", "error setUserData reply without a valid id"},
-          {"uploadAnamnesi", "anamnesi", "onUploadAnamnesiFail", "error uploadAnamnesi reply without a valid id"},
-          {"uploadExamZip", "exam", "onUploadExamFail", "error uploadExamZip reply without client or date"},
-          {"getUsers", "clients", "onGetClients", ""}, {"getUserWorks", "works", "onGetUserWorks", ""},
-          {"getUserAnamnesis", "anamnesis", "onGetAnamnesis", ""}})
-        QTest::addRow("empty data for %s", action) << "code:200" << action << 0 << call << outcome << log << (*log ? 1 : 0);
-    QTest::newRow("deletion refused") << "code:500" << "deleteAnamnesi" << 0 << "delete" << "onUploadDeletedAnamnesiFail"
-                                      << "error injected failure" << 1;
-    QTest::newRow("storage full") << "code:405" << "uploadExamZip" << 0 << "exam" << "onWebSpaceOver" << "uploadExam -> WebSpaceOver" << 1;
-    QTest::newRow("no temporary folder") << "tmpdir:no/such/folder" << "" << 0 << "exam" << "onUploadExamFail" << "zipFile " << 1;
-    QTest::newRow("temporary folder is a file") << "tmpdir:plain-file" << "" << 0 << "exam" << "onUploadExamFail" << "zipFile " << 1;
-}
-
-void TestHttpService::fault()
-{
-    QFETCH(QString, fault);
-    QFETCH(QString, action);
-    QFETCH(int, timeoutMs);
-    QFETCH(QString, calls);
-    QFETCH(QString, outcomes);
-    QFETCH(QString, log);
-    QFETCH(int, lines);
-    // A client and an anamnesis on the service, an exam with two scans, and a local change
-    // waiting to go up, which a failed call must leave pending.
-    static int account = 7100;
-    CloudCase c(m_service, ++account);
-    Client client = c.uploaded(c.addClient(u"Guasto"_s));
-    Anamnesi anamnesi = c.addAnamnesi(client, u"Anamnesi generale"_s, QDate(2024, 7, 1));
-    QSignalSpy anamnesiDone(c.http(), &HttpService::onUploadAnamnesiDone);
-    c->saveAnamnesi(&anamnesi);
-    QVERIFY(anamnesiDone.wait(20000));
-    anamnesi.loadFromDB(anamnesi.id, false);
-    QList<ScanFile> scans{writeScan(client.getDataPath(true), u"Vita"_s, QDateTime(QDate(2024, 7, 1), QTime(9, 10)), true, 200),
-                          writeScan(client.getDataPath(true), u"Fianco"_s, QDateTime(QDate(2024, 7, 1), QTime(9, 12)), false, 200)};
-    Exam exam = examOf(client, QDate(2024, 7, 1));
-    client.city = u"Asti"_s;
-    client.offline = true;
-    c.store()->saveClient(&client, false);
-    const QString before = c.snapshot();
-
-    // Every outcome signal, by name.
-    std::vector<std::pair<QString, std::unique_ptr<QSignalSpy>>> spies;
-    const QMetaObject &meta = HttpService::staticMetaObject;
-    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i)
-        if (const QMetaMethod m = meta.method(i); m.methodType() == QMetaMethod::Signal
-            && !QByteArrayList{"onConnectionStatus", "onUploadProgress", "onGetClientsProgress", "onUpdateClient"}.contains(m.name()))
-            spies.emplace_back(QString::fromLatin1(m.name()), std::make_unique<QSignalSpy>(c.http(), m));
-    const auto seen = [&] {
-        QStringList names;
-        for (const auto &[name, spy] : spies)
-            for (qsizetype n = 0; n < spy->size(); ++n)
-                names << name;
-        names.sort();
-        return names;
-    };
-    if (timeoutMs > 0)
-        c->setTimeouts(timeoutMs, timeoutMs, 1000);
-    if (fault == u"stop"_s)
-        m_service.stop();
-    else if (!fault.startsWith(u"tmpdir:"_s))
-        QVERIFY(m_service.injectFault(fault, action, fault == u"drop"_s ? 10 : 1));
-    const QByteArray tmpdir = qgetenv("TMPDIR");
-    if (fault.startsWith(u"tmpdir:"_s)) {
-        QFile(c.location() + u"/plain-file"_s).open(QIODevice::WriteOnly);
-        qputenv("TMPDIR", QFile::encodeName(c.location() + u'/' + fault.mid(7)));
-    }
-    LogCatcher logged("calvestra.cloud");
-    const QHash<QString, std::function<void()>> call{
-        {u"client"_s, [&] { c->saveClient(&client); }},          {u"anamnesi"_s, [&] { c->saveAnamnesi(&anamnesi); }},
-        {u"delete"_s, [&] { c->deleteAnamnesi(anamnesi.web_id); }}, {u"exam"_s, [&] { c->uploadExam(&exam, &scans); }},
-        {u"clients"_s, [&] { c->getClients(); }},                {u"works"_s, [&] { c->getUserWorks(client.web_id); }},
-        {u"anamnesis"_s, [&] { c->getUserAnamnesis(client.web_id); }}, {u"models"_s, [&] { c->getAnamnesiModels(); }}};
-    QElapsedTimer clock;
-    clock.start();
-    for (const QString &name : calls.split(u','))
-        call[name]();
-    tmpdir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmpdir);
-    // Every outcome comes from the event loop, never from inside the call.
-    QVERIFY(seen().isEmpty());
-    const QStringList expected = outcomes.isEmpty() ? QStringList() : outcomes.split(u',');
-    QVERIFY2(QTest::qWaitFor([&] {
-        return seen().size() >= expected.size() && (log.isEmpty() || logged.countStartingWith(log) >= lines);
-    }, 30000), qPrintable(seen().join(u',') + u'\n' + logged.lines().join(u'\n')));
-    QCoreApplication::processEvents();
-    QCOMPARE(seen(), expected);
-    QCOMPARE(logged.countStartingWith(log.isEmpty() ? u"error"_s : log), lines);
-    QCOMPARE(logged.countStartingWith(u"error"_s), log.startsWith(u"error"_s) ? lines : 0);
-    QCOMPARE(logged.countStartingWith(u"error reply"_s), log.startsWith(u"error reply"_s) ? lines : 0);
-    if (log.contains(u"time-out"_s))
-        QVERIFY2(clock.elapsed() >= timeoutMs * 9 / 10, "not before the time-out (a coarse timer may fire 5% early)");
-    QCOMPARE(c.snapshot(), before);
-    if (fault.startsWith(u"tmpdir:"_s))
-        QVERIFY(requestsOfKind(m_service, u"uploadExamZip"_s).isEmpty());
-    // Nothing is left half-stored on the service.
-    QVERIFY(m_service.isRunning() || m_service.restart());
-    QVERIFY(m_service.resetHooks());
-    QTRY_VERIFY_WITH_TIMEOUT(QDir(m_service.dataDir() + u"/tmp"_s).isEmpty(), 20000);
-    if (fault == u"drop"_s) {
-        QSignalSpy works(c.http(), &HttpService::onGetUserWorks);
-        c->getUserWorks(client.web_id);
-        QVERIFY(works.wait(20000) && works.at(0).at(0).value<QList<Exam>>().isEmpty());
-    }
-}
 
 CALVESTRA_TEST_MAIN(TestHttpService)
 #include "tst_httpservice.moc"

@@ -24,8 +24,7 @@ const QByteArray boundary = "b0undary";
 
 struct Entry
 {
-    QByteArray name;
-    QByteArray content;
+    QByteArray name, content;
     bool link = false;  // stored with a Unix symbolic-link mode
 };
 
@@ -89,15 +88,265 @@ class TestService : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void uploads_data();
-    void uploads();
-    void getRequests_data();
-    void getRequests();
-    void forms_data();
-    void forms();
-    void oversizedRequests();
-    void processAndCommandLine();
+
+    void initTestCase()
+    {
+        QVERIFY2(m_service.start(), qPrintable(m_service.errorString()));
+        // A client of account 405 with one stored scan, and something worth stealing next to it.
+        m_client = newClient(405);
+        QVERIFY(m_client > 0);
+        m_scan = "\xFF\xD8 scan";
+        QCOMPARE(codeOf(post(upload(405, m_client, u"2024-01-05"_s, zipOf({{"Vita-20240105--09-30-15.jpg", m_scan}})),
+                             "multipart/form-data; boundary=" + boundary)), 200);
+        m_anamnesi = dataOf(post("idSender=405&action=uploadAnamnesi&idUser=" + QByteArray::number(m_client) + R"(&data={"Name":"Segreta"})"))
+                         [u"id"_s].toInt();
+        QVERIFY(m_anamnesi > 0);
+        m_other = newClient(406);
+        QFile secret(m_service.dataDir() + u"/files/405/secret.jpg"_s);
+        QVERIFY(secret.open(QIODevice::WriteOnly) && secret.write("secret") == 6);
+        // Beside the models: a link to the database, a file that is not a model, one with a space.
+        const QString models = m_service.dataDir() + u"/models/"_s;
+        QVERIFY(QFile::link(m_service.dataDir() + u"/service.db"_s, models + u"link.anm"_s));
+        QFile(models + u"readme.txt"_s).open(QIODevice::WriteOnly);
+        QFile extra(models + u"Questionario extra.anm"_s);
+        QVERIFY(extra.open(QIODevice::WriteOnly) && extra.write(R"({"Version":2,"Name":"Extra"})") > 0);
+    }
+
+    void uploads_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");  // HTTP
+        QTest::addColumn<int>("code");    // in the envelope
+        const QByteArray jpg = "Vita-20240105--09-30-15.jpg";
+        QByteArray raw(20000, 0);
+        for (int i = 0; i < raw.size(); ++i)
+            raw[i] = char(i * 7919 % 251);
+        const QList<Entry> scan{{jpg, "\xFF\xD8 fine"}, {"Vita-20240105--09-30-15.d2d", raw}};
+        // An archive with an unsafe entry fails whole, nothing written inside or outside the data folder.
+        for (const auto &[tag, name] : {std::pair{"parent", "../evil.jpg"}, {"deep parent", "../../../../evil.jpg"},
+                                        {"absolute", "/tmp/evil.jpg"}, {"subfolder", "sub/evil.jpg"}, {"folder entry", "sub/"},
+                                        {"backslash", "..\\evil.jpg"}, {"hidden", ".evil.jpg"}, {"dot dot", ".."},
+                                        {"control", "evil\n.jpg"}})
+            QTest::newRow(tag) << upload(405, m_client, u"2024-02-01"_s, zipOf(scan + QList<Entry>{{name, "evil"}})) << 200 << 400;
+        QTest::newRow("link") << upload(405, m_client, u"2024-02-01"_s, zipOf(scan + QList<Entry>{{"evil.jpg", "/etc/passwd", true}}))
+                              << 200 << 400;
+        const QByteArray good = zipOf(scan);
+        QByteArray damaged = good;
+        for (qsizetype i = good.indexOf(".d2d") + 200; i < good.indexOf(".d2d") + 264; ++i)
+            damaged[i] = char(damaged[i] ^ 0x5A);  // inside the raw data
+        for (const auto &[tag, archive] : {std::pair{"not a zip", QByteArray(5000, 'z')}, {"half a zip", good.left(good.size() / 2)},
+                                           {"cut short", good.left(good.size() - 10)}, {"damaged entry", damaged}})
+            QTest::newRow(tag) << upload(405, m_client, u"2024-02-01"_s, archive) << 200 << 400;
+        QTest::newRow("no file part") << upload(405, m_client, u"2024-02-01"_s, QByteArray()) << 200 << 400;
+        QTest::newRow("bad date") << upload(405, m_client, u"05/01/2024"_s, good) << 200 << 400;
+        QTest::newRow("bad weight") << upload(405, m_client, u"2024-02-01"_s, good, R"(,"weight":[])") << 200 << 400;
+        QTest::newRow("another account's client") << upload(406, m_client, u"2024-02-01"_s, good) << 200 << 404;
+        QTest::newRow("unknown client") << upload(405, 999999, u"2024-02-01"_s, good) << 200 << 404;
+        QTest::newRow("no closing boundary") << upload(405, m_client, u"2024-02-01"_s, good).chopped(boundary.size() + 6) << 400 << 0;
+        QTest::newRow("no part headers") << "--" + boundary + "\r\ngarbage without an end" << 400 << 0;
+        QTest::newRow("empty archive: an exam without scans") << upload(405, m_client, u"2024-02-01"_s, "") << 200 << 200;
+    }
+
+    void uploads()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(int, status);
+        QFETCH(int, code);
+        const QString root = QFileInfo(m_service.dataDir()).absolutePath();
+        const QStringList before = filesUnder(root);
+        const ReferenceService::Response reply = post(body, "multipart/form-data; boundary=" + boundary);
+        QCOMPARE(reply.status, status);
+        QCOMPARE(codeOf(reply), code);
+        QCOMPARE(filesUnder(root), before);
+        QVERIFY(!QFileInfo::exists(u"/tmp/evil.jpg"_s));
+        const auto works = dataOf(post("idSender=405&action=getUserWorks&idUser=" + QByteArray::number(m_client)))[u"works"_s].toArray();
+        QCOMPARE(works.size(), code == 200 ? 2 : 1);
+        QCOMPARE(works.last().toObject().value(u"scanFilenames"_s).toArray().size(), code == 200 ? 0 : 1);
+    }
+
+    void getRequests_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");  // what the body starts with
+        const QString file = u"/Apps/Movelta/vq_webservice.php?idSender=405&action=getUserFile&idUser=%1&kind=%2&filename="_s
+                                 .arg(m_client);
+        QTest::newRow("connectivity page") << u"/"_s << 200 << QByteArray("<!DOCTYPE html>");
+        QTest::newRow("home page") << u"/Apps/Movelta/"_s << 200 << QByteArray("<!DOCTYPE html>");
+        QTest::newRow("no such page") << u"/Apps/Movelta/nothing.php"_s << 404 << QByteArray("not found");
+        QTest::newRow("update file") << u"/Software/Calvestra20/updVersionMACOS.txt"_s << 200
+                                     << "0.6.4\n" + m_service.baseUrl().toEncoded() + "/Software/Calvestra20/";
+        QTest::newRow("software outside") << u"/Software/..%2Fservice.db"_s << 404 << QByteArray("not found");
+        QTest::newRow("model") << u"/Apps/Movelta/models/Questionario%20extra.anm"_s << 200 << QByteArray(R"({"Version":2)");
+        for (const char *name : {"link.anm", "..%2Fservice.db", "%2E%2E/service.db", "readme.txt"})
+            QTest::addRow("model %s", name) << u"/Apps/Movelta/models/"_s + QLatin1String(name) << 404 << QByteArray("not found");
+        QTest::newRow("stored scan") << file.arg(u"jpg"_s) + u"Vita-20240105--09-30-15.jpg"_s << 200 << m_scan;
+        for (const char *name : {"..%2Fsecret.jpg", "..%2F..%2F405%2Fsecret.jpg", "%2Fetc%2Fpasswd", "..%5Csecret.jpg", "..",
+                                 "sub%2FVita-20240105--09-30-15.jpg", "", "..%252Fsecret.jpg", "..%2F..%2F..%2Fservice.jpg"})
+            QTest::addRow("file %s", name) << file.arg(u"d2d"_s) + QLatin1String(name)
+                                           << 400 << QByteArray("invalid file name");
+        QTest::newRow("unknown kind") << file.arg(u"exe"_s) + u"Vita-20240105--09-30-15.jpg"_s << 400 << QByteArray("unknown kind");
+        QTest::newRow("idUser not a number") << file.arg(u"jpg"_s).replace(u"idUser="_s + QString::number(m_client), u"idUser=abc"_s)
+                                             << 400 << QByteArray("missing or invalid idUser");
+        QTest::newRow("another account") << file.arg(u"jpg"_s).replace(u"idSender=405"_s, u"idSender=406"_s)
+                                                + u"Vita-20240105--09-30-15.jpg"_s << 404 << QByteArray("not found");
+        QTest::newRow("other actions need POST") << u"/Apps/Movelta/vq_webservice.php?idSender=405&action=getUsers"_s << 200
+                                                 << QByteArray(R"({"data":{},"status":{"code":400)");
+    }
+
+    void getRequests()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        const ReferenceService::Response reply = m_service.request("GET", path);
+        QCOMPARE(reply.status, status);
+        QVERIFY2(reply.body.startsWith(body), reply.body.left(200).constData());
+        QVERIFY(!reply.body.contains("secret") && !reply.body.startsWith("SQLite"));
+    }
+
+    void forms_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("code");
+        QTest::newRow("no account") << QByteArray("action=getUsers") << 400;
+        QTest::newRow("account not a number") << QByteArray("idSender=abc&action=getUsers") << 400;
+        QTest::newRow("account too large") << QByteArray("idSender=99999999999&action=getUsers") << 400;
+        QTest::newRow("empty") << QByteArray() << 400;
+        QTest::newRow("unknown action") << QByteArray("idSender=16&action=makeCoffee") << 400;
+        // The last action decides: nothing is made.
+        QTest::newRow("last action wins") << QByteArray(R"(idSender=16&action=setUserData&data={"id":0}&action=getUsers)") << 200;
+        for (const char *data : {"not json", "[1,2]", R"({"surname":"A","height":{}})", R"({"surname":"A","birthday":"1990-13-40"})",
+                                 R"({"surname":"A","name":[1,2]})"})
+            QTest::addRow("client %s", data) << "idSender=16&action=setUserData&data=" + QUrl::toPercentEncoding(QLatin1String(data)) << 400;
+        QTest::newRow("broken questionnaire") << "idSender=405&action=uploadAnamnesi&idUser=" + QByteArray::number(m_client)
+                                                     + "&idAnamnesi=0&data=%7Bbroken" << 400;
+        QTest::newRow("questionnaire of an unknown client") << QByteArray("idSender=16&action=uploadAnamnesi&idUser=555555&data={}") << 404;
+        QTest::newRow("questionnaires of an unknown client") << QByteArray("idSender=16&action=getUserAnamnesis&idUser=555555") << 404;
+        QTest::newRow("works of an unknown client") << QByteArray("idSender=16&action=getUserWorks&idUser=555555") << 404;
+        // Another account reads, changes and deletes none of them; ids it sends are its own.
+        const QByteArray client = QByteArray::number(m_client);
+        const QByteArray questionnaire = QByteArray::number(m_anamnesi);
+        QTest::newRow("another account's works") << "idSender=406&action=getUserWorks&idUser=" + client << 404;
+        QTest::newRow("another account's questionnaires") << "idSender=406&action=getUserAnamnesis&idUser=" + client << 404;
+        QTest::newRow("questionnaire on another account's client") << "idSender=406&action=uploadAnamnesi&data={}&idUser=" + client << 404;
+        QTest::newRow("over another account's questionnaire") << "idSender=406&action=uploadAnamnesi&data={}&idUser="
+                                                                     + QByteArray::number(m_other) + "&idAnamnesi=" + questionnaire << 200;
+        QTest::newRow("another account's client id") << R"(idSender=406&action=setUserData&data={"surname":"B","id":)" + client + "}" << 200;
+        QTest::newRow("deleting another account's client") << "idSender=406&action=deleteUser&idUser=" + client << 200;
+        QTest::newRow("deleting another account's questionnaire") << "idSender=406&action=deleteAnamnesi&idAnamnesi=" + questionnaire << 200;
+        QTest::newRow("a plus is a space") << QByteArray(R"(idSender=16&action=setUserData&data={"surname":"a+b"}&action=getUsers)") << 200;
+    }
+
+    void forms()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(int, code);
+        const ReferenceService::Response reply = post(body);
+        QCOMPARE(reply.status, 200);
+        if (QByteArray(QTest::currentDataTag()) == "a plus is a space")
+            QCOMPARE(m_service.receivedRequests().last()[u"fields"_s][2][1].toString(), u"{\"surname\":\"a b\"}"_s);
+        QCOMPARE(codeOf(reply), code);
+        QVERIFY(code == 200 || !reply.body.contains(R"("extradescr":"")"));
+        // Nothing was made for account 16, and account 405 has just what it had.
+        QCOMPARE(dataOf(post("idSender=16&action=getUsers"))[u"users"_s].toArray().size(), 0);
+        const QJsonArray users = dataOf(post("idSender=405&action=getUsers"))[u"users"_s].toArray();
+        QVERIFY(users.size() == 1 && users[0][u"surname"_s] == u"A"_s);
+        const QJsonArray anamnesis = dataOf(post("idSender=405&action=getUserAnamnesis&idUser=" + QByteArray::number(m_client)))[u"anamnesis"_s].toArray();
+        QVERIFY(anamnesis.size() == 1 && anamnesis[0][u"object"_s].toString().contains(u"Segreta"_s));
+        QVERIFY(!reply.body.contains(R"("deleted":true)"));
+
+    }
+
+    void oversizedRequests()
+    {
+        m_service.setExtraArguments({u"--max-form-kb"_s, u"16"_s, u"--max-upload-mb"_s, u"1"_s});
+        QVERIFY(m_service.restart());
+        QCOMPARE(post("idSender=405&action=setUserData&data=" + QByteArray(20000, 'a')).status, 413);
+        const int idUser = newClient(405);
+        const ReferenceService::Response upload = post(::upload(405, idUser, u"2024-01-05"_s, QByteArray(1100 * 1024, 'z')),
+                                                       "multipart/form-data; boundary=" + boundary);
+        QVERIFY(upload.status == 413 || upload.status == 0);  // refused unread: the reply may be cut by the reset
+        // Nothing was stored, and the service goes on serving.
+        const ReferenceService::Response works = post("idSender=405&action=getUserWorks&idUser=" + QByteArray::number(idUser));
+        QCOMPARE(codeOf(works), 200);
+        QCOMPARE(dataOf(works)[u"works"_s].toArray().size(), 0);
+        QVERIFY(QDir(m_service.dataDir() + u"/tmp"_s).isEmpty());
+        // The model listing names only models, by address, a space encoded.
+        QStringList files;
+        for (const QJsonValue &url : dataOf(post("idSender=405&action=getAnamnesiModels"))[u"files"_s].toArray())
+            files << url.toString().remove(m_service.baseUrl().toString());
+        QCOMPARE(files, QStringList({"/Apps/Movelta/models/Anamnesi_generale.anm", "/Apps/Movelta/models/Composizione_corporea.anm",
+                                     "/Apps/Movelta/models/Questionario%20extra.anm", "/Apps/Movelta/models/Valutazione_sportiva.anm"}));
+        m_service.setExtraArguments({});
+        QVERIFY(m_service.restart());
+    }
+
+    void processAndCommandLine()
+    {
+        const QString exe = ReferenceService::executable();
+        const auto run = [&](const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
+            auto process = std::make_unique<QProcess>();
+            process->setProcessEnvironment(environment);
+            process->start(exe, arguments);
+            process->waitForStarted(10000);
+            return process;
+        };
+        auto help = run({u"--help"_s});
+        QVERIFY(help->waitForFinished(10000) && help->exitCode() == 0);
+        const QString usage = QString::fromUtf8(help->readAllStandardOutput());
+        for (const char *option : {"--listen", "--data", "--quota-mb", "--test-hooks", "--delay-ms", "--max-upload-mb"})
+            QVERIFY2(usage.contains(QLatin1String(option)), option);
+        for (const QStringList &wrong : {QStringList{u"--bogus"_s}, {u"--quota-mb"_s, u"lots"_s}, {u"--listen"_s, u"127.0.0.1:99999"_s},
+                                         {u"--data"_s}}) {
+            auto bad = run(wrong);
+            QVERIFY(bad->waitForFinished(10000) && bad->exitCode() == 2 && !bad->readAllStandardError().isEmpty());
+        }
+        // A port already taken: said so, and an error.
+        QTemporaryDir data;
+        auto busy = run({u"--listen"_s, u"127.0.0.1:%1"_s.arg(m_service.port()), u"--data"_s, data.path()});
+        QVERIFY(busy->waitForFinished(10000) && busy->exitCode() == 1);
+        QVERIFY(busy->readAllStandardError().contains("cannot listen"));
+
+        // The data folder follows XDG by default; SIGTERM and SIGINT end it cleanly.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_DATA_HOME"_s, data.path());
+        for (const int signal : {SIGTERM, SIGINT}) {
+            auto process = run({u"--listen"_s, u"127.0.0.1:0"_s}, environment);
+            QVERIFY(process->waitForReadyRead(10000));
+            QVERIFY(process->readLine().startsWith("listening on http://127.0.0.1:"));
+            QVERIFY(QFileInfo::exists(data.path() + u"/Vantrel/calvestra-service/models/Composizione_corporea.anm"_s));
+            ::kill(pid_t(process->processId()), signal);
+            QVERIFY(process->waitForFinished(10000));
+            QVERIFY(process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0);
+            const QString log = QString::fromUtf8(process->readAllStandardError());
+            QVERIFY2(log.contains(signal == SIGINT ? u"SIGINT"_s : u"SIGTERM"_s) && log.trimmed().endsWith(u"stopped"_s), qPrintable(log));
+        }
+        QVERIFY(QFileInfo::exists(data.path() + u"/Vantrel/calvestra-service/service.db"_s));
+
+        // One log line per request; a stop and restart keep port and data; downloads wait the delay asked for.
+        const qsizetype before = m_service.log().count(u"idSender=21"_s);
+        QCOMPARE(codeOf(post("idSender=21&action=getUsers")), 200);
+        QTRY_COMPARE_WITH_TIMEOUT(m_service.log().count(u"idSender=21"_s), before + 1, 10000);
+        QVERIFY(m_service.log().contains(u"POST /Apps/Movelta/vq_webservice.php getUsers idSender=21 -> 200 code=200"_s));
+        const quint16 port = m_service.port();
+        m_service.stop();
+        QVERIFY(m_service.exitedNormally() && m_service.exitCode() == 0);
+        QCOMPARE(m_service.request("GET", u"/"_s).status, 0);
+        m_service.setExtraArguments({u"--delay-ms"_s, u"400"_s, u"--extra-endpoint"_s, u"/calvestra/script"_s});
+        QVERIFY(m_service.restart());
+        // Another address of the production script shares its data; the development script has its own.
+        QVERIFY(codeOf(m_service.request("POST", u"/calvestra/script"_s, R"(idSender=22&action=setUserData&data={"surname":"A"})", form)) == 200);
+        QCOMPARE(dataOf(post("idSender=22&action=getUsers"))[u"users"_s].toArray().size(), 1);
+        QCOMPARE(dataOf(m_service.request("POST", m_service.endpointUrl(true).path(), "idSender=22&action=getUsers", form))[u"users"_s]
+                     .toArray().size(), 0);
+        QCOMPARE(m_service.port(), port);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(m_service.request("GET", u"/Apps/Movelta/vq_webservice.php?idSender=405&action=getUserFile&idUser=%1&kind=jpg"
+                                          "&filename=Vita-20240105--09-30-15.jpg"_s.arg(m_client)).body, m_scan);
+        QVERIFY(clock.elapsed() >= 380);  // a floor the service sleeps through, not a speed measurement
+    }
 
 private:
     ReferenceService::Response post(const QByteArray &body, const QByteArray &type = form)
@@ -111,245 +360,11 @@ private:
     }
 
     ReferenceService m_service;
-    int m_client = 0;
+    int m_client = 0;  // of account 405, with one exam and one questionnaire
+    int m_other = 0;   // of account 406
+    int m_anamnesi = 0;
     QByteArray m_scan;
 };
-
-void TestService::initTestCase()
-{
-    QVERIFY2(m_service.start(), qPrintable(m_service.errorString()));
-    // A client of account 405 with one stored scan, and something worth stealing next to it.
-    m_client = newClient(405);
-    QVERIFY(m_client > 0);
-    m_scan = "\xFF\xD8 scan";
-    QCOMPARE(codeOf(post(upload(405, m_client, u"2024-01-05"_s, zipOf({{"Vita-20240105--09-30-15.jpg", m_scan}})),
-                         "multipart/form-data; boundary=" + boundary)), 200);
-    QFile secret(m_service.dataDir() + u"/files/405/secret.jpg"_s);
-    QVERIFY(secret.open(QIODevice::WriteOnly) && secret.write("secret") == 6);
-    // Beside the models: a link to the database, a file that is not a model, one with a space.
-    const QString models = m_service.dataDir() + u"/models/"_s;
-    QVERIFY(QFile::link(m_service.dataDir() + u"/service.db"_s, models + u"link.anm"_s));
-    QFile(models + u"readme.txt"_s).open(QIODevice::WriteOnly);
-    QFile extra(models + u"Questionario extra.anm"_s);
-    QVERIFY(extra.open(QIODevice::WriteOnly) && extra.write(R"({"Version":2,"Name":"Extra"})") > 0);
-}
-
-void TestService::uploads_data()
-{
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<int>("status");  // HTTP
-    QTest::addColumn<int>("code");    // in the envelope
-    const QByteArray jpg = "Vita-20240105--09-30-15.jpg";
-    QByteArray raw(20000, 0);
-    for (int i = 0; i < raw.size(); ++i)
-        raw[i] = char(i * 7919 % 251);
-    const QList<Entry> scan{{jpg, "\xFF\xD8 fine"}, {"Vita-20240105--09-30-15.d2d", raw}};
-    // An archive with an unsafe entry fails whole, nothing written inside or outside the data folder.
-    for (const auto &[tag, name] : {std::pair{"parent", "../evil.jpg"}, {"deep parent", "../../../../evil.jpg"},
-                                    {"absolute", "/tmp/evil.jpg"}, {"subfolder", "sub/evil.jpg"}, {"folder entry", "sub/"},
-                                    {"backslash", "..\\evil.jpg"}, {"hidden", ".evil.jpg"}, {"dot dot", ".."},
-                                    {"control", "evil\n.jpg"}})
-        QTest::newRow(tag) << upload(405, m_client, u"2024-02-01"_s, zipOf(scan + QList<Entry>{{name, "evil"}})) << 200 << 400;
-    QTest::newRow("link") << upload(405, m_client, u"2024-02-01"_s, zipOf(scan + QList<Entry>{{"evil.jpg", "/etc/passwd", true}}))
-                          << 200 << 400;
-    const QByteArray good = zipOf(scan);
-    QByteArray damaged = good;
-    for (qsizetype i = good.indexOf(".d2d") + 200; i < good.indexOf(".d2d") + 264; ++i)
-        damaged[i] = char(damaged[i] ^ 0x5A);  // inside the raw data
-    for (const auto &[tag, archive] : {std::pair{"not a zip", QByteArray(5000, 'z')}, {"half a zip", good.left(good.size() / 2)},
-                                       {"cut short", good.left(good.size() - 10)}, {"damaged entry", damaged}})
-        QTest::newRow(tag) << upload(405, m_client, u"2024-02-01"_s, archive) << 200 << 400;
-    QTest::newRow("no file part") << upload(405, m_client, u"2024-02-01"_s, QByteArray()) << 200 << 400;
-    QTest::newRow("bad date") << upload(405, m_client, u"05/01/2024"_s, good) << 200 << 400;
-    QTest::newRow("bad weight") << upload(405, m_client, u"2024-02-01"_s, good, R"(,"weight":[])") << 200 << 400;
-    QTest::newRow("another account's client") << upload(406, m_client, u"2024-02-01"_s, good) << 200 << 404;
-    QTest::newRow("unknown client") << upload(405, 999999, u"2024-02-01"_s, good) << 200 << 404;
-    QTest::newRow("no closing boundary") << upload(405, m_client, u"2024-02-01"_s, good).chopped(boundary.size() + 6) << 400 << 0;
-    QTest::newRow("no part headers") << "--" + boundary + "\r\ngarbage without an end" << 400 << 0;
-    QTest::newRow("empty archive: an exam without scans") << upload(405, m_client, u"2024-02-01"_s, "") << 200 << 200;
-}
-
-void TestService::uploads()
-{
-    QFETCH(QByteArray, body);
-    QFETCH(int, status);
-    QFETCH(int, code);
-    const QString root = QFileInfo(m_service.dataDir()).absolutePath();
-    const QStringList before = filesUnder(root);
-    const ReferenceService::Response reply = post(body, "multipart/form-data; boundary=" + boundary);
-    QCOMPARE(reply.status, status);
-    QCOMPARE(codeOf(reply), code);
-    QCOMPARE(filesUnder(root), before);
-    QVERIFY(!QFileInfo::exists(u"/tmp/evil.jpg"_s));
-    const auto works = dataOf(post("idSender=405&action=getUserWorks&idUser=" + QByteArray::number(m_client)))[u"works"_s].toArray();
-    QCOMPARE(works.size(), code == 200 ? 2 : 1);
-    QCOMPARE(works.last().toObject().value(u"scanFilenames"_s).toArray().size(), code == 200 ? 0 : 1);
-}
-
-void TestService::getRequests_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QByteArray>("body");  // what the body starts with
-    const QString file = u"/Apps/Movelta/vq_webservice.php?idSender=405&action=getUserFile&idUser=%1&kind=%2&filename="_s
-                             .arg(m_client);
-    QTest::newRow("connectivity page") << u"/"_s << 200 << QByteArray("<!DOCTYPE html>");
-    QTest::newRow("home page") << u"/Apps/Movelta/"_s << 200 << QByteArray("<!DOCTYPE html>");
-    QTest::newRow("no such page") << u"/Apps/Movelta/nothing.php"_s << 404 << QByteArray("not found");
-    QTest::newRow("update file") << u"/Software/Calvestra20/updVersionMACOS.txt"_s << 200
-                                 << "0.6.4\n" + m_service.baseUrl().toEncoded() + "/Software/Calvestra20/";
-    QTest::newRow("software outside") << u"/Software/..%2Fservice.db"_s << 404 << QByteArray("not found");
-    QTest::newRow("model") << u"/Apps/Movelta/models/Questionario%20extra.anm"_s << 200 << QByteArray(R"({"Version":2)");
-    for (const char *name : {"link.anm", "..%2Fservice.db", "%2E%2E/service.db", "readme.txt"})
-        QTest::addRow("model %s", name) << u"/Apps/Movelta/models/"_s + QLatin1String(name) << 404 << QByteArray("not found");
-    QTest::newRow("stored scan") << file.arg(u"jpg"_s) + u"Vita-20240105--09-30-15.jpg"_s << 200 << m_scan;
-    for (const char *name : {"..%2Fsecret.jpg", "..%2F..%2F405%2Fsecret.jpg", "%2Fetc%2Fpasswd", "..%5Csecret.jpg", "..",
-                             "sub%2FVita-20240105--09-30-15.jpg", "", "..%252Fsecret.jpg", "..%2F..%2F..%2Fservice.jpg"})
-        QTest::addRow("file %s", name) << file.arg(u"d2d"_s) + QLatin1String(name)
-                                       << 400 << QByteArray("invalid file name");
-    QTest::newRow("unknown kind") << file.arg(u"exe"_s) + u"Vita-20240105--09-30-15.jpg"_s << 400 << QByteArray("unknown kind");
-    QTest::newRow("idUser not a number") << file.arg(u"jpg"_s).replace(u"idUser="_s + QString::number(m_client), u"idUser=abc"_s)
-                                         << 400 << QByteArray("missing or invalid idUser");
-    QTest::newRow("another account") << file.arg(u"jpg"_s).replace(u"idSender=405"_s, u"idSender=406"_s)
-                                            + u"Vita-20240105--09-30-15.jpg"_s << 404 << QByteArray("not found");
-    QTest::newRow("other actions need POST") << u"/Apps/Movelta/vq_webservice.php?idSender=405&action=getUsers"_s << 200
-                                             << QByteArray(R"({"data":{},"status":{"code":400)");
-}
-
-void TestService::getRequests()
-{
-    QFETCH(QString, path);
-    QFETCH(int, status);
-    QFETCH(QByteArray, body);
-    const ReferenceService::Response reply = m_service.request("GET", path);
-    QCOMPARE(reply.status, status);
-    QVERIFY2(reply.body.startsWith(body), reply.body.left(200).constData());
-    QVERIFY(!reply.body.contains("secret") && !reply.body.startsWith("SQLite"));
-}
-
-void TestService::forms_data()
-{
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<int>("code");
-    QTest::newRow("no account") << QByteArray("action=getUsers") << 400;
-    QTest::newRow("account not a number") << QByteArray("idSender=abc&action=getUsers") << 400;
-    QTest::newRow("account too large") << QByteArray("idSender=99999999999&action=getUsers") << 400;
-    QTest::newRow("empty") << QByteArray() << 400;
-    QTest::newRow("unknown action") << QByteArray("idSender=16&action=makeCoffee") << 400;
-    // The last action decides: nothing is made.
-    QTest::newRow("last action wins") << QByteArray(R"(idSender=16&action=setUserData&data={"id":0}&action=getUsers)") << 200;
-    for (const char *data : {"not json", "[1,2]", R"({"surname":"A","height":{}})", R"({"surname":"A","birthday":"1990-13-40"})",
-                             R"({"surname":"A","name":[1,2]})"})
-        QTest::addRow("client %s", data) << "idSender=16&action=setUserData&data=" + QUrl::toPercentEncoding(QLatin1String(data)) << 400;
-    QTest::newRow("broken questionnaire") << "idSender=405&action=uploadAnamnesi&idUser=" + QByteArray::number(m_client)
-                                                 + "&idAnamnesi=0&data=%7Bbroken" << 400;
-    QTest::newRow("questionnaire of an unknown client") << QByteArray("idSender=16&action=uploadAnamnesi&idUser=555555&data={}") << 404;
-    QTest::newRow("questionnaires of an unknown client") << QByteArray("idSender=16&action=getUserAnamnesis&idUser=555555") << 404;
-    QTest::newRow("works of an unknown client") << QByteArray("idSender=16&action=getUserWorks&idUser=555555") << 404;
-    QTest::newRow("a plus is a space") << QByteArray(R"(idSender=16&action=setUserData&data={"surname":"a+b"}&action=getUsers)") << 200;
-}
-
-void TestService::forms()
-{
-    QFETCH(QByteArray, body);
-    QFETCH(int, code);
-    const ReferenceService::Response reply = post(body);
-    QCOMPARE(reply.status, 200);
-    QCOMPARE(codeOf(reply), code);
-    QVERIFY(code == 200 || !reply.body.contains(R"("extradescr":"")"));
-    // Nothing was made for account 16, nor for the client of 405.
-    QCOMPARE(dataOf(post("idSender=16&action=getUsers"))[u"users"_s].toArray().size(), 0);
-    QCOMPARE(dataOf(post("idSender=405&action=getUserAnamnesis&idUser=" + QByteArray::number(m_client)))[u"anamnesis"_s]
-                 .toArray().size(), 0);
-    const QJsonArray received = m_service.receivedRequests();
-    if (QByteArray(QTest::currentDataTag()) == "a plus is a space")
-        QCOMPARE(received.at(received.size() - 3)[u"fields"_s][2][1].toString(), u"{\"surname\":\"a b\"}"_s);
-}
-
-void TestService::oversizedRequests()
-{
-    m_service.setExtraArguments({u"--max-form-kb"_s, u"16"_s, u"--max-upload-mb"_s, u"1"_s});
-    QVERIFY(m_service.restart());
-    QCOMPARE(post("idSender=405&action=setUserData&data=" + QByteArray(20000, 'a')).status, 413);
-    const int idUser = newClient(405);
-    const ReferenceService::Response upload = post(::upload(405, idUser, u"2024-01-05"_s, QByteArray(1100 * 1024, 'z')),
-                                                   "multipart/form-data; boundary=" + boundary);
-    QVERIFY(upload.status == 413 || upload.status == 0);  // refused unread: the reply may be cut by the reset
-    // Nothing was stored, and the service goes on serving.
-    const ReferenceService::Response works = post("idSender=405&action=getUserWorks&idUser=" + QByteArray::number(idUser));
-    QCOMPARE(codeOf(works), 200);
-    QCOMPARE(dataOf(works)[u"works"_s].toArray().size(), 0);
-    QVERIFY(QDir(m_service.dataDir() + u"/tmp"_s).isEmpty());
-    // The model listing names only models, by address, a space encoded.
-    QStringList files;
-    for (const QJsonValue &url : dataOf(post("idSender=405&action=getAnamnesiModels"))[u"files"_s].toArray())
-        files << url.toString().remove(m_service.baseUrl().toString());
-    QCOMPARE(files, QStringList({"/Apps/Movelta/models/Anamnesi_generale.anm", "/Apps/Movelta/models/Composizione_corporea.anm",
-                                 "/Apps/Movelta/models/Questionario%20extra.anm", "/Apps/Movelta/models/Valutazione_sportiva.anm"}));
-    m_service.setExtraArguments({});
-    QVERIFY(m_service.restart());
-}
-
-void TestService::processAndCommandLine()
-{
-    const QString exe = ReferenceService::executable();
-    const auto run = [&](const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
-        auto process = std::make_unique<QProcess>();
-        process->setProcessEnvironment(environment);
-        process->start(exe, arguments);
-        process->waitForStarted(10000);
-        return process;
-    };
-    auto help = run({u"--help"_s});
-    QVERIFY(help->waitForFinished(10000) && help->exitCode() == 0);
-    const QString usage = QString::fromUtf8(help->readAllStandardOutput());
-    for (const char *option : {"--listen", "--data", "--quota-mb", "--test-hooks", "--delay-ms", "--max-upload-mb"})
-        QVERIFY2(usage.contains(QLatin1String(option)), option);
-    for (const QStringList &wrong : {QStringList{u"--bogus"_s}, {u"--quota-mb"_s, u"lots"_s}, {u"--listen"_s, u"127.0.0.1:99999"_s},
-                                     {u"--data"_s}}) {
-        auto bad = run(wrong);
-        QVERIFY(bad->waitForFinished(10000) && bad->exitCode() == 2 && !bad->readAllStandardError().isEmpty());
-    }
-    // A port already taken: said so, and an error.
-    QTemporaryDir data;
-    auto busy = run({u"--listen"_s, u"127.0.0.1:%1"_s.arg(m_service.port()), u"--data"_s, data.path()});
-    QVERIFY(busy->waitForFinished(10000) && busy->exitCode() == 1);
-    QVERIFY(busy->readAllStandardError().contains("cannot listen"));
-
-    // The data folder follows XDG by default; SIGTERM and SIGINT end it cleanly.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"XDG_DATA_HOME"_s, data.path());
-    for (const int signal : {SIGTERM, SIGINT}) {
-        auto process = run({u"--listen"_s, u"127.0.0.1:0"_s}, environment);
-        QVERIFY(process->waitForReadyRead(10000));
-        QVERIFY(process->readLine().startsWith("listening on http://127.0.0.1:"));
-        QVERIFY(QFileInfo::exists(data.path() + u"/Vantrel/calvestra-service/models/Composizione_corporea.anm"_s));
-        ::kill(pid_t(process->processId()), signal);
-        QVERIFY(process->waitForFinished(10000));
-        QVERIFY(process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0);
-        const QString log = QString::fromUtf8(process->readAllStandardError());
-        QVERIFY2(log.contains(signal == SIGINT ? u"SIGINT"_s : u"SIGTERM"_s) && log.trimmed().endsWith(u"stopped"_s), qPrintable(log));
-    }
-    QVERIFY(QFileInfo::exists(data.path() + u"/Vantrel/calvestra-service/service.db"_s));
-
-    // One log line per request; a stop and restart keep port and data; downloads wait the delay asked for.
-    const qsizetype before = m_service.log().count(u"idSender=21"_s);
-    QCOMPARE(codeOf(post("idSender=21&action=getUsers")), 200);
-    QTRY_COMPARE_WITH_TIMEOUT(m_service.log().count(u"idSender=21"_s), before + 1, 10000);
-    QVERIFY(m_service.log().contains(u"POST /Apps/Movelta/vq_webservice.php getUsers idSender=21 -> 200 code=200"_s));
-    const quint16 port = m_service.port();
-    m_service.stop();
-    QVERIFY(m_service.exitedNormally() && m_service.exitCode() == 0);
-    QCOMPARE(m_service.request("GET", u"/"_s).status, 0);
-    m_service.setExtraArguments({u"--delay-ms"_s, u"400"_s});
-    QVERIFY(m_service.restart());
-    QCOMPARE(m_service.port(), port);
-    QElapsedTimer clock;
-    clock.start();
-    QCOMPARE(m_service.request("GET", u"/Apps/Movelta/vq_webservice.php?idSender=405&action=getUserFile&idUser=%1&kind=jpg"
-                                      "&filename=Vita-20240105--09-30-15.jpg"_s.arg(m_client)).body, m_scan);
-    QVERIFY(clock.elapsed() >= 380);  // a floor the service sleeps through, not a speed measurement
-}
 
 CALVESTRA_TEST_MAIN(TestService)
 #include "tst_service.moc"

@@ -6,22 +6,28 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <atomic>
 
-// Collects the debug lines of one logging category while it lives; from any thread.
-// CALVESTRA_TEST_VERBOSE shows the caught lines as well.
+// Collects the lines of one logging category while it lives, from whichever thread wrote
+// them. Catchers nest (the innermost goes first); debug lines they catch are not printed
+// unless CALVESTRA_TEST_VERBOSE is set.
 class LogCatcher
 {
 public:
     explicit LogCatcher(const char *category)
         : m_category(category)
-        , m_previous(qInstallMessageHandler(&LogCatcher::handler))
+        , m_outer(s_current.load())
     {
+        const QtMessageHandler previous = qInstallMessageHandler(&LogCatcher::handler);
+        if (!m_outer)
+            s_base = previous;
         s_current = this;
     }
     ~LogCatcher()
     {
-        qInstallMessageHandler(m_previous);
-        s_current = nullptr;
+        s_current = m_outer;
+        if (!m_outer)
+            qInstallMessageHandler(s_base);
     }
     LogCatcher(const LogCatcher &) = delete;
     LogCatcher &operator=(const LogCatcher &) = delete;
@@ -46,20 +52,22 @@ public:
 private:
     static void handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
     {
-        LogCatcher *self = s_current;
-        if (self && context.category && qstrcmp(context.category, self->m_category) == 0) {
-            QMutexLocker lock(&self->m_mutex);
-            self->m_lines << message;
-            if (!qEnvironmentVariableIsSet("CALVESTRA_TEST_VERBOSE"))
-                return;
+        bool caught = false;
+        for (LogCatcher *c = s_current.load(); c; c = c->m_outer) {
+            if (context.category && qstrcmp(context.category, c->m_category) == 0) {
+                QMutexLocker lock(&c->m_mutex);
+                c->m_lines << message;
+                caught = true;
+            }
         }
-        if (self && self->m_previous)
-            self->m_previous(type, context, message);
+        if ((!caught || type != QtDebugMsg || qEnvironmentVariableIsSet("CALVESTRA_TEST_VERBOSE")) && s_base)
+            s_base(type, context, message);
     }
 
     const char *m_category;
-    QtMessageHandler m_previous;
+    LogCatcher *const m_outer;
     mutable QMutex m_mutex;
     QStringList m_lines;
-    static inline LogCatcher *s_current = nullptr;
+    static inline std::atomic<LogCatcher *> s_current{nullptr};
+    static inline QtMessageHandler s_base = nullptr;
 };

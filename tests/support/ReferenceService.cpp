@@ -18,10 +18,7 @@ ReferenceService::ReferenceService()
     QDir().mkpath(dataDir());
 }
 
-ReferenceService::~ReferenceService()
-{
-    stop();
-}
+ReferenceService::~ReferenceService() { stop(); }
 
 QString ReferenceService::executable()
 {
@@ -33,10 +30,7 @@ QString ReferenceService::executable()
 #endif
 }
 
-QUrl ReferenceService::baseUrl() const
-{
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port));
-}
+QUrl ReferenceService::baseUrl() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port)); }
 
 QUrl ReferenceService::endpointUrl(bool development) const
 {
@@ -46,10 +40,7 @@ QUrl ReferenceService::endpointUrl(bool development) const
     return url;
 }
 
-QString ReferenceService::dataDir() const
-{
-    return m_dir.filePath(QStringLiteral("data"));
-}
+QString ReferenceService::dataDir() const { return m_dir.filePath(QStringLiteral("data")); }
 
 QString ReferenceService::log() const
 {
@@ -57,10 +48,7 @@ QString ReferenceService::log() const
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-bool ReferenceService::isRunning() const
-{
-    return m_process && m_process->state() != QProcess::NotRunning;
-}
+bool ReferenceService::isRunning() const { return m_process && m_process->state() != QProcess::NotRunning; }
 
 bool ReferenceService::start(int timeoutMs)
 {
@@ -192,7 +180,4 @@ QJsonArray ReferenceService::receivedRequests() const
     return QJsonDocument::fromJson(request("GET", QStringLiteral("/__test/requests")).body).array();
 }
 
-bool ReferenceService::resetHooks() const
-{
-    return request("POST", QStringLiteral("/__test/reset")).status == 200;
-}
+bool ReferenceService::resetHooks() const { return request("POST", QStringLiteral("/__test/reset")).status == 200; }
