@@ -152,13 +152,8 @@ private slots:
         {
             CloudCase c(m_service, 5101);
             Client first = c.addClient(u"D'Amico + Figli & Co = 100%41"_s);
-            first.name = u"Nicolò  Luca"_s;
-            first.address = u"Via Roma 1/b ?#[]"_s;
-            first.birthday = QDate();
+            std::tie(first.name, first.address, first.birthday) = std::tuple(u"Nicolò  Luca"_s, u"Via Roma 1/b ?#[]"_s, QDate());
             c.store()->saveClient(&first, false);
-            const QString oldFolder = first.getDataPath(true);
-            const ScanFile scan = writeScan(oldFolder, u"Vita"_s, QDateTime(QDate(2024, 1, 5), QTime(9, 30, 15)), false);
-            const QByteArray picture = readFile(scan.jpgFile);
             QStringList order;
             connect(c.http(), &HttpService::onUpdateClient, this, [&](int id) { order << u"update %1"_s.arg(id); });
             connect(c.http(), &HttpService::onUploadClientDone, this, [&](int id) { order << u"done %1"_s.arg(id); });
@@ -167,10 +162,6 @@ private slots:
             QCOMPARE(order, QStringList({u"update %1"_s.arg(first.id), u"done %1"_s.arg(first.id)}));
             QCOMPARE(log.countStartingWith(u"{\"data\":"_s), 1);  // the reply, logged once and whole
             QVERIFY(first.web_id > 0 && !first.offline);
-            // The folder moved with its files to the one named after the web id.
-            QVERIFY(!QFileInfo::exists(oldFolder));
-            QCOMPARE(first.getDataPath(false), c.store()->m_dataPath + QString::number(first.web_id) + u'/');
-            QCOMPARE(readFile(first.getDataPath(false) + QFileInfo(scan.jpgFile).fileName()), picture);
             QCOMPARE(c.uploaded(first).web_id, first.web_id);  // sent again: the same record
             sent << first;
             for (int i = 2; i <= 8; ++i)
@@ -227,57 +218,38 @@ private slots:
         QCOMPARE(c.scalar(u"select count(*) from clients"_s).toInt(), 1);
     }
 
+    // Download and deletion through the anamnesis tab are tested with it; here what it does not reach.
     void anamnesisAcrossInstallations()
     {
         Client client;
-        Anamnesi a;
+        int webId = 0;
         {
             CloudCase c(m_service, 5107);
             client = c.uploaded(c.addClient(u"Marino"_s));
-            a.loadFromFile(QStringLiteral(CALVESTRA_SOURCE_DIR "/service/models/Composizione_corporea.anm"));
-            std::tie(a.idClient, a.date, a.note) = std::tuple(client.id, QDateTime(QDate(2024, 4, 2), QTime(15, 20)), u"Prima + controllo"_s);
-            a.questions[0].answer = u"42"_s;
-            a.SaveToDB(false, false);
-            Anamnesi older = c.addAnamnesi(client, u"Anamnesi generale"_s, QDate(2023, 1, 1));
+            Anamnesi a = c.addAnamnesi(client, u"Anamnesi generale"_s, QDate(2024, 4, 2));
             QSignalSpy done(c.http(), &HttpService::onUploadAnamnesiDone);
-            c->saveAnamnesi(&older);
             c->saveAnamnesi(&a);
-            QVERIFY(QTest::qWaitFor([&] { return done.size() == 2; }, 20000));
-            Anamnesi stored;  // (loading into a filled record would add its questions again)
-            stored.loadFromDB(a.id, false);
-            a.web_id = stored.web_id;
-            QVERIFY(a.web_id > 0 && !stored.offline);
+            QVERIFY(done.wait(20000));
+            webId = c.scalar(u"select web_id from anamnesis where offline = 0"_s).toInt();
+            QVERIFY(webId > 0);
         }
-        // A new installation keeps them only once it has the client; newest first, never doubled.
+        // A new installation keeps them only once it has their client.
         CloudCase other(m_service, 5107);
         QSignalSpy got(other.http(), &HttpService::onGetAnamnesis);
         QSignalSpy list(other.http(), &HttpService::onGetClients);
         const auto download = [&] {
             other->getUserAnamnesis(client.web_id);
-            return got.wait(20000) ? got.last().at(0).value<QList<Anamnesi>>() : QList<Anamnesi>{Anamnesi(), Anamnesi(), Anamnesi()};
+            return got.wait(20000) ? int(got.last().at(0).value<QList<Anamnesi>>().size()) : -1;
         };
-        QVERIFY(download().isEmpty() && other.scalar(u"select count(*) from anamnesis"_s).toInt() == 0);
+        QVERIFY(download() == 0 && other.scalar(u"select count(*) from anamnesis"_s).toInt() == 0);
         other->getClients();
         QVERIFY(list.wait(20000));
-        download();
-        const auto records = download();
-        QCOMPARE(records.size(), 2);
-        const Anamnesi &r = records.at(0);
-        QCOMPARE(QList<int>({r.web_id, r.idClient, int(r.questions.size()), r.offline}),
-                 QList<int>({a.web_id, Client::id_from_web_id(client.web_id), int(a.questions.size()), 0}));
-        QCOMPARE(QStringList({r.name, r.date.toString(Qt::ISODate), r.note, r.questions.at(0).answer, records.at(1).name}),
-                 QStringList({a.name, a.date.toString(Qt::ISODate), a.note, u"42"_s, u"Anamnesi generale"_s}));
-        QCOMPARE(other.scalar(u"select count(*) from anamnesis where offline = 0"_s).toInt(), 2);
-        // Deleted here: marked until the service confirms, and a download does not bring it back.
-        const int localId = other.scalar(u"select id from anamnesis where web_id = %1"_s.arg(a.web_id)).toInt();
+        QCOMPARE(download(), 1);
+        // Deleted here and not yet confirmed: a download does not bring it back.
+        const int localId = other.scalar(u"select id from anamnesis where web_id = %1"_s.arg(webId)).toInt();
         QVERIFY(other.store()->deleteAnamnesi(localId, false));
-        QCOMPARE(download().size(), 1);
-        QCOMPARE(other.scalar(u"select deleted from anamnesis where id = %1"_s.arg(localId)).toInt(), 1);
-        QSignalSpy deleted(other.http(), &HttpService::onUploadDeletedAnamnesiDone);
-        other->deleteAnamnesi(a.web_id);
-        QVERIFY(deleted.wait(20000) && deleted.at(0).at(0).toInt() == a.web_id);
-        QCOMPARE(other.scalar(u"select count(*) from anamnesis"_s).toInt(), 1);
-        QCOMPARE(download().size(), 1);  // gone from the service too
+        QCOMPARE(download(), 0);
+        QCOMPARE(other.scalar(u"select group_concat(deleted) from anamnesis"_s).toString(), u"1"_s);
     }
 
     void modelFilesAndDownloads()
@@ -367,9 +339,8 @@ private slots:
         QCOMPARE(list.size(), 2);
         QVERIFY(list.at(0).examDate == QDate(2024, 3, 3) && list.at(0).subKind == 5 && list.at(1).id > 0);
         const Exam &work = list.at(1);
-        QCOMPARE(QStringList({work.examDate.toString(Qt::ISODate), QString::number(work.subKind), QString::number(work.weight),
-                              QString::number(work.activityLevel), work.notes, QString::number(work.idUser + work.height)}),
-                 QStringList({"2024-05-01", "2", "64.5", "3", "dopo allenamento", "0"}));
+        QCOMPARE(QStringList({work.examDate.toString(Qt::ISODate), QString::number(work.weight), QString::number(work.activityLevel),
+                              work.notes}), QStringList({"2024-05-01", "64.5", "3", "dopo allenamento"}));
         QCOMPARE(work.scanNames, QStringList({"Addome-20240501--08-20-30.jpg", "Coscia dx-20240501--08-15-00.jpg"}));
 
         // Each file byte for byte, raw data and analysis asked for by the picture's name.
@@ -386,87 +357,45 @@ private slots:
         QVERIFY(QDir(m_service.dataDir() + u"/tmp"_s).isEmpty());
     }
 
-    void fullStorage()
-    {
-        ReferenceService small;
-        small.setExtraArguments({u"--quota-mb"_s, u"0.5"_s});
-        QVERIFY2(small.start(), qPrintable(small.errorString()));
-        CloudCase c(small, 6105);
-        Client client = c.uploaded(c.addClient(u"Pieno"_s));
-        const auto exam = [&](const QDate &day, int lines) {
-            return std::pair{examOf(client, day),
-                             QList<ScanFile>{writeScan(client.getDataPath(true), u"Vita"_s, QDateTime(day, QTime(9, 0)), false, lines)}};
-        };
-        LogCatcher log("calvestra.cloud");
-        // Larger than the space: that signal only, and no error.
-        QCOMPARE(upload(c, {exam(QDate(2024, 4, 1), 600)}), QStringList{"full"});
-        QVERIFY(log.has(u"uploadExam -> WebSpaceOver"_s) && log.countStartingWith(u"error"_s) == 0);
-        // Two that fit alone, sent at once: exactly one is kept.
-        QList<Exam> done;
-        QStringList outcomes = upload(c, {exam(QDate(2024, 4, 2), 300), exam(QDate(2024, 4, 3), 300)}, &done);
-        outcomes.sort();
-        QCOMPARE(outcomes, QStringList({"done", "full"}));
-        // Its day again replaces it, so it still fits; the client's deletion frees the space.
-        QCOMPARE(upload(c, {exam(done.at(0).examDate, 300)}), QStringList{"done"});
-        c->deleteClient(client.web_id);
-        QVERIFY(QTest::qWaitFor([&] { return log.has(u"delete user ok (http)"_s); }, 20000));
-        client = c.uploaded(c.addClient(u"Libero"_s));
-        QCOMPARE(upload(c, {exam(QDate(2024, 4, 2), 300), exam(QDate(2024, 4, 3), 10)}), QStringList({"done", "done"}));
-    }
-
     void endpoints()
     {
-        // The development script sits beside the production one: every ".php" gets "_dev", letter case
-        // counts, and an address without one is used as it is.
+        // The development script sits beside the production one: every ".php" gets "_dev", letter
+        // case counts, and an address without one is used as it is.
         CloudCase c(m_service, 4105, true);
-        QCOMPARE(c->m_url, m_service.endpointUrl(true));
         c.uploaded(c.addClient(u"Prova"_s));
-        QCOMPARE(waitForRequest(m_service, u"setUserData"_s)[u"path"_s].toString(), c->m_url.path());
+        QCOMPARE(waitForRequest(m_service, u"setUserData"_s)[u"path"_s].toString(), m_service.endpointUrl(true).path());
         for (const auto &[endpoint, development] : {std::pair{"http://h.invalid/a.php/b.PHP/c.php", "http://h.invalid/a_dev.php/b.PHP/c_dev.php"},
                                                     {"http://h.invalid/script", "http://h.invalid/script"}}) {
             AppSettings::setEndpoint(QString::fromLatin1(endpoint));
             c->setWebServiceURL(true);
             QCOMPARE(c->m_url, QUrl(QString::fromLatin1(development)));
-            c->setWebServiceURL(false);
-            QCOMPARE(c->m_url, QUrl(QString::fromLatin1(endpoint)));
         }
-        // Before any endpoint is chosen a call fails, and says so.
+        // Before any endpoint is chosen a call fails, and says so; the probe asks the endpoint's host.
         c->m_url.clear();
+        QCOMPARE(c->connectionProbeUrl(), QUrl(u"http://h.invalid/"_s));
         Client client = c.addClient(u"Senza"_s);
         QSignalSpy fail(c.http(), &HttpService::onUploadClientFail);
         LogCatcher log("calvestra.cloud");
         c->saveClient(&client);
-        QVERIFY(fail.wait(20000));
-        QCOMPARE(log.countStartingWith(u"error reply: "_s), 1);
+        QVERIFY(fail.wait(20000) && log.countStartingWith(u"error reply: "_s) == 1);
     }
 
     void connectionProbe()
     {
+        // A GET of the service host. An error status, or a host that answers nothing, is not connected;
+        // every probe gets the fault (count 0): a periodic one in flight cannot take it away.
         CloudCase c(m_service, 4107);
         c->setTimeouts(3000, 3000, 800);
         QSignalSpy status(c.http(), &HttpService::onConnectionStatus);
-        const auto probe = [&](bool expected) {
+        for (const QString &fault : {u""_s, u"status500"_s, u"hang"_s}) {
+            QVERIFY(fault.isEmpty() || m_service.injectFault(fault, u"probe"_s, 0));
             status.clear();
             c->checkConnection();
-            return QTest::qWaitFor([&] { return !status.isEmpty() && status.last().at(0).toBool() == expected; }, 20000)
-                   && c->m_connected == expected;
-        };
-        QVERIFY(probe(true));
-        const QJsonObject r = waitForRequest(m_service, u"probe"_s);
-        QCOMPARE(r[u"method"_s].toString() + r[u"path"_s].toString() + r[u"query"_s].toString(), u"GET/"_s);
-        // An error status, or a host that answers nothing, is not connected. Every probe gets the
-        // fault (count 0): a periodic one in flight cannot take it away from the one asked for.
-        for (const QString &fault : {u"status500"_s, u"hang"_s}) {
-            QVERIFY(m_service.injectFault(fault, u"probe"_s, 0));
-            QVERIFY2(probe(false), qPrintable(fault));
+            QVERIFY2(QTest::qWaitFor([&] { return !status.isEmpty() && status.last().at(0).toBool() == fault.isEmpty(); }, 20000)
+                         && c->m_connected == fault.isEmpty(), qPrintable(fault));
             QVERIFY(m_service.resetHooks());
         }
-        // The service host; before the endpoint is chosen the setting tells where it is.
-        const QUrl host(m_service.baseUrl().toString() + u'/');
-        QCOMPARE(c->connectionProbeUrl(), host);
-        c->m_url.clear();
-        QCOMPARE(c->connectionProbeUrl(), host);
-        QVERIFY(probe(true));
+        QCOMPARE(c->connectionProbeUrl(), QUrl(m_service.baseUrl().toString() + u'/'));
     }
 
     void fault_data()
