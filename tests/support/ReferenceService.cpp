@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QUrlQuery>
@@ -30,40 +29,18 @@ QString ReferenceService::executable()
 #endif
 }
 
-QUrl ReferenceService::baseUrl() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port)); }
-
-QUrl ReferenceService::endpointUrl(bool development) const
-{
-    QUrl url = baseUrl();
-    url.setPath(development ? QStringLiteral("/Apps/Movelta/vq_webservice_dev.php")
-                            : QStringLiteral("/Apps/Movelta/vq_webservice.php"));
-    return url;
-}
-
-QString ReferenceService::dataDir() const { return m_dir.filePath(QStringLiteral("data")); }
-
 QString ReferenceService::log() const
 {
     QFile file(m_dir.filePath(QStringLiteral("service.log")));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-bool ReferenceService::isRunning() const { return m_process && m_process->state() != QProcess::NotRunning; }
-
-bool ReferenceService::start(int timeoutMs)
+bool ReferenceService::launch(int timeoutMs, bool samePort)
 {
-    m_port = 0;
-    return launch(timeoutMs);
-}
-
-bool ReferenceService::restart(int timeoutMs)
-{
-    stop();
-    return launch(timeoutMs);
-}
-
-bool ReferenceService::launch(int timeoutMs)
-{
+    if (samePort)
+        stop();
+    else
+        m_port = 0;
     m_error.clear();
     const QString program = executable();
     if (isRunning() || program.isEmpty() || !QFileInfo(program).isExecutable() || !m_dir.isValid()) {
@@ -175,9 +152,3 @@ bool ReferenceService::injectFault(const QString &mode, const QString &action, i
                    "application/x-www-form-urlencoded").status == 200;
 }
 
-QJsonArray ReferenceService::receivedRequests() const
-{
-    return QJsonDocument::fromJson(request("GET", QStringLiteral("/__test/requests")).body).array();
-}
-
-bool ReferenceService::resetHooks() const { return request("POST", QStringLiteral("/__test/reset")).status == 200; }

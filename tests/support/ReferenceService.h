@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -36,20 +37,24 @@ public:
     void setExtraArguments(const QStringList &arguments) { m_extraArguments = arguments; }
 
     // Starts and waits until the service answers its connectivity page.
-    bool start(int timeoutMs = 15000);
+    bool start(int timeoutMs = 15000) { return launch(timeoutMs, false); }
     // SIGTERM, then a kill if the service has not ended in time.
     void stop(int timeoutMs = 5000);
-    bool restart(int timeoutMs = 15000);
-    bool isRunning() const;
+    bool restart(int timeoutMs = 15000) { return launch(timeoutMs, true); }
+    bool isRunning() const { return m_process && m_process->state() != QProcess::NotRunning; }
     // Exit code and status of the last run that ended.
     int exitCode() const { return m_exitCode; }
     bool exitedNormally() const { return m_exitedNormally; }
     QString errorString() const { return m_error; }
 
     quint16 port() const { return m_port; }
-    QUrl baseUrl() const;
-    QUrl endpointUrl(bool development = false) const;
-    QString dataDir() const;
+    QUrl baseUrl() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port)); }
+    QUrl endpointUrl(bool development = false) const
+    {
+        return QUrl(baseUrl().toString() + (development ? QStringLiteral("/Apps/Movelta/vq_webservice_dev.php")
+                                                        : QStringLiteral("/Apps/Movelta/vq_webservice.php")));
+    }
+    QString dataDir() const { return m_dir.filePath(QStringLiteral("data")); }
     // Everything the service wrote to its log so far (all runs).
     QString log() const;
 
@@ -60,11 +65,12 @@ public:
     // Test hooks: a fault for the next matching requests, the log of received
     // requests, and a reset of both.
     bool injectFault(const QString &mode, const QString &action = QString(), int count = 1) const;
-    QJsonArray receivedRequests() const;
-    bool resetHooks() const;
+    QJsonArray receivedRequests() const { return QJsonDocument::fromJson(request("GET", QStringLiteral("/__test/requests")).body).array(); }
+    bool resetHooks() const { return request("POST", QStringLiteral("/__test/reset")).status == 200; }
 
 private:
-    bool launch(int timeoutMs);
+    // On a free port, or on the last one (after a stop).
+    bool launch(int timeoutMs, bool samePort);
 
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_process;
