@@ -36,13 +36,8 @@ public:
     Client addClient(const QString &surname) const
     {
         Client c;
-        c.surname = surname;
-        c.name = u"Test"_s;
-        c.birthday = QDate(1984, 3, 9);
-        c.height = 172.5;
-        c.weight = 68.25;
-        c.activityLevel = 3;
-        c.phone = u"+39 011 555 1234"_s;
+        std::tie(c.surname, c.name, c.birthday, c.height, c.weight, c.activityLevel, c.phone) =
+            std::tuple(surname, u"Test"_s, QDate(1984, 3, 9), 172.5, 68.25, 3, u"+39 011 555 1234"_s);
         c.saveToDB(false, false);
         return c;
     }
@@ -59,9 +54,7 @@ public:
     Anamnesi addAnamnesi(const Client &client, const QString &name, const QDate &day) const
     {
         Anamnesi a;
-        a.name = name;
-        a.date = QDateTime(day, QTime(9, 0));
-        a.idClient = client.id;
+        std::tie(a.name, a.date, a.idClient) = std::tuple(name, QDateTime(day, QTime(9, 0)), client.id);
         a.SaveToDB(false, false);
         return a;
     }
@@ -91,7 +84,6 @@ public:
 inline ScanFile writeScan(const QString &folder, const QString &zone, const QDateTime &when, bool analysed,
                           int lines = 40, const QByteArray &picture = {})
 {
-    QDir().mkpath(folder);
     const QString path = QDir(folder).filePath(zone + u'-' + when.toString(u"yyyyMMdd--hh-mm-ss"_s));
     QByteArray samples(lines * 946, 0);
     for (int i = 0; i < samples.size(); ++i)
@@ -99,7 +91,7 @@ inline ScanFile writeScan(const QString &folder, const QString &zone, const QDat
     for (const auto &[extension, bytes] : {std::pair{u".jpg"_s, picture.isEmpty() ? "\xFF\xD8 " + path.toUtf8() + QByteArray(2000, 'Z') : picture},
                                            {u".d2d"_s, samples}, {u".json"_s, QByteArray(R"({"linemarks":[{"y1":10,"y2":40}]})")}}) {
         QFile file(path + extension);
-        if ((analysed || extension != u".json"_s) && (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()))
+        if ((analysed || extension != u".json"_s) && (!QDir().mkpath(folder) || !file.open(QIODevice::WriteOnly) || file.write(bytes) < 0))
             qWarning("cannot write %s", qPrintable(file.fileName()));
     }
     return ScanFile::createFromFilePath(path + u".jpg"_s);

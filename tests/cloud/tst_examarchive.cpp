@@ -1,6 +1,5 @@
-// The exam archive, built off the interface thread (its entries as the service receives them
-// are tested through the service client; here what an upload cannot show), and the
-// comparison of version numbers behind the update check.
+// The exam archive, built off the interface thread (as the service receives it, it is tested through
+// the service client), and the comparison of version numbers behind the update check.
 #include "CloudTestSupport.h"
 #include "TestMain.h"
 
@@ -52,23 +51,20 @@ private slots:
         // A later file with the same bare name replaces the earlier entry, in its place.
         const ScanFile later = writeScan(m_dir.filePath(u"two"_s), u"Vita"_s, QDateTime(QDate(2024, 2, 1), QTime(8, 0)), true, 3);
         const QString zipPath = m_dir.filePath(u"exam.zip"_s);
-        auto result = ExamArchiveBuilder::build(zipPath, {a.jpgFile, a.jsonFile, a.d2dFile, later.jsonFile});
-        QVERIFY(result.ok && result.entries == 3);
+        QVERIFY(ExamArchiveBuilder::build(zipPath, {a.jpgFile, a.jsonFile, a.d2dFile, later.jsonFile}).entries == 3);
         QCOMPARE(listZip(zipPath), QStringList({entry(a.jpgFile), entry(later.jsonFile), entry(a.d2dFile)}));
         // An older archive, or something else, at the path is overwritten, never added to.
         QVERIFY(ExamArchiveBuilder::build(zipPath, {a.jpgFile}).ok);
         QCOMPARE(listZip(zipPath), QStringList{entry(a.jpgFile)});
         QFile junk(zipPath);
-        QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("not a zip file at all") > 0);
-        junk.close();
+        QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("not a zip file at all") > 0 && junk.flush());
         QVERIFY(ExamArchiveBuilder::build(zipPath, {a.d2dFile}).ok);
         QCOMPARE(listZip(zipPath), QStringList{entry(a.d2dFile)});
         // Without any file: a valid empty archive.
-        result = ExamArchiveBuilder::build(zipPath, {m_dir.filePath(u"nothing.jpg"_s)});
+        auto result = ExamArchiveBuilder::build(zipPath, {m_dir.filePath(u"nothing.jpg"_s)});
         QVERIFY(result.ok && result.entries == 0 && result.skipped == 1);
         QCOMPARE(listZip(zipPath), QStringList());
-        // An archive that cannot be written, or a file that cannot be read, is a failure: never an
-        // archive that looks complete to the service.
+        // An archive that cannot be written, or a file that cannot be read, is a failure.
         for (const QString &path : {m_dir.filePath(u"no/such/folder/exam.zip"_s), a.jpgFile + u"/exam.zip"_s})
             QVERIFY(!ExamArchiveBuilder::build(path, {a.jpgFile}).ok && !QFile::exists(path));
         QFile::setPermissions(a.d2dFile, QFileDevice::WriteOwner);
@@ -108,7 +104,6 @@ private slots:
             connect(&cancelled, &ExamArchiveBuilder::finished, this, [&] { reported = true; });
             QVERIFY(cancelled.start(m_dir.filePath(u"thread/cancelled.zip"_s), files));
         }
-        // The destructor joined the worker: anything it posted is in the queue by now.
         QCoreApplication::sendPostedEvents();
         QVERIFY(!reported);
     }
@@ -140,17 +135,13 @@ private slots:
         QTest::addColumn<QString>("latest");
         QTest::addColumn<bool>("newer");
         QTest::newRow("third part numeric, not textual") << "0.6.4" << "0.6.10" << true;
-        QTest::newRow("decided at the second part") << "0.6.4" << "0.7" << true;
-        QTest::newRow("decided at the first part") << "0.6.4" << "1.0.0" << true;
         QTest::newRow("first part numeric") << "9.9.9" << "10.0.0" << true;
         QTest::newRow("first part numeric, reversed") << "10.0.0" << "9.9.9" << false;
         QTest::newRow("same version") << "0.6.4" << "0.6.4" << false;
         QTest::newRow("fourth part ignored") << "0.6.4" << "0.6.4.1" << false;
-        QTest::newRow("older third part") << "0.6.4" << "0.6.3" << false;
         QTest::newRow("older, larger later parts") << "0.6.4" << "0.5.99" << false;
         QTest::newRow("missing part reads as 0") << "0.6.4" << "0.6" << false;
         QTest::newRow("missing part on the running side") << "0.6" << "0.6.1" << true;
-        QTest::newRow("equal once missing parts are 0") << "0.6" << "0.6.0" << false;
         QTest::newRow("empty first line") << "0.6.4" << "" << false;
         QTest::newRow("not numbers read as 0.0.0") << "0.6.4" << "a.b.c" << false;
         QTest::newRow("against 0.0.0 anything is newer") << "a.b.c" << "0.0.1" << true;

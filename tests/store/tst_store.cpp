@@ -15,12 +15,10 @@
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QSqlRecord>
-#include <QStandardPaths>
 #include <QTranslator>
 
 #include <sqlite3.h>
 
-#include <functional>
 #include <stdexcept>
 
 using namespace Qt::StringLiterals;
@@ -133,13 +131,6 @@ private slots:
         DataModule::resetInstanceForTests(store.location());
         QCOMPARE(log.lines(), QStringList());
         QCOMPARE(rows(u"select surname from clients union all select db_ver from db_info"_s), QStringList({"Verdi", "3"}));
-        // Without a folder given: the user's data folder, and the records take that store.
-        DataModule::resetInstanceForTests();
-        const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-        QVERIFY2(dataHome.startsWith(QDir::tempPath()), qPrintable(dataHome));
-        DataModule *shared = DataModule::instance();
-        QVERIFY(DataModule::instance() == shared && QFile::exists(dbFile(dataHome)));
-        QCOMPARE(Client().m_dataModule.data(), shared);
     }
 
     void olderFilesAreUpgraded_data()
@@ -175,7 +166,6 @@ private slots:
         QTemporaryDir fresh;
         DataModule::resetInstanceForTests(fresh.path());
         QCOMPARE(upgraded, rows(schema));
-        QCOMPARE(rows(u"select count(*) from sqlite_master where type = 'table' and name not like 'sqlite_%'"_s), QStringList{"4"});
     }
 
     void failedUpgradeStepLeavesTheFileAsItWas()
@@ -196,7 +186,7 @@ private slots:
         QCOMPARE(rows(u"select db_ver from db_info union all select count(*) from pendingExams"_s), QStringList({"3", "2"}));
     }
 
-    void brokenFiles()
+    void brokenFilesQueriesAndReset()
     {
         // Not a database: every use reports and writes nothing; a reset makes it work again.
         QTemporaryDir root;
@@ -232,28 +222,28 @@ private slots:
         QCOMPARE(what, u"unable to create/open the database. Check file permissions?"_s);
         QCOMPARE(log.lines(), QStringList{"cannot CREATE DATABASE"});
         QVERIFY(DataModule::m_instance == nullptr && !QSqlDatabase::contains(QString::fromLatin1(QSqlDatabase::defaultConnection)));
-    }
 
-    void queriesAndReset()
-    {
-        TempStore store;
-        QVERIFY(store->runQuery(u"insert into clients (web_id, surname) values (0, 'A'), (7, 'C')"_s));
-        QCOMPARE(QList<int>({store->queryValue(u"max(web_id)"_s, u"clients"_s, u"web_id < 99"_s),
-                             store->queryValue(u"web_id"_s, u"clients"_s, u"web_id = 99"_s)}), QList<int>({7, 0}));
-        LogCatcher log("calvestra.store");
-        QSignalSpy errors(store.store(), &DataModule::onSqlError);
-        QVERIFY(!store->runQuery(u"insert into nowhere values (1)"_s));  // only answers
-        QCOMPARE(store->queryValue(u"count(*)"_s, u"nowhere"_s, QString()), -1);  // reports
-        QVERIFY(errors.count() == 1 && errors.at(0).at(0).toString().contains(u"nowhere"_s));
-        QCOMPARE(log.lines(), QStringList{u"SqLite error: "_s + errors.at(0).at(0).toString()});
-        // A reset empties the tables and keeps the folders with their files; without a file, none appears.
-        touch(store->m_assetsPath + u"keep.txt"_s);
-        store->resetDB();
-        QCOMPARE(rows(u"select count(*) from clients union all select db_ver from db_info"_s), QStringList({"0", "3"}));
-        QVERIFY(QFile::exists(store->m_assetsPath + u"keep.txt"_s));
-        QVERIFY(QFile::remove(store->m_dbFile));
-        store->resetDB();
-        QVERIFY(!QFile::exists(store->m_dbFile));
+        // A working store: runQuery only answers, queryValue reports its failures.
+        {
+            TempStore store;
+            QVERIFY(store->runQuery(u"insert into clients (web_id, surname) values (0, 'A'), (7, 'C')"_s));
+            QCOMPARE(QList<int>({store->queryValue(u"max(web_id)"_s, u"clients"_s, u"web_id < 99"_s),
+                                 store->queryValue(u"web_id"_s, u"clients"_s, u"web_id = 99"_s)}), QList<int>({7, 0}));
+            LogCatcher log("calvestra.store");
+            QSignalSpy errors(store.store(), &DataModule::onSqlError);
+            QVERIFY(!store->runQuery(u"insert into nowhere values (1)"_s));  // only answers
+            QCOMPARE(store->queryValue(u"count(*)"_s, u"nowhere"_s, QString()), -1);  // reports
+            QVERIFY(errors.count() == 1 && errors.at(0).at(0).toString().contains(u"nowhere"_s));
+            QCOMPARE(log.lines(), QStringList{u"SqLite error: "_s + errors.at(0).at(0).toString()});
+            // A reset empties the tables and keeps the folders with their files; without a file, none appears.
+            touch(store->m_assetsPath + u"keep.txt"_s);
+            store->resetDB();
+            QCOMPARE(rows(u"select count(*) from clients union all select db_ver from db_info"_s), QStringList({"0", "3"}));
+            QVERIFY(QFile::exists(store->m_assetsPath + u"keep.txt"_s));
+            QVERIFY(QFile::remove(store->m_dbFile));
+            store->resetDB();
+            QVERIFY(!QFile::exists(store->m_dbFile));
+        }
     }
 
     // Rows written through the dialog and the service client are tested with them; here what they do not reach.
@@ -263,8 +253,16 @@ private slots:
         Client c = sampleClient(), other = sampleClient(u"Neri"_s, 778);
         c.saveToDB(false, false);
         other.saveToDB(false, true);
-        QCOMPARE(rows(u"select * from clients where id = 1"_s),
-                 QStringList{"1|0|Rossi|Mario|M|1990-06-15|178.5|81.25|3|Via Roma 1|Torino|TO|10100|011 123456|mario@example.org|1"});
+        c.updateHeightAndWeight(181.5, 79.75);
+        QCOMPARE(rows(u"select * from clients"_s),
+                 QStringList({"1|0|Rossi|Mario|M|1990-06-15|181.5|79.75|3|Via Roma 1|Torino|TO|10100|011 123456|mario@example.org|1",
+                              "2|778|Neri|Mario|M|1990-06-15|178.5|81.25|3|Via Roma 1|Torino|TO|10100|011 123456|mario@example.org|1"}));
+        // Named after the local id until a web id comes; without a folder to move the id is taken anyway.
+        Client fresh = sampleClient();
+        fresh.id = 7;
+        QCOMPARE(fresh.getDataPath(false), store->m_dataPath + u"_7/"_s);
+        QVERIFY(!fresh.setWebId(1600) && fresh.web_id == 1600 && !QDir(store->m_dataPath + u"1600"_s).exists());
+        QVERIFY(fresh.getDataPath(true) == store->m_dataPath + u"1600/"_s && QDir(store->m_dataPath + u"1600"_s).exists());
         // A missing one is logged and leaves the record alone.
         LogCatcher log("calvestra.store");
         Client missing = sampleClient(u"Bianchi"_s);
@@ -278,22 +276,19 @@ private slots:
         // Existence checks throw when their statement fails; saving by web id then writes nothing.
         QVERIFY(Client::id_exists(2) && !Client::id_exists(5) && Client::web_id_exists(778) && !Client::web_id_exists(5));
         QCOMPARE(QList<int>({Client::id_from_web_id(778), Client::id_from_web_id(5)}), QList<int>({2, 0}));
-        QVERIFY(store.exec(u"DROP TABLE clients"_s));
-        const auto thrown = [](const std::function<void()> &call) {
-            try {
-                call();
-            } catch (const std::runtime_error &e) {
-                return QString::fromUtf8(e.what());
-            }
-            return QString();
-        };
-        QCOMPARE(QStringList({thrown([] { Client::web_id_exists(50); }), thrown([] { Client::id_exists(1); }),
-                              thrown([] { Client::id_from_web_id(50); })}),
-                 QStringList({"web_id_exists query fault.", "web_id_exists query fault.", "id_from_web_id query fault."}));
+        QVERIFY(store.exec(u"DROP TABLE clients"_s) && store.exec(u"DROP TABLE anamnesis"_s));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Client::web_id_exists(50));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Client::id_exists(1));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Client::id_from_web_id(50));
         QSignalSpy errors(store.store(), &DataModule::onSqlError);
         other.saveToDB(false, true);
         QCOMPARE(errors.count(), 1);
         QCOMPARE(errors.at(0).at(0).toString(), u"web_id_exists query fault."_s);
+        // These only log their failures.
+        LogCatcher failures("calvestra.store");
+        c.updateHeightAndWeight(1, 2);
+        QVERIFY(c.getAnamnesiList().isEmpty());
+        QVERIFY(failures.countStartingWith(u"SqLite error: "_s) == 2 && errors.count() == 1);
     }
 
     void age_data()
@@ -305,7 +300,6 @@ private slots:
         QTest::newRow("day count runs ahead") << QDate(1990, 6, 15) << QDate(2024, 6, 14) << 34;
         QTest::newRow("leap birthday before") << QDate(2000, 2, 29) << QDate(2010, 2, 27) << 9;
         QTest::newRow("leap birthday") << QDate(2000, 2, 29) << QDate(2010, 2, 28) << 10;
-        QTest::newRow("born today") << QDate(2024, 3, 1) << QDate(2024, 3, 1) << 0;
         QTest::newRow("not born yet") << QDate(2030, 1, 1) << QDate(2024, 3, 1) << 0;
         QTest::newRow("no birthday") << QDate() << QDate(2024, 3, 1) << 0;
         QTest::newRow("counted from today") << QDate::currentDate().addDays(-400) << QDate() << 1;
@@ -329,11 +323,9 @@ private slots:
         QTest::addColumn<QDateTime>("fromName");   // parseFileDateTime, which wants a three-letter extension
         const QDateTime morning(QDate(2024, 1, 5), QTime(9, 30, 15)), late(QDate(2023, 12, 31), QTime(23, 59, 58)), none;
         QTest::newRow("path") << "/data/12/Vita-20240105--09-30-15.jpg" << "Vita 20240105 09-30-15" << morning << morning;
-        QTest::newRow("zone with a space") << "Coscia sx-20231231--23-59-58.d2d" << "Coscia sx 20231231 23-59-58" << late << late;
         QTest::newRow("folder with a dash") << "/a/b-c/Coscia sx-20231231--23-59-58.d2d" << "Coscia sx 20231231 23-59-58" << late << late;
         QTest::newRow("four-letter extension") << "Vita-20240105--09-30-15.json" << "Vita 20240105 09-30-15" << morning << none;
         QTest::newRow("date only") << "Vita-20240105.jpg" << "Vita  " << none << none;
-        QTest::newRow("no dash") << "appunti.txt" << "appunti  " << none << none;
         QTest::newRow("impossible date") << "Vita-20241341--25-61-00.jpg" << "Vita 20241341 25-61-00" << none << none;
         QTest::newRow("empty") << "" << "  " << none << none;
         QTest::newRow("dash and digit only") << "-2" << "  " << none << none;
@@ -357,52 +349,23 @@ private slots:
 
     void scanFileAndExamRecord()
     {
-        TempStore store;
-        const QString folder = store->m_dataPath;
-        touch(folder + u"Coscia dx-20240105--09-30-15.jpg"_s);
         // A picture finds its raw data and, when there is one, its analysis.
-        ScanFile scan = ScanFile::createFromFilePath(folder + u"Coscia dx-20240105--09-30-15.jpg"_s);
+        TempStore store;
+        const QString base = store->m_dataPath + u"Coscia dx-20240105--09-30-15"_s;
+        touch(base + u".jpg"_s);
+        QCOMPARE(ScanFile::createFromFilePath(base + u".jpg"_s).jsonFile, QString());
+        touch(base + u".json"_s);
+        const ScanFile scan = ScanFile::createFromFilePath(base + u".jpg"_s);
         QCOMPARE(QStringList({scan.baseName, scan.d2dFile, scan.jsonFile}),
-                 QStringList({u"Coscia dx-20240105--09-30-15"_s, folder + u"Coscia dx-20240105--09-30-15.d2d"_s, QString()}));
-        touch(folder + u"Coscia dx-20240105--09-30-15.json"_s);
-        scan = ScanFile::createFromFilePath(scan.jpgFile);
-        QCOMPARE(scan.jsonFile, changeFileExtension(scan.d2dFile, u"json"_s));
-        QCOMPARE(scan.jsonFile, folder + u"Coscia dx-20240105--09-30-15.json"_s);
-
-        // The exam record sent with the scans.
+                 QStringList({QFileInfo(base).fileName(), base + u".d2d"_s, changeFileExtension(scan.d2dFile, u"json"_s)}));
+        QCOMPARE(scan.jsonFile, base + u".json"_s);
         Exam e;
-        QCOMPARE(e.examDate, QDate::currentDate());
         std::tie(e.examDate, e.idUser, e.activityLevel, e.weight, e.height, e.examZones, e.notes) =
             std::tuple(QDate(2024, 1, 5), 1532, 2, 80.5, 180.0, u"Vita,Addome"_s, u"dopo allenamento"_s);
         e.scanNames << scan.baseName;
         const QJsonObject expected{{"examDate", "2024-01-05"}, {"idUser", 1532}, {"activityLevel", 2}, {"weight", 80.5}, {"height", 180.0},
                                    {"kind", 2}, {"subKind", 2}, {"examZones", "Vita,Addome"}, {"notes", "dopo allenamento"}};
         QVERIFY(e.toJSONObject(true) == expected && e.toJSONObject(false) == expected);
-    }
-
-    void folderAndMeasures()
-    {
-        TempStore store;
-        Client c = sampleClient(u"Rossi"_s, 0, false);
-        c.saveToDB(false, false);
-        // The folder is named after the local id until a web id comes (the move is tested with the
-        // service client); without a folder to move, the id is taken all the same and the move fails.
-        QCOMPARE(c.getDataPath(false), store->m_dataPath + u"_1/"_s);
-        QVERIFY(!c.setWebId(1600) && c.web_id == 1600 && !QDir(store->m_dataPath + u"1600"_s).exists());
-        QCOMPARE(c.getDataPath(true), store->m_dataPath + u"1600/"_s);
-        QVERIFY(QDir(store->m_dataPath + u"1600"_s).exists());
-        c.web_id = 0;
-        addClient(u"B"_s, u"Altro"_s, 0, true);
-        c.updateHeightAndWeight(181.5, 79.75);
-        QCOMPARE(c.weight, 79.75);
-        QCOMPARE(rows(u"select height, weight, offline, surname from clients"_s), QStringList({"181.5|79.75|0|Rossi", "178.5|81.25|1|Altro"}));
-        // Failures are logged, not signalled.
-        QVERIFY(store.exec(u"DROP TABLE anamnesis"_s) && store.exec(u"DROP TABLE clients"_s));
-        LogCatcher log("calvestra.store");
-        QSignalSpy errors(store.store(), &DataModule::onSqlError);
-        c.updateHeightAndWeight(1, 2);
-        QVERIFY(c.getAnamnesiList().isEmpty());
-        QVERIFY(log.countStartingWith(u"SqLite error: "_s) == 2 && errors.isEmpty());
     }
 
     void pendingCheckAndDescription()
@@ -431,7 +394,6 @@ private slots:
         QVERIFY(store->deleteAnamnesi(addAnamnesi(mario, u"Clinica"_s, QDate(2023, 12, 24), 41, false), false));
         addAnamnesi(999, u"Orfana"_s, QDate(2024, 2, 5));  // its client row is gone: empty names
         const QString description = store->getPendingDescription();
-        // The clients in the order the database gives them.
         const QString clients = description.startsWith(u"\nClienti:\nAnna"_s) ? u"\nClienti:\nAnna Bianchi\nMario Rossi\n"_s
                                                                               : u"\nClienti:\nMario Rossi\nAnna Bianchi\n"_s;
         const QString exams = u"\nEsami:\n2024.03.09 Carla Verdi\n"_s;
@@ -442,11 +404,8 @@ private slots:
         QVERIFY(translator.load(u":/i18n/en"_s) && QCoreApplication::installTranslator(&translator));
         const QString english = store->getPendingDescription();
         QCoreApplication::removeTranslator(&translator);
-        QString expected = description;
-        for (const auto &[it, en] : {std::pair{"Clienti:", "Clients:"}, {"Esami:", "Exams:"}, {"Anamnesi:", "Anamnesis:"},
-                                     {"Anamnesi eliminate:", "Deleted anamnesis:"}})
-            expected.replace(QLatin1String(it), QLatin1String(en));
-        QCOMPARE(english, expected);
+        QCOMPARE(english, QString(description).replace(u"Clienti:"_s, u"Clients:"_s).replace(u"Esami:"_s, u"Exams:"_s)
+                              .replace(u"Anamnesi:"_s, u"Anamnesis:"_s).replace(u"Anamnesi eliminate:"_s, u"Deleted anamnesis:"_s));
         // A failed section is reported and left out; the others still come.
         QVERIFY(store.exec(u"DROP TABLE anamnesis"_s));
         QSignalSpy errors(store.store(), &DataModule::onSqlError);

@@ -2,10 +2,10 @@
 
 #include <QMutex>
 #include <QMutexLocker>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QtGlobal>
 
-#include <algorithm>
 #include <atomic>
 
 // Collects the lines of one logging category while it lives, from whichever thread wrote
@@ -40,8 +40,7 @@ public:
     bool has(const QString &line) const { return lines().contains(line); }
     int countStartingWith(const QString &prefix) const
     {
-        const QStringList all = lines();
-        return int(std::count_if(all.begin(), all.end(), [&](const QString &l) { return l.startsWith(prefix); }));
+        return int(lines().filter(QRegularExpression(u'^' + QRegularExpression::escape(prefix))).size());
     }
     void clear()
     {

@@ -107,8 +107,6 @@ void ReferenceService::stop(int timeoutMs)
             m_process->waitForFinished(timeoutMs);
         }
     }
-    m_exitCode = m_process->exitCode();
-    m_exitedNormally = m_process->exitStatus() == QProcess::NormalExit;
     m_process.reset();
 }
 

@@ -11,10 +11,8 @@
 
 #include <memory>
 
-// Runs the reference web service (calvestra-service) for a test: on 127.0.0.1 with
-// a free port and a temporary data folder, test hooks on. Every wait is bounded.
-// stop() and restart() keep the port and the data, so a client configured with
-// endpointUrl() finds the service again after a restart.
+// Runs calvestra-service for a test on 127.0.0.1, a free port and a temporary data folder, test
+// hooks on; every wait is bounded. A restart keeps port and data, so clients find it again.
 class ReferenceService
 {
 public:
@@ -42,9 +40,6 @@ public:
     void stop(int timeoutMs = 5000);
     bool restart(int timeoutMs = 15000) { return launch(timeoutMs, true); }
     bool isRunning() const { return m_process && m_process->state() != QProcess::NotRunning; }
-    // Exit code and status of the last run that ended.
-    int exitCode() const { return m_exitCode; }
-    bool exitedNormally() const { return m_exitedNormally; }
     QString errorString() const { return m_error; }
 
     quint16 port() const { return m_port; }
@@ -62,14 +57,12 @@ public:
     Response request(const QByteArray &method, const QString &pathAndQuery, const QByteArray &body = {},
                      const QByteArray &contentType = {}, int timeoutMs = 10000) const;
 
-    // Test hooks: a fault for the next matching requests, the log of received
-    // requests, and a reset of both.
+    // Test hooks: a fault for the next matching requests, the requests received, a reset of both.
     bool injectFault(const QString &mode, const QString &action = QString(), int count = 1) const;
     QJsonArray receivedRequests() const { return QJsonDocument::fromJson(request("GET", QStringLiteral("/__test/requests")).body).array(); }
     bool resetHooks() const { return request("POST", QStringLiteral("/__test/reset")).status == 200; }
 
 private:
-    // On a free port, or on the last one (after a stop).
     bool launch(int timeoutMs, bool samePort);
 
     QTemporaryDir m_dir;
@@ -77,7 +70,5 @@ private:
     quint16 m_port = 0;
     bool m_testHooks = true;
     QStringList m_extraArguments;
-    int m_exitCode = -1;
-    bool m_exitedNormally = false;
     QString m_error;
 };

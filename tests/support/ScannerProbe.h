@@ -64,22 +64,10 @@ public:
     }
 
     // Runs the test thread's events until `condition` holds or `timeoutMs` has passed.
-    static bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000)
-    {
-        return QTest::qWaitFor(condition, timeoutMs);
-    }
-    bool waitForStatus(int status, int times = 1, int timeoutMs = 10000)
-    {
-        return waitFor([&] { return statusCount(status) >= times; }, timeoutMs);
-    }
-    bool waitForLog(const QString &line, int times = 1, int timeoutMs = 10000)
-    {
-        return waitFor([&] { return logCount(line) >= times; }, timeoutMs);
-    }
-    bool waitForScans(int count, int timeoutMs = 10000)
-    {
-        return waitFor([&] { return m_scans.size() >= count; }, timeoutMs);
-    }
+    static bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000) { return QTest::qWaitFor(condition, timeoutMs); }
+    bool waitForStatus(int status, int times = 1, int ms = 10000) { return waitFor([&] { return statusCount(status) >= times; }, ms); }
+    bool waitForLog(const QString &line, int times = 1, int ms = 10000) { return waitFor([&] { return logCount(line) >= times; }, ms); }
+    bool waitForScans(int count, int ms = 10000) { return waitFor([&] { return m_scans.size() >= count; }, ms); }
 
 private:
     LogCatcher m_log{"calvestra.device"};
