@@ -88,8 +88,9 @@ inline ScanFile writeScan(const QString &folder, const QString &zone, const QDat
     QByteArray samples(lines * 946, 0);
     for (int i = 0; i < samples.size(); ++i)
         samples[i] = char((i * 7 + i / 946) & 0xFF);
-    for (const auto &[extension, bytes] : {std::pair{u".jpg"_s, picture.isEmpty() ? "\xFF\xD8 " + path.toUtf8() + QByteArray(2000, 'Z') : picture},
-                                           {u".d2d"_s, samples}, {u".json"_s, QByteArray(R"({"linemarks":[{"y1":10,"y2":40}]})")}}) {
+    const QByteArray jpg = picture.isEmpty() ? "\xFF\xD8 " + path.toUtf8() + QByteArray(2000, 'Z') : picture;
+    for (const auto &[extension, bytes] : {std::pair{u".jpg"_s, jpg}, {u".d2d"_s, samples},
+                                           {u".json"_s, QByteArray(R"({"linemarks":[{"y1":10,"y2":40}]})")}}) {
         QFile file(path + extension);
         if ((analysed || extension != u".json"_s) && (!QDir().mkpath(folder) || !file.open(QIODevice::WriteOnly) || file.write(bytes) < 0))
             qWarning("cannot write %s", qPrintable(file.fileName()));

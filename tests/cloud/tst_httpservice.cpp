@@ -1,6 +1,5 @@
-// The web-service client against the reference service over loopback HTTP: what each call sends,
-// what the replies do to the local store, exams and their files, endpoints, the connectivity probe,
-// and every fault on the way (ending in its failure, in bounded time, with the store unchanged).
+// The web-service client against the reference service over loopback HTTP: what each call sends, what
+// the replies do here, exams and files, endpoints, the probe, and every fault on the way.
 #include "CloudTestSupport.h"
 #include "TestMain.h"
 
@@ -30,11 +29,11 @@ QJsonObject waitForRequest(const ReferenceService &service, const QString &kind,
     return list.size() >= count ? list.last() : QJsonObject();
 }
 
-QStringList fields(const QJsonObject &request)
+QStringList fields(const QJsonObject &request, bool namesOnly = false)
 {
     QStringList list;
     for (const QJsonValue &field : request[u"fields"_s].toArray())
-        list << field[0].toString() + u'=' + field[1].toString();
+        list << field[0].toString() + (namesOnly ? QString() : u'=' + field[1].toString());
     return list;
 }
 
@@ -101,9 +100,8 @@ private slots:
                                         {"getUserAnamnesis", "action,idUser"}, {"getAnamnesiModels", "action"},
                                         {"getUserWorks", "idUser,action"}, {"getUsers", "action"}}) {
             const QJsonObject r = waitForRequest(m_service, QString::fromLatin1(kind));
-            const QStringList all = fields(r);
-            QCOMPARE(QStringList(all.mid(0, 4)).join(u','), common);
-            QCOMPARE(QStringList(all.mid(4)).replaceInStrings(QRegularExpression(u"=.*"_s, QRegularExpression::DotMatchesEverythingOption), QString()).join(u','), QLatin1String(own));
+            QCOMPARE(QStringList(fields(r).mid(0, 4)).join(u','), common);
+            QCOMPARE(QStringList(fields(r, true).mid(4)).join(u','), QLatin1String(own));
             QVERIFY(r[u"contentType"_s].toString().startsWith(u"application/x-www-form-urlencoded"_s));
             QCOMPARE(r[u"method"_s].toString() + r[u"path"_s].toString(), u"POST/Apps/Movelta/vq_webservice.php"_s);
         }
@@ -175,9 +173,8 @@ private slots:
         c->getClients();
         QVERIFY(list.wait(20000));
         QCOMPARE(list.last().at(0).value<QList<Client>>().at(2).city, u"Asti"_s);
-        QCOMPARE(c.scalar(u"select count(*) from clients"_s).toInt(), 8);
-        QCOMPARE(c.scalar(u"select activityLevel from clients where id = %1"_s.arg(clients.at(1).id)).toInt(), 5);
-        QCOMPARE(c.scalar(u"select city || offline from clients where id = %1"_s.arg(clients.at(2).id)).toString(), u"Asti1"_s);
+        QCOMPARE(c.scalar(u"select count(*) || group_concat(activityLevel || city || offline, ' ') from clients where id in (%1, %2)"_s
+                              .arg(clients.at(1).id).arg(clients.at(2).id)).toString(), u"250 0Asti1"_s);
         QCOMPARE(c.scalar(u"select surname || web_id from clients where id = %1"_s.arg(localOnly.id)).toString(), u"Gialli0"_s);
         // Edited while the request is on its way: the web id is taken, the record stays pending.
         Client edited = c.addClient(u"Conti"_s);
@@ -239,7 +236,8 @@ private slots:
         const QString base = m_service.baseUrl().toString();
         for (const QString &url : {base + u"/"_s, u"file:///etc/hostname"_s, base + u"/Apps/Movelta/models/none.anm"_s})
             other->downloadFile(url, into);
-        QVERIFY(QTest::qWaitFor([&] { return log.countStartingWith(u"skipped download"_s) + log.countStartingWith(u"Error: "_s) == 3; }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return log.countStartingWith(u"skipped download"_s) + log.countStartingWith(u"Error: "_s) == 3; },
+                                20000));
         QVERIFY(QDir(into).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
         QFile outside(dir.filePath(u"outside.txt"_s));
         QVERIFY(outside.open(QIODevice::WriteOnly) && outside.write("untouched") > 0 && outside.flush());
@@ -288,7 +286,8 @@ private slots:
             QCOMPARE(r[u"archiveEntries"_s].toArray().toVariantList(),
                      fieldValue(r, u"exam"_s).contains(u"2024-05-01"_s)
                          ? QVariantList({"Coscia dx-20240501--08-15-00.jpg", "Coscia dx-20240501--08-15-00.d2d",
-                                         "Coscia dx-20240501--08-15-00.json", "Addome-20240501--08-20-30.jpg", "Addome-20240501--08-20-30.d2d"})
+                                         "Coscia dx-20240501--08-15-00.json", "Addome-20240501--08-20-30.jpg",
+                                         "Addome-20240501--08-20-30.d2d"})
                          : QVariantList({"Vita-20240303--10-00-00.jpg", "Vita-20240303--10-00-00.d2d"}));
         // Progress up to the whole body; each archive, named in the log, is gone afterwards.
         qint64 sentMost = 0, total = 0;
@@ -298,7 +297,8 @@ private slots:
         }
         QVERIFY(total > tricky.size() && sentMost == total);
         const QStringList archives = log.lines().filter(QRegularExpression(u"^zipFile "_s)).replaceInStrings(u"zipFile "_s, QString());
-        QVERIFY(archives.size() == 2 && QTest::qWaitFor([&] { return !QFileInfo::exists(archives[0]) && !QFileInfo::exists(archives[1]); }, 5000));
+        QVERIFY(archives.size() == 2
+                && QTest::qWaitFor([&] { return !QFileInfo::exists(archives[0]) && !QFileInfo::exists(archives[1]); }, 5000));
         QVERIFY(archives[0].startsWith(QDir::tempPath() + u'/') && QDir(m_service.dataDir() + u"/tmp"_s).isEmpty());
 
         // The works, oldest first, with what the service keeps of them.
@@ -343,8 +343,8 @@ private slots:
             QVERIFY(m_service.resetHooks());
         }
         QCOMPARE(c->connectionProbeUrl(), QUrl(m_service.baseUrl().toString() + u'/'));
-        for (const auto &[endpoint, development] : {std::pair{"http://h.invalid/a.php/b.PHP/c.php", "http://h.invalid/a_dev.php/b.PHP/c_dev.php"},
-                                                    {"http://h.invalid/script", "http://h.invalid/script"}}) {
+        for (const auto &[endpoint, development] : {std::pair{"http://h/a.php/b.PHP/c.php", "http://h/a_dev.php/b.PHP/c_dev.php"},
+                                                    {"http://h/script", "http://h/script"}}) {
             AppSettings::setEndpoint(QString::fromLatin1(endpoint));
             c->setWebServiceURL(true);
             QCOMPARE(c->m_url, QUrl(QString::fromLatin1(development)));
@@ -352,7 +352,7 @@ private slots:
         // The development script: every ".php" gets "_dev", letter case counts. Before any endpoint is
         // chosen a call fails, and says so; the probe asks the setting's host.
         c->m_url.clear();
-        QCOMPARE(c->connectionProbeUrl(), QUrl(u"http://h.invalid/"_s));
+        QCOMPARE(c->connectionProbeUrl(), QUrl(u"http://h/"_s));
         Client client = c.addClient(u"Senza"_s);
         QSignalSpy fail(c.http(), &HttpService::onUploadClientFail);
         LogCatcher log("calvestra.cloud");
@@ -399,7 +399,8 @@ private slots:
             QTest::addRow("empty data for %s", action) << "code:200" << action << 0 << call << outcome << log << (*log ? 1 : 0);
         QTest::newRow("deletion refused") << "code:500" << "deleteAnamnesi" << 0 << "delete" << "onUploadDeletedAnamnesiFail"
                                           << "error injected failure" << 1;
-        QTest::newRow("storage full") << "code:405" << "uploadExamZip" << 0 << "exam" << "onWebSpaceOver" << "uploadExam -> WebSpaceOver" << 1;
+        QTest::newRow("storage full") << "code:405" << "uploadExamZip" << 0 << "exam" << "onWebSpaceOver"
+                                      << "uploadExam -> WebSpaceOver" << 1;
         QTest::newRow("no temporary folder") << "tmpdir:no/such/folder" << "" << 0 << "exam" << "onUploadExamFail" << "zipFile " << 1;
         QTest::newRow("temporary folder is a file") << "tmpdir:plain-file" << "" << 0 << "exam" << "onUploadExamFail" << "zipFile " << 1;
     }

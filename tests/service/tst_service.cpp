@@ -1,6 +1,5 @@
-// The reference service where only a raw request reaches: hostile, broken and oversized uploads, names
-// that try to leave their folder, forms the application never sends, quota, and the process itself.
-// The protocol the application speaks is tested through its client.
+// The reference service where only a raw request reaches (the protocol the application speaks is tested
+// through its client): hostile uploads, traversal, forms never sent, limits, quota, the process itself.
 #include "ReferenceService.h"
 #include "TestMain.h"
 
@@ -97,8 +96,8 @@ private slots:
         QVERIFY(m_client > 0);
         m_scan = "\xFF\xD8 scan";
         QCOMPARE(codeOf(post(upload(405, m_client, u"2024-01-05"_s, zipOf({{"Vita-20240105--09-30-15.jpg", m_scan}})))), 200);
-        m_anamnesi = dataOf(post("idSender=405&action=uploadAnamnesi&idUser=" + QByteArray::number(m_client) + R"(&data={"Name":"Segreta"})"))
-                         [u"id"_s].toInt();
+        const QByteArray questionnaire = R"(idSender=405&action=uploadAnamnesi&data={"Name":"Segreta"}&idUser=)";
+        m_anamnesi = dataOf(post(questionnaire + QByteArray::number(m_client)))[u"id"_s].toInt();
         QVERIFY(m_anamnesi > 0);
         m_other = newClient(406);
         QFile secret(m_service.dataDir() + u"/files/405/secret.jpg"_s);
@@ -172,13 +171,15 @@ private slots:
             QTest::newRow(tag.constData()) << QByteArray("GET") << path << QByteArray() << status << reply;
         };
         const auto post = [this](const QByteArray &tag, const QByteArray &body, int code) {
-            QTest::newRow(tag.constData()) << QByteArray("POST") << m_service.endpointUrl().path() << body << 200 << "code " + QByteArray::number(code);
+            QTest::newRow(tag.constData()) << QByteArray("POST") << m_service.endpointUrl().path() << body << 200
+                                           << "code " + QByteArray::number(code);
         };
         const QString file = u"/Apps/Movelta/vq_webservice.php?idSender=405&action=getUserFile&idUser=%1&kind=%2&filename="_s.arg(m_client);
         get("connectivity page", u"/"_s, 200, "<!DOCTYPE html>");
         get("home page", u"/Apps/Movelta/"_s, 200, "<!DOCTYPE html>");
         get("no such page", u"/Apps/Movelta/nothing.php"_s, 404, "not found");
-        get("update file", u"/Software/Calvestra20/updVersionMACOS.txt"_s, 200, "0.6.4\n" + m_service.baseUrl().toEncoded() + "/Software/Calvestra20/");
+        get("update file", u"/Software/Calvestra20/updVersionMACOS.txt"_s, 200,
+            "0.6.4\n" + m_service.baseUrl().toEncoded() + "/Software/Calvestra20/");
         get("software outside", u"/Software/..%2Fservice.db"_s, 404, "not found");
         get("model", u"/Apps/Movelta/models/Questionario%20extra.anm"_s, 200, R"({"Version":2)");
         for (const char *name : {"link.anm", "..%2Fservice.db", "%2E%2E/service.db", "readme.txt"})
@@ -188,8 +189,10 @@ private slots:
                                  "sub%2FVita-20240105--09-30-15.jpg", "", "..%252Fsecret.jpg", "..%2F..%2F..%2Fservice.jpg"})
             get("file " + QByteArray(name), file.arg(u"d2d"_s) + QLatin1String(name), 400, "invalid file name");
         get("unknown kind", file.arg(u"exe"_s) + u"x.jpg"_s, 400, "unknown kind");
-        get("idUser not a number", file.arg(u"jpg"_s).replace(u"idUser=%1"_s.arg(m_client), u"idUser=abc"_s), 400, "missing or invalid idUser");
-        get("another account's file", file.arg(u"jpg"_s).replace(u"=405"_s, u"=406"_s) + u"Vita-20240105--09-30-15.jpg"_s, 404, "not found");
+        get("idUser not a number", file.arg(u"jpg"_s).replace(u"idUser=%1"_s.arg(m_client), u"idUser=abc"_s), 400,
+            "missing or invalid idUser");
+        get("another account's file", file.arg(u"jpg"_s).replace(u"=405"_s, u"=406"_s) + u"Vita-20240105--09-30-15.jpg"_s, 404,
+            "not found");
         get("other actions need POST", u"/Apps/Movelta/vq_webservice.php?idSender=405&action=getUsers"_s, 200, "code 400");
         // Forms the application never sends: answered in the envelope, nothing made.
         post("no account", "action=getUsers", 400);
@@ -302,12 +305,14 @@ private slots:
 
         // One log line per request; a restart keeps port and data.
         QCOMPARE(codeOf(post("idSender=21&action=getUsers")), 200);
-        QTRY_VERIFY_WITH_TIMEOUT(m_service.log().count(u"POST /Apps/Movelta/vq_webservice.php getUsers idSender=21 -> 200 code=200"_s) == 1, 10000);
+        const QString line = u"POST /Apps/Movelta/vq_webservice.php getUsers idSender=21 -> 200 code=200"_s;
+        QTRY_VERIFY_WITH_TIMEOUT(m_service.log().count(line) == 1, 10000);
         const quint16 port = m_service.port();
         m_service.setExtraArguments({u"--extra-endpoint"_s, u"/calvestra/script"_s});
         QVERIFY(m_service.restart() && m_service.port() == port);
         // Another address of the production script shares its data; the development script has its own.
-        QCOMPARE(codeOf(m_service.request("POST", u"/calvestra/script"_s, R"(idSender=22&action=setUserData&data={"surname":"A"})", form)), 200);
+        const QByteArray client = R"(idSender=22&action=setUserData&data={"surname":"A"})";
+        QCOMPARE(codeOf(m_service.request("POST", u"/calvestra/script"_s, client, form)), 200);
         QCOMPARE(dataOf(post("idSender=22&action=getUsers"))[u"users"_s].toArray().size(), 1);
         QCOMPARE(dataOf(m_service.request("POST", m_service.endpointUrl(true).path(), "idSender=22&action=getUsers", form))[u"users"_s]
                      .toArray().size(), 0);

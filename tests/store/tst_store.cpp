@@ -151,7 +151,8 @@ private slots:
         DataModule *store = DataModule::resetInstanceForTests(root.path());
         QCOMPARE(log.countStartingWith(u"SqLite error"_s), 0);
         QCOMPARE(rows(u"select db_ver from db_info"_s), QStringList{"3"});
-        QCOMPARE(rows(u"select id, web_id, surname, name, offline from clients"_s), QStringList({"1|10|Rossi|Mario|0", "2|0|Bianchi|Anna|1"}));
+        QCOMPARE(rows(u"select id, web_id, surname, name, offline from clients"_s),
+                 QStringList({"1|10|Rossi|Mario|0", "2|0|Bianchi|Anna|1"}));
         QCOMPARE(rows(u"select * from pendingExams order by 1"_s), QStringList({"1|2024-01-05|180|80.5|3", "2|2024-02-07|165|60|1"}));
         QCOMPARE(rows(u"select count(*) from anamnesis"_s), anamnesis);
         // Keyed on client and day now: a second day of a client fits, the same day twice does not.
@@ -430,7 +431,8 @@ private slots:
         QVERIFY(store->getPendingExams(exams));
         QStringList seen;
         for (const Exam &e : exams.mid(1))
-            seen << u"%1 %2 %3 %4 %5"_s.arg(e.idUser).arg(e.examDate.toString(Qt::ISODate)).arg(e.weight).arg(e.height).arg(e.scanFiles.size());
+            seen << u"%1 %2 %3 %4 %5"_s.arg(e.idUser).arg(e.examDate.toString(Qt::ISODate)).arg(e.weight).arg(e.height)
+                        .arg(e.scanFiles.size());
         seen.sort();
         QCOMPARE(seen, QStringList({"1532 2024-01-05 79.25 170 1", "1532 2024-02-01 78 170 0"}));
         QVERIFY(store->removePendingExam(withWeb, &first));  // clears only that day

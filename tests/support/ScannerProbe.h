@@ -12,10 +12,8 @@
 
 #include <functional>
 
-// Watches an acquisition thread the way the scan widget does: its signals arrive in the
-// test's thread (queued when the worker emits them), and every "calvestra.device" log
-// line is kept, from whichever thread wrote it. One probe at a time.
-// Set CALVESTRA_TEST_VERBOSE=1 to also print the device log lines.
+// Watches an acquisition thread the way the scan widget does: its signals arrive in the test's
+// thread (queued when the worker emits them), and the "calvestra.device" log lines are kept.
 class ScannerProbe
 {
 public:
