@@ -23,8 +23,7 @@
 
 using namespace Qt::StringLiterals;
 
-// One installation of the application: its own store, the client pointed at the service
-// under one account, and the records it makes.
+// One installation of the application: its own store, the client pointed at the service, its records.
 class CloudCase : public ServiceSession
 {
 public:

@@ -383,6 +383,7 @@ private slots:
         QTest::newRow("upload answered late") << "delay:1500" << "uploadExamZip" << 4000 << "exam" << "onUploadExamDone" << "" << 0;
         QTest::newRow("upload never answered") << "delay:8000" << "uploadExamZip" << 3000 << "exam" << "onUploadExamFail" << timeOut << 1;
         QTest::newRow("not JSON") << "nonjson" << "uploadExamZip" << 0 << "exam" << "onUploadExamFail" << "error " << 1;
+        QTest::newRow("not JSON, list") << "nonjson" << "getUsers" << 0 << "clients" << "" << "error " << 1;
         QTest::newRow("HTTP 500") << "status500" << "uploadAnamnesi" << 0 << "anamnesi" << "onUploadAnamnesiFail" << "error reply: " << 1;
         QTest::newRow("reply too large") << u"huge:%1"_s.arg((HttpService::maxReplyBytes >> 20) + 8) << "setUserData" << 0 << "client"
                                          << "onUploadClientFail" << "error reply: reply larger than" << 1;

@@ -172,8 +172,8 @@ private slots:
     void failedUpgradeStepLeavesTheFileAsItWas()
     {
         QTemporaryDir root;
-        // A leftover table in the way of the rebuild makes the last step fail midway.
-        writeOldFile(root.path(), 2, {u"CREATE TABLE pendingExams_v2 (x INTEGER)"_s});
+        // A table in the way of an index makes the last step fail after the rebuild of pendingExams.
+        writeOldFile(root.path(), 2, {u"CREATE TABLE clients_web_id (x INTEGER)"_s});
         LogCatcher log("calvestra.store");
         DataModule *store = DataModule::resetInstanceForTests(root.path());
         QCOMPARE(log.countStartingWith(u"SqLite error:"_s), 1);
@@ -182,7 +182,7 @@ private slots:
                       "and name not like 'sqlite_%'"_s),
                  QStringList({"2", StoreSchema::createPendingExamsByClient, "2", "0"}));
         // Once the obstacle is gone the next start completes it.
-        QVERIFY(QSqlQuery(store->m_db).exec(u"DROP TABLE pendingExams_v2"_s));
+        QVERIFY(QSqlQuery(store->m_db).exec(u"DROP TABLE clients_web_id"_s));
         DataModule::resetInstanceForTests(root.path());
         QCOMPARE(rows(u"select db_ver from db_info union all select count(*) from pendingExams"_s), QStringList({"3", "2"}));
     }
