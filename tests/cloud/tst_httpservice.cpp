@@ -278,7 +278,6 @@ private slots:
         QList<Exam> done;
         // The second starts while the first is still built and sent: each keeps its own archive.
         QCOMPARE(upload(c, {{first, day1}, {second, day2}}, &done), QStringList({"done", "done"}));
-        QCOMPARE(log.countStartingWith(u"upload exam ok (http)"_s), 2);
         // The exam of the signal carries the reply's client and date, nothing else.
         QVERIFY(done.at(0).idUser == client.web_id && done.at(0).examDate != done.at(1).examDate);
         QVERIFY(done.at(0).weight == 0 && done.at(0).notes.isEmpty());

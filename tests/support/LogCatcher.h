@@ -29,8 +29,6 @@ public:
         if (!m_outer)
             qInstallMessageHandler(s_base);
     }
-    LogCatcher(const LogCatcher &) = delete;
-    LogCatcher &operator=(const LogCatcher &) = delete;
 
     QStringList lines() const
     {

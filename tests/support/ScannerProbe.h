@@ -26,8 +26,6 @@ public:
     // Starts keeping log lines; watch() adds the signals of a thread.
     ScannerProbe() = default;
     explicit ScannerProbe(VXCommThread &thread) { watch(thread); }
-    ScannerProbe(const ScannerProbe &) = delete;
-    ScannerProbe &operator=(const ScannerProbe &) = delete;
 
     void watch(VXCommThread &thread)
     {

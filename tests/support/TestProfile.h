@@ -10,8 +10,6 @@ class TestProfile
 {
 public:
     TestProfile();
-    TestProfile(const TestProfile &) = delete;
-    TestProfile &operator=(const TestProfile &) = delete;
 
     QString root() const { return m_dir.path(); }
 
