@@ -34,9 +34,9 @@ QByteArray zipOf(const QList<Entry> &entries)
     int code = 0;
     zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
     for (const Entry &e : entries) {
-        zip_source_t *source = zip_source_buffer(archive, e.content.constData(), zip_uint64_t(e.content.size()), 0);
+        const auto source = [&] { return zip_source_buffer(archive, e.content.constData(), zip_uint64_t(e.content.size()), 0); };
         const zip_int64_t index = e.name.endsWith('/') ? zip_dir_add(archive, e.name.constData(), ZIP_FL_ENC_UTF_8)
-                                                       : zip_file_add(archive, e.name.constData(), source, ZIP_FL_ENC_UTF_8);
+                                                       : zip_file_add(archive, e.name.constData(), source(), ZIP_FL_ENC_UTF_8);
         if (e.link)
             zip_file_set_external_attributes(archive, zip_uint64_t(index), 0, ZIP_OPSYS_UNIX, (0120777u << 16));
     }
@@ -261,7 +261,7 @@ private slots:
         const auto exam = [&](const QString &day, int kilobytes) {
             QByteArray raw(kilobytes * 1024, 0);
             for (int i = 0; i < raw.size(); ++i)
-                raw[i] = char(i * 7919 % 251);
+                raw[i] = char(qint64(i) * 7919 % 251);
             return ::upload(405, idUser, day, zipOf({{"Vita-20240101--10-00-00.d2d", raw}}));
         };
         QCOMPARE(codeOf(post(exam(u"2024-04-01"_s, 600))), 405);

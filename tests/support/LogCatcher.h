@@ -1,23 +1,22 @@
 #pragma once
 
-#include <QMutex>
-#include <QMutexLocker>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QtGlobal>
 
-#include <atomic>
+#include <mutex>
 
-// Collects the lines of one logging category while it lives, from whichever thread wrote
-// them. Catchers nest (the innermost goes first); debug lines they catch are not printed
-// unless CALVESTRA_TEST_VERBOSE is set.
+// Collects the lines of one logging category while it lives, from any thread, under one lock (a
+// catcher never goes away with a line half written). Catchers nest; debug lines they catch are
+// printed only with CALVESTRA_TEST_VERBOSE set.
 class LogCatcher
 {
 public:
     explicit LogCatcher(const char *category)
         : m_category(category)
-        , m_outer(s_current.load())
     {
+        const std::lock_guard<std::mutex> lock(s_mutex);
+        m_outer = s_current;
         const QtMessageHandler previous = qInstallMessageHandler(&LogCatcher::handler);
         if (!m_outer)
             s_base = previous;
@@ -25,6 +24,7 @@ public:
     }
     ~LogCatcher()
     {
+        const std::lock_guard<std::mutex> lock(s_mutex);
         s_current = m_outer;
         if (!m_outer)
             qInstallMessageHandler(s_base);
@@ -32,7 +32,7 @@ public:
 
     QStringList lines() const
     {
-        QMutexLocker lock(&m_mutex);
+        const std::lock_guard<std::mutex> lock(s_mutex);
         return m_lines;
     }
     bool has(const QString &line) const { return lines().contains(line); }
@@ -42,7 +42,7 @@ public:
     }
     void clear()
     {
-        QMutexLocker lock(&m_mutex);
+        const std::lock_guard<std::mutex> lock(s_mutex);
         m_lines.clear();
     }
 
@@ -50,21 +50,25 @@ private:
     static void handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
     {
         bool caught = false;
-        for (LogCatcher *c = s_current.load(); c; c = c->m_outer) {
-            if (context.category && qstrcmp(context.category, c->m_category) == 0) {
-                QMutexLocker lock(&c->m_mutex);
-                c->m_lines << message;
-                caught = true;
+        QtMessageHandler base;
+        {
+            const std::lock_guard<std::mutex> lock(s_mutex);
+            for (LogCatcher *c = s_current; c; c = c->m_outer) {
+                if (context.category && qstrcmp(context.category, c->m_category) == 0) {
+                    c->m_lines << message;
+                    caught = true;
+                }
             }
+            base = s_base;
         }
-        if ((!caught || type != QtDebugMsg || qEnvironmentVariableIsSet("CALVESTRA_TEST_VERBOSE")) && s_base)
-            s_base(type, context, message);
+        if ((!caught || type != QtDebugMsg || qEnvironmentVariableIsSet("CALVESTRA_TEST_VERBOSE")) && base)
+            base(type, context, message);
     }
 
     const char *m_category;
-    LogCatcher *const m_outer;
-    mutable QMutex m_mutex;
+    LogCatcher *m_outer = nullptr;
     QStringList m_lines;
-    static inline std::atomic<LogCatcher *> s_current{nullptr};
+    static inline std::mutex s_mutex;
+    static inline LogCatcher *s_current = nullptr;
     static inline QtMessageHandler s_base = nullptr;
 };

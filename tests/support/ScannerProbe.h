@@ -23,8 +23,7 @@ public:
         QSize size;
     };
 
-    // Starts keeping log lines; watch() adds the signals of a thread.
-    ScannerProbe() = default;
+    ScannerProbe() = default;  // keeps log lines; watch() adds the signals of a thread
     explicit ScannerProbe(VXCommThread &thread) { watch(thread); }
 
     void watch(VXCommThread &thread)
