@@ -33,7 +33,9 @@ public:
     QStringList lines() const
     {
         const std::lock_guard<std::mutex> lock(s_mutex);
-        return m_lines;
+        QStringList copy = m_lines;
+        copy.detach();  // the list a writing thread appends to is never shared outside the lock
+        return copy;
     }
     bool has(const QString &line) const { return lines().contains(line); }
     int countStartingWith(const QString &prefix) const
