@@ -5,17 +5,14 @@
 #include "cloud/HttpService.h"
 #include "store/DataModule.h"
 
-#include <QMutex>
-#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <QtTest>
 
 // A store of its own in a fresh temporary folder for the life of the object; the
-// shared instance is dropped (and its connection closed) when it goes away.
+// shared instance (and the service client, if a record started one) is dropped with it.
 class TempStore
 {
 public:
@@ -36,79 +33,16 @@ public:
     DataModule *operator->() const { return m_store; }
     DataModule *store() const { return m_store; }
     QString location() const { return m_dir.path(); }
-    // Closes the store and opens it again on the same files, as a new start would.
-    DataModule *reopen()
-    {
-        m_store = DataModule::resetInstanceForTests(m_dir.path());
-        return m_store;
-    }
 
-    // Runs a statement on the store's connection and returns the first column of the
-    // first row (an invalid value when it fails or has no row).
+    // The first column of the first row on the store's connection; invalid when none.
     QVariant scalar(const QString &sql) const
     {
         QSqlQuery query(m_store->m_db);
-        if (!query.exec(sql) || !query.first())
-            return QVariant();
-        return query.value(0);
+        return query.exec(sql) && query.first() ? query.value(0) : QVariant();
     }
-    QStringList column(const QString &sql) const
-    {
-        QStringList values;
-        QSqlQuery query(m_store->m_db);
-        if (query.exec(sql)) {
-            while (query.next())
-                values << query.value(0).toString();
-        }
-        return values;
-    }
-    bool exec(const QString &sql) const
-    {
-        QSqlQuery query(m_store->m_db);
-        const bool ok = query.exec(sql);
-        if (!ok)
-            qWarning() << "test statement failed:" << sql << query.lastError().text();
-        return ok;
-    }
+    bool exec(const QString &sql) const { return QSqlQuery(m_store->m_db).exec(sql); }
 
 private:
     QTemporaryDir m_dir;
     DataModule *m_store = nullptr;
-};
-
-// Builds a database file in the layout of an older version, on a connection of its
-// own that is removed again before the store opens the file.
-class LegacyDatabase
-{
-public:
-    explicit LegacyDatabase(const QString &file)
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName());
-        db.setDatabaseName(file);
-        m_ok = db.open();
-    }
-    ~LegacyDatabase()
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(connectionName(), false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(connectionName());
-    }
-    LegacyDatabase(const LegacyDatabase &) = delete;
-    LegacyDatabase &operator=(const LegacyDatabase &) = delete;
-
-    bool isOpen() const { return m_ok; }
-    bool exec(const QString &sql)
-    {
-        QSqlQuery query(QSqlDatabase::database(connectionName(), false));
-        const bool ok = query.exec(sql);
-        if (!ok)
-            qWarning() << "legacy statement failed:" << sql << query.lastError().text();
-        return ok;
-    }
-
-private:
-    static QString connectionName() { return QStringLiteral("legacy-builder"); }
-    bool m_ok = false;
 };

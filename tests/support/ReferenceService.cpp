@@ -7,25 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTcpSocket>
-#include <QThread>
 #include <QUrlQuery>
-
-namespace {
-
-QString stdoutPath(const QTemporaryDir &dir)
-{
-    return dir.filePath(QStringLiteral("stdout.txt"));
-}
-
-QString logPath(const QTemporaryDir &dir)
-{
-    return dir.filePath(QStringLiteral("service.log"));
-}
-
-}  // namespace
 
 ReferenceService::ReferenceService()
     : m_dir(QDir::tempPath() + QStringLiteral("/calvestra-service-XXXXXX"))
@@ -33,148 +17,79 @@ ReferenceService::ReferenceService()
     QDir().mkpath(dataDir());
 }
 
-ReferenceService::~ReferenceService()
-{
-    stop();
-}
+ReferenceService::~ReferenceService() { stop(); }
 
 QString ReferenceService::executable()
 {
     const QString fromEnvironment = qEnvironmentVariable("CALVESTRA_SERVICE_EXE");
-    if (!fromEnvironment.isEmpty())
-        return fromEnvironment;
 #ifdef CALVESTRA_SERVICE_EXE
-    return QStringLiteral(CALVESTRA_SERVICE_EXE);
+    return fromEnvironment.isEmpty() ? QStringLiteral(CALVESTRA_SERVICE_EXE) : fromEnvironment;
 #else
-    return QString();
+    return fromEnvironment;
 #endif
-}
-
-QUrl ReferenceService::baseUrl() const
-{
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port));
-}
-
-QUrl ReferenceService::endpointUrl(bool development) const
-{
-    QUrl url = baseUrl();
-    url.setPath(development ? QStringLiteral("/Apps/Movelta/vq_webservice_dev.php")
-                            : QStringLiteral("/Apps/Movelta/vq_webservice.php"));
-    return url;
-}
-
-QString ReferenceService::dataDir() const
-{
-    return m_dir.filePath(QStringLiteral("data"));
 }
 
 QString ReferenceService::log() const
 {
-    QFile file(logPath(m_dir));
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromUtf8(file.readAll());
+    QFile file(m_dir.filePath(QStringLiteral("service.log")));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-bool ReferenceService::isRunning() const
+bool ReferenceService::launch(int timeoutMs, bool samePort)
 {
-    return m_process && m_process->state() != QProcess::NotRunning;
-}
-
-bool ReferenceService::start(int timeoutMs)
-{
-    m_port = 0;
-    return launch(timeoutMs);
-}
-
-bool ReferenceService::restart(int timeoutMs)
-{
-    stop();
-    return launch(timeoutMs);
-}
-
-bool ReferenceService::launch(int timeoutMs)
-{
+    if (samePort)
+        stop();
+    else
+        m_port = 0;
     m_error.clear();
-    if (isRunning()) {
-        m_error = QStringLiteral("already running");
-        return false;
-    }
     const QString program = executable();
-    if (program.isEmpty() || !QFileInfo(program).isExecutable()) {
-        m_error = QStringLiteral("calvestra-service was not built");
+    if (isRunning() || program.isEmpty() || !QFileInfo(program).isExecutable() || !m_dir.isValid()) {
+        m_error = isRunning() ? QStringLiteral("already running") : QStringLiteral("calvestra-service was not built");
         return false;
     }
-    if (!m_dir.isValid()) {
-        m_error = QStringLiteral("no temporary folder");
-        return false;
-    }
-
     QStringList arguments{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(m_port),
                           QStringLiteral("--data"), dataDir()};
-    if (m_quotaMb >= 0)
-        arguments << QStringLiteral("--quota-mb") << QString::number(m_quotaMb, 'f', 6);
-    if (m_delayMs > 0)
-        arguments << QStringLiteral("--delay-ms") << QString::number(m_delayMs);
     if (m_testHooks)
         arguments << QStringLiteral("--test-hooks");
     arguments << m_extraArguments;
 
     const QDeadlineTimer deadline(timeoutMs);
+    const auto remaining = [&] { return int(qMax<qint64>(1, deadline.remainingTime())); };
     static const QRegularExpression listening(QStringLiteral("listening on http://[^\\s]+:(\\d+)"));
-    // A restart on the same port may find it still held for a moment: try again.
-    while (!deadline.hasExpired()) {
+    quint16 port = 0;
+    // A restart on the same port may find it still held for a moment: then the service
+    // ends at once, and starts again until the time is up.
+    do {
         m_process = std::make_unique<QProcess>();
         m_process->setProgram(program);
         m_process->setArguments(arguments);
         // A test that crashes must not leave its service running.
         m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        m_process->setStandardOutputFile(stdoutPath(m_dir), QIODevice::Truncate);
-        m_process->setStandardErrorFile(logPath(m_dir), QIODevice::Append);
+        m_process->setStandardErrorFile(m_dir.filePath(QStringLiteral("service.log")), QIODevice::Append);
         m_process->start();
-        if (!m_process->waitForStarted(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())))) {
-            m_error = m_process->errorString();
-            m_process.reset();
-            return false;
+        QByteArray out;
+        while (port == 0 && m_process->waitForReadyRead(remaining())) {
+            out += m_process->readAllStandardOutput();
+            port = quint16(listening.match(QString::fromUtf8(out)).captured(1).toUInt());
         }
-        quint16 port = 0;
-        while (!deadline.hasExpired() && port == 0 && m_process->state() == QProcess::Running) {
-            QFile out(stdoutPath(m_dir));
-            if (out.open(QIODevice::ReadOnly)) {
-                const auto match = listening.match(QString::fromUtf8(out.readAll()));
-                if (match.hasMatch())
-                    port = static_cast<quint16>(match.captured(1).toUInt());
-            }
-            if (port == 0)
-                m_process->waitForFinished(10);
-        }
-        if (port != 0) {
-            m_port = port;
-            break;
-        }
-        if (m_process->state() == QProcess::Running) {
+        if (port == 0 && isRunning()) {
             m_error = QStringLiteral("the service did not report its address in time");
             stop();
             return false;
         }
-        collectExit();
-        m_process.reset();
-        m_error = QStringLiteral("the service ended at start (exit code %1)").arg(m_exitCode);
-        if (m_port == 0)
-            return false;
-        QThread::msleep(50);
-    }
-    if (!m_process || m_port == 0)
+    } while (port == 0 && m_port != 0 && !deadline.hasExpired());
+    if (port == 0) {
+        m_error = QStringLiteral("the service ended at start: %1").arg(m_process->errorString());
+        stop();
         return false;
-
-    // Listening is not enough: wait until a request is answered.
-    while (!deadline.hasExpired()) {
-        const Response probe = request("GET", QStringLiteral("/"), {}, {}, 1000);
-        if (probe.status == 200)
+    }
+    m_port = port;
+    // Listening is not enough: wait until a request is answered (a refused connection
+    // waits for the process instead, which returns early only if it ends).
+    while (!deadline.hasExpired() && isRunning()) {
+        if (request("GET", QStringLiteral("/"), {}, {}, 1000).status == 200)
             return true;
-        if (!isRunning())
-            break;
-        QThread::msleep(10);
+        m_process->waitForFinished(10);
     }
     m_error = QStringLiteral("the service did not answer in time");
     stop();
@@ -192,16 +107,7 @@ void ReferenceService::stop(int timeoutMs)
             m_process->waitForFinished(timeoutMs);
         }
     }
-    collectExit();
     m_process.reset();
-}
-
-void ReferenceService::collectExit()
-{
-    if (!m_process || m_process->state() != QProcess::NotRunning)
-        return;
-    m_exitCode = m_process->exitCode();
-    m_exitedNormally = m_process->exitStatus() == QProcess::NormalExit;
 }
 
 ReferenceService::Response ReferenceService::request(const QByteArray &method, const QString &pathAndQuery,
@@ -209,12 +115,11 @@ ReferenceService::Response ReferenceService::request(const QByteArray &method, c
                                                      int timeoutMs) const
 {
     Response response;
-    if (m_port == 0)
-        return response;
     const QDeadlineTimer deadline(timeoutMs);
+    const auto remaining = [&] { return int(qMax<qint64>(1, deadline.remainingTime())); };
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), m_port);
-    if (!socket.waitForConnected(static_cast<int>(qMax<qint64>(1, deadline.remainingTime()))))
+    if (m_port == 0 || !socket.waitForConnected(remaining()))
         return response;
     QByteArray head = method + ' ' + pathAndQuery.toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1:" +
                       QByteArray::number(m_port) + "\r\nConnection: close\r\n";
@@ -223,23 +128,14 @@ ReferenceService::Response ReferenceService::request(const QByteArray &method, c
     if (!body.isEmpty() || method == "POST")
         head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     socket.write(head + "\r\n" + body);
-
     QByteArray raw;
-    while (!deadline.hasExpired()) {
-        if (socket.bytesAvailable() == 0 &&
-            !socket.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())))) {
-            if (socket.state() != QAbstractSocket::ConnectedState)
-                break;
-            continue;
-        }
+    // Until the service closes the connection (or the time is up).
+    while (!deadline.hasExpired() && (socket.bytesAvailable() > 0 || socket.waitForReadyRead(remaining())))
         raw += socket.readAll();
-    }
-    raw += socket.readAll();
-    const int split = raw.indexOf("\r\n\r\n");
+    const qsizetype split = raw.indexOf("\r\n\r\n");
     if (!raw.startsWith("HTTP/1.") || split < 0)
         return response;
-    const QList<QByteArray> statusLine = raw.left(raw.indexOf("\r\n")).split(' ');
-    response.status = statusLine.size() > 1 ? statusLine.at(1).toInt() : 0;
+    response.status = raw.mid(raw.indexOf(' ') + 1, 3).toInt();
     response.body = raw.mid(split + 4);
     return response;
 }
@@ -251,16 +147,6 @@ bool ReferenceService::injectFault(const QString &mode, const QString &action, i
     form.addQueryItem(QStringLiteral("action"), action);
     form.addQueryItem(QStringLiteral("count"), QString::number(count));
     return request("POST", QStringLiteral("/__test/fault"), form.toString(QUrl::FullyEncoded).toUtf8(),
-                   "application/x-www-form-urlencoded")
-               .status == 200;
+                   "application/x-www-form-urlencoded").status == 200;
 }
 
-QJsonArray ReferenceService::receivedRequests() const
-{
-    return QJsonDocument::fromJson(request("GET", QStringLiteral("/__test/requests")).body).array();
-}
-
-bool ReferenceService::resetHooks() const
-{
-    return request("POST", QStringLiteral("/__test/reset")).status == 200;
-}

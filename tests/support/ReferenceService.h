@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -10,10 +11,8 @@
 
 #include <memory>
 
-// Runs the reference web service (calvestra-service) for a test: on 127.0.0.1 with
-// a free port and a temporary data folder, test hooks on. Every wait is bounded.
-// stop() and restart() keep the port and the data, so a client configured with
-// endpointUrl() finds the service again after a restart.
+// Runs calvestra-service for a test on 127.0.0.1, a free port and a temporary data folder, test
+// hooks on; every wait is bounded. A restart keeps port and data, so clients find it again.
 class ReferenceService
 {
 public:
@@ -31,27 +30,26 @@ public:
     // The built executable; empty when the build has none.
     static QString executable();
 
-    // Applied at the next start or restart. A negative quota keeps the default.
-    void setQuotaMb(double megabytes) { m_quotaMb = megabytes; }
-    void setDelayMs(int milliseconds) { m_delayMs = milliseconds; }
+    // Applied at the next start or restart.
     void setTestHooks(bool on) { m_testHooks = on; }
     void setExtraArguments(const QStringList &arguments) { m_extraArguments = arguments; }
 
     // Starts and waits until the service answers its connectivity page.
-    bool start(int timeoutMs = 15000);
+    bool start(int timeoutMs = 15000) { return launch(timeoutMs, false); }
     // SIGTERM, then a kill if the service has not ended in time.
     void stop(int timeoutMs = 5000);
-    bool restart(int timeoutMs = 15000);
-    bool isRunning() const;
-    // Exit code and status of the last run that ended.
-    int exitCode() const { return m_exitCode; }
-    bool exitedNormally() const { return m_exitedNormally; }
+    bool restart(int timeoutMs = 15000) { return launch(timeoutMs, true); }
+    bool isRunning() const { return m_process && m_process->state() != QProcess::NotRunning; }
     QString errorString() const { return m_error; }
 
     quint16 port() const { return m_port; }
-    QUrl baseUrl() const;
-    QUrl endpointUrl(bool development = false) const;
-    QString dataDir() const;
+    QUrl baseUrl() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port)); }
+    QUrl endpointUrl(bool development = false) const
+    {
+        return QUrl(baseUrl().toString() + (development ? QStringLiteral("/Apps/Movelta/vq_webservice_dev.php")
+                                                        : QStringLiteral("/Apps/Movelta/vq_webservice.php")));
+    }
+    QString dataDir() const { return m_dir.filePath(QStringLiteral("data")); }
     // Everything the service wrote to its log so far (all runs).
     QString log() const;
 
@@ -59,24 +57,18 @@ public:
     Response request(const QByteArray &method, const QString &pathAndQuery, const QByteArray &body = {},
                      const QByteArray &contentType = {}, int timeoutMs = 10000) const;
 
-    // Test hooks: a fault for the next matching requests, the log of received
-    // requests, and a reset of both.
+    // Test hooks: a fault for the next matching requests, the requests received, a reset of both.
     bool injectFault(const QString &mode, const QString &action = QString(), int count = 1) const;
-    QJsonArray receivedRequests() const;
-    bool resetHooks() const;
+    QJsonArray receivedRequests() const { return QJsonDocument::fromJson(request("GET", QStringLiteral("/__test/requests")).body).array(); }
+    bool resetHooks() const { return request("POST", QStringLiteral("/__test/reset")).status == 200; }
 
 private:
-    bool launch(int timeoutMs);
-    void collectExit();
+    bool launch(int timeoutMs, bool samePort);
 
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_process;
     quint16 m_port = 0;
-    double m_quotaMb = -1;
-    int m_delayMs = 0;
     bool m_testHooks = true;
     QStringList m_extraArguments;
-    int m_exitCode = -1;
-    bool m_exitedNormally = false;
     QString m_error;
 };

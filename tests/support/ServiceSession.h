@@ -19,10 +19,7 @@ public:
         : m_account(account)
         , m_development(development)
     {
-        if (!m_dir.isValid())
-            qFatal("cannot create a temporary folder");
-        DataModule *store = DataModule::resetInstanceForTests(m_dir.path());
-        store->m_appVersion = QStringLiteral("0.6.4");
+        DataModule::resetInstanceForTests(m_dir.path())->m_appVersion = QStringLiteral("0.6.4");
         AppSettings::setIdTrainer(account);
         AppSettings::setEndpoint(service.endpointUrl().toString());
         renewHttp();
@@ -35,13 +32,12 @@ public:
     ServiceSession(const ServiceSession &) = delete;
     ServiceSession &operator=(const ServiceSession &) = delete;
 
-    HttpService *http() const { return m_http; }
+    HttpService *http() const { return HttpService::m_instance; }
     // A new service client, as a new start of the application would make.
     HttpService *renewHttp()
     {
-        m_http = HttpService::resetInstanceForTests(true);
-        m_http->setWebServiceURL(m_development);
-        return m_http;
+        HttpService::resetInstanceForTests(true)->setWebServiceURL(m_development);
+        return http();
     }
     DataModule *store() const { return DataModule::m_instance; }
     int account() const { return m_account; }
@@ -49,7 +45,6 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    HttpService *m_http = nullptr;
     int m_account = 0;
     bool m_development = false;
 };

@@ -10,13 +10,8 @@ class TestProfile
 {
 public:
     TestProfile();
-    ~TestProfile();
-    TestProfile(const TestProfile &) = delete;
-    TestProfile &operator=(const TestProfile &) = delete;
 
     QString root() const { return m_dir.path(); }
-    QString configHome() const;
-    QString dataHome() const;
 
 private:
     QTemporaryDir m_dir;
