@@ -5,28 +5,22 @@
 #include "app/AppSettings.h"
 #include "app/MainWindow.h"
 #include "cloud/HttpService.h"
-#include "store/Client.h"
 #include "store/DataModule.h"
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageBox>
-#include <QPointer>
-#include <QSettings>
 #include <QSqlQuery>
-#include <QSqlTableModel>
 #include <QTableView>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <functional>
 #include <memory>
+
+using namespace Qt::StringLiterals;
 
 // Waits (bounded) for the next message box, records what it says and clicks one of its
 // buttons. Runs from the event loop, so it also answers boxes of a modal exec().
@@ -36,8 +30,7 @@ class MessageBoxAnswerer : public QObject
 
 public:
     explicit MessageBoxAnswerer(QMessageBox::StandardButton answer, int timeoutMs = 20000)
-        : m_answer(answer)
-        , m_deadline(timeoutMs)
+        : m_answer(answer), m_deadline(timeoutMs)
     {
         connect(&m_timer, &QTimer::timeout, this, &MessageBoxAnswerer::poll);
         m_timer.start(10);
@@ -46,26 +39,21 @@ public:
     QString title() const { return m_title; }
     QString text() const { return m_text; }
     QString informativeText() const { return m_informativeText; }
-    QMessageBox::StandardButtons buttons() const { return m_buttons; }
     QWidget *parentWidget() const { return m_parent; }
-    bool wait(int timeoutMs = 20000) { return QTest::qWaitFor([this] { return m_seen; }, timeoutMs); }
 
 private:
     void poll()
     {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         QAbstractButton *button = box && box->isVisible() ? box->button(m_answer) : nullptr;
-        if (!button) {
-            if (m_deadline.hasExpired())
-                m_timer.stop();
+        if (button || m_deadline.hasExpired())
+            m_timer.stop();
+        if (!button)
             return;
-        }
-        m_timer.stop();
         m_seen = true;
         m_title = box->windowTitle();
         m_text = box->text();
         m_informativeText = box->informativeText();
-        m_buttons = box->standardButtons();
         m_parent = box->parentWidget();
         QTest::mouseClick(button, Qt::LeftButton);
     }
@@ -75,7 +63,6 @@ private:
     QTimer m_timer;
     bool m_seen = false;
     QString m_title, m_text, m_informativeText;
-    QMessageBox::StandardButtons m_buttons;
     QPointer<QWidget> m_parent;
 };
 
@@ -86,8 +73,7 @@ class UrlCatcher : public QObject
     Q_OBJECT
 
 public:
-    explicit UrlCatcher(const QStringList &schemes = {QStringLiteral("http"), QStringLiteral("https"),
-                                                      QStringLiteral("file")})
+    explicit UrlCatcher(const QStringList &schemes = {u"http"_s, u"https"_s, u"file"_s})
         : m_schemes(schemes)
     {
         for (const QString &scheme : m_schemes)
@@ -109,14 +95,14 @@ private:
 
 // Runs a function once from the event loop, for driving exec(): as soon as a modal window
 // is shown and active, so that keys and shortcuts sent to it (or to a named child of it,
-// never to whatever has the focus) arrive. When it never becomes active the function
-// still runs with it at the time limit; when none opens, nothing runs.
+// never to whatever has the focus) arrive. One that never becomes active is handed over
+// at the time limit all the same; when none opens, nothing runs.
 inline void whenModal(std::function<void(QWidget *)> action, int timeoutMs = 20000)
 {
     auto *timer = new QTimer(QCoreApplication::instance());
     const QDeadlineTimer deadline(timeoutMs);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, action, deadline] {
-        QPointer<QWidget> modal = QApplication::activeModalWidget();
+        QWidget *modal = QApplication::activeModalWidget();
         const bool shown = modal && modal->isVisible();
         if (!(shown && QApplication::activeWindow() == modal) && !deadline.hasExpired())
             return;
@@ -146,14 +132,13 @@ T *child(QObject *parent, const char *name)
     return found;
 }
 
-// The profile of one main window: settings cleared, a store of its own in a temporary
-// folder, the service client on the given endpoint (by default a closed loopback port,
-// where every request fails at once) and account. The window owns store and client.
+// A profile for a window or dialog: settings cleared but for the endpoint (by default a
+// closed loopback port, where requests fail at once), the account and no download at
+// start; a store of its own in a temporary folder. A window takes store and client over.
 class WindowSetup
 {
 public:
-    explicit WindowSetup(const QString &endpoint = QStringLiteral("http://127.0.0.1:9/Apps/Movelta/vq_webservice.php"),
-                         int account = 0)
+    explicit WindowSetup(const QString &endpoint = u"http://127.0.0.1:9/Apps/Movelta/vq_webservice.php"_s, int account = 0)
     {
         QSettings().clear();
         AppSettings::setEndpoint(endpoint);
@@ -199,55 +184,55 @@ inline QVariant storeValue(const QString &sql)
 
 inline QTableView *tableOf(MainWindow *window) { return child<QTableView>(window, "tableView"); }
 
-// "Surname Name" of every row the client table shows, sorted.
-inline QStringList shownClients(MainWindow *window)
+// "Surname Name" of every row the client table shows, sorted; with a surname, the centre
+// of that client's cell instead (as the only entry).
+inline QStringList shownClients(MainWindow *window, QPoint *cellOf = nullptr, const QString &surname = {})
 {
     QStringList names;
     for (int row = 0; row < tableOf(window)->model()->rowCount(); ++row) {
         const QModelIndex index = tableOf(window)->model()->index(row, 2);
-        names << index.data().toString() + QLatin1Char(' ') + index.siblingAtColumn(3).data().toString();
+        names << index.data().toString() + u' ' + index.siblingAtColumn(3).data().toString();
+        if (cellOf && index.data().toString() == surname)
+            *cellOf = tableOf(window)->visualRect(index).center();
     }
     names.sort();
     return names;
 }
 
-// The centre of the surname cell of a client in the table.
-inline QPoint clientCell(MainWindow *window, const QString &surname)
+// Clicks (or double-clicks) the row of a client, as an operator does.
+inline void clickClient(MainWindow *window, const QString &surname, bool twice = false)
 {
-    QAbstractItemModel *model = tableOf(window)->model();
-    for (int row = 0; row < model->rowCount(); ++row) {
-        if (model->index(row, 2).data().toString() == surname)
-            return tableOf(window)->visualRect(model->index(row, 2)).center();
-    }
-    return QPoint(-1, -1);
+    QPoint cell(-1, -1);
+    shownClients(window, &cell, surname);
+    if (twice)
+        doubleClick(tableOf(window)->viewport(), cell);
+    else
+        QTest::mouseClick(tableOf(window)->viewport(), Qt::LeftButton, {}, cell);
 }
 
 // A client stored on the service for the account, as another installation sends it;
 // returns its web id.
 inline int addServiceClient(const ReferenceService &service, int account, const QString &surname, const QString &name)
 {
-    const QJsonObject client{{QStringLiteral("id"), 0},         {QStringLiteral("surname"), surname},
-                             {QStringLiteral("name"), name},    {QStringLiteral("sex"), QStringLiteral("F")},
-                             {QStringLiteral("height"), 170},   {QStringLiteral("weight"), 60},
-                             {QStringLiteral("birthday"), QStringLiteral("1990-05-01")}};
+    const QJsonObject client{{u"id"_s, 0}, {u"surname"_s, surname}, {u"name"_s, name}, {u"sex"_s, u"F"_s},
+                             {u"height"_s, 170}, {u"weight"_s, 60}, {u"birthday"_s, u"1990-05-01"_s}};
     const QByteArray body = "idSender=" + QByteArray::number(account) + "&action=setUserData&data="
                             + QUrl::toPercentEncoding(QString::fromUtf8(QJsonDocument(client).toJson()));
-    const ReferenceService::Response reply = service.request("POST", service.endpointUrl().path(), body,
-                                                             "application/x-www-form-urlencoded");
-    return QJsonDocument::fromJson(reply.body)[QStringLiteral("data")][QStringLiteral("id")].toInt();
+    const auto reply = service.request("POST", service.endpointUrl().path(), body, "application/x-www-form-urlencoded");
+    return QJsonDocument::fromJson(reply.body)[u"data"_s][u"id"_s].toInt();
 }
 
 // The actions the service received from the account, in order of arrival; with a field
 // name, each as "action:value of that field".
-inline QStringList receivedActions(const ReferenceService &service, int account, const QString &field = QString())
+inline QStringList receivedActions(const ReferenceService &service, int account, const QString &field = {})
 {
     QStringList actions;
     for (const QJsonValue &request : service.receivedRequests()) {
         QMap<QString, QString> fields;
-        for (const QJsonValue &pair : request[QStringLiteral("fields")].toArray())
+        for (const QJsonValue &pair : request[u"fields"_s].toArray())
             fields.insert(pair[0].toString(), pair[1].toString());
-        if (fields.value(QStringLiteral("idSender")) == QString::number(account) && fields.contains(QStringLiteral("action")))
-            actions << fields.value(QStringLiteral("action")) + (field.isEmpty() ? QString() : QLatin1Char(':') + fields.value(field));
+        if (fields.value(u"idSender"_s) == QString::number(account) && fields.contains(u"action"_s))
+            actions << fields.value(u"action"_s) + (field.isEmpty() ? QString() : u':' + fields.value(field));
     }
     return actions;
 }

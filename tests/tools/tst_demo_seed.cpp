@@ -11,71 +11,22 @@
 #include "store/DataModule.h"
 #include "store/Exam.h"
 
-#include <QDir>
 #include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// Runs the seeding tool with this test's profile, or with the environment given.
-Run runSeeder(const QStringList &args,
-              const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
-{
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(CALVESTRA_DEMO_SEED_EXE), args);
-    Run run;
-    if (!process.waitForFinished(240000)) {
-        process.kill();
-        process.waitForFinished(5000);
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-// A profile of its own, with the given settings file contents.
-QProcessEnvironment otherProfile(const QTemporaryDir &dir, const QByteArray &settings)
-{
-    for (const char *sub : {"config/Vantrel", "data", "runtime"})
-        QDir(dir.path()).mkpath(QString::fromLatin1(sub));
-    QFile file(dir.path() + QStringLiteral("/config/Vantrel/Calvestra.conf"));
-    if (file.open(QIODevice::WriteOnly))
-        file.write(settings);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path() + QStringLiteral("/config"));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), dir.path() + QStringLiteral("/data"));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path() + QStringLiteral("/runtime"));
-    return environment;
-}
-
 const QDate today(2026, 3, 1);
-
-QString scanName(const QString &zone, int daysAgo, int hour, int minute, int second)
-{
-    return zone + QLatin1Char('-') +
-           QDateTime(today.addDays(-daysAgo), QTime(hour, minute, second))
-               .toString(QStringLiteral("yyyyMMdd--hh-mm-ss"));
-}
 
 int count(const QString &sql)
 {
     QSqlQuery query(DataModule::instance()->m_db);
-    if (!query.exec(sql) || !query.first())
-        return -1;
-    return query.value(0).toInt();
+    return query.exec(sql) && query.first() ? query.value(0).toInt() : -1;
 }
 
 }  // namespace
@@ -83,6 +34,30 @@ int count(const QString &sql)
 class DemoSeedTest : public QObject
 {
     Q_OBJECT
+
+    // Runs the seeder on this test's profile, or on another one with the given settings.
+    int runSeeder(const QStringList &arguments, const QByteArray &otherSettings = QByteArray())
+    {
+        QProcess process;
+        QTemporaryDir other;
+        if (!otherSettings.isEmpty()) {
+            QDir(other.path()).mkpath(u"config/Vantrel"_s);
+            QDir(other.path()).mkpath(u"data"_s);
+            QFile file(other.filePath(u"config/Vantrel/Calvestra.conf"_s));
+            if (!file.open(QIODevice::WriteOnly) || file.write(otherSettings) < 0)
+                return -2;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(u"XDG_CONFIG_HOME"_s, other.filePath(u"config"_s));
+            environment.insert(u"XDG_DATA_HOME"_s, other.filePath(u"data"_s));
+            process.setProcessEnvironment(environment);
+        }
+        process.start(QStringLiteral(CALVESTRA_DEMO_SEED_EXE), arguments);
+        const bool ended = process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit;
+        m_output = QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+        return ended ? process.exitCode() : -1;
+    }
+    QString m_output;
+    ReferenceService m_service;
 
 private slots:
     void initTestCase()
@@ -93,134 +68,91 @@ private slots:
         QSettings().sync();
     }
 
-    void cleanup()
+    void refusals_data()
     {
-        HttpService::resetInstanceForTests(false);
-        DataModule::resetInstanceForTests();
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no account") << QByteArray("[General]\nendpoint=http://127.0.0.1:9/x.php\n") << QStringList() << 1
+                                    << "no account is configured";
+        QTest::newRow("no answer") << QByteArray("[General]\nidTrainer=3\nendpoint=http://127.0.0.1:9/Apps/Movelta/vq_webservice.php\n")
+                                   << QStringList() << 1 << "does not answer";
+        QTest::newRow("bad date") << QByteArray() << QStringList{u"--today"_s, u"1.3.2026"_s} << 2
+                                  << "--today takes a date";
+    }
+    void refusals()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QCOMPARE(runSeeder(arguments, settings), exitCode);
+        QVERIFY2(m_output.contains(message), qPrintable(m_output));
     }
 
-    void withoutAnAccountNothingIsTouched()
+    // An empty store and service account get the six sample clients, their scanned past
+    // exams and questionnaires, locally and on the service; a second run adds nothing.
+    void fillsAnEmptyProfileOnce()
     {
-        QTemporaryDir dir;
-        const Run run = runSeeder({}, otherProfile(dir, "[General]\nendpoint=http://127.0.0.1:9/x.php\n"));
-        QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.contains(QStringLiteral("no account is configured")), qPrintable(run.err));
-        QVERIFY(!QDir(dir.path() + QStringLiteral("/data/Vantrel")).exists());
-    }
-
-    void aServiceThatDoesNotAnswerIsReported()
-    {
-        QTemporaryDir dir;
-        const Run run = runSeeder({}, otherProfile(dir,
-                                                   "[General]\nidTrainer=3\n"
-                                                   "endpoint=http://127.0.0.1:9/Apps/Movelta/vq_webservice.php\n"));
-        QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.contains(QStringLiteral("does not answer")), qPrintable(run.err));
-    }
-
-    void aBadDateIsRefused()
-    {
-        const Run run = runSeeder({QStringLiteral("--today"), QStringLiteral("1.3.2026")});
-        QCOMPARE(run.exitCode, 2);
-    }
-
-    // The whole profile from an empty store and an empty service account.
-    void fillsAnEmptyProfile()
-    {
-        const Run run = runSeeder({QStringLiteral("--today"), today.toString(Qt::ISODate)});
-        QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
-        QVERIFY2(run.out.contains(QStringLiteral("demo profile ready: 6 clients")), qPrintable(run.out));
-
-        // Local store: every client stored and known to the service.
-        QCOMPARE(count(QStringLiteral("select count(*) from clients")), 6);
-        QCOMPARE(count(QStringLiteral("select count(*) from clients where web_id > 0")), 6);
-        QCOMPARE(count(QStringLiteral("select count(*) from anamnesis where web_id > 0 and deleted = 0")), 5);
-        QCOMPARE(DataModule::instance()->havePendingStuff(), false);
-
+        QVERIFY2(runSeeder({u"--today"_s, today.toString(Qt::ISODate)}) == 0, qPrintable(m_output));
+        QVERIFY2(m_output.contains(u"demo profile ready: 6 clients"_s), qPrintable(m_output));
+        QCOMPARE(count(u"select count(*) from clients where web_id > 0"_s), 6);
+        QCOMPARE(count(u"select count(*) from anamnesis where web_id > 0 and deleted = 0"_s), 5);
+        QVERIFY(!DataModule::instance()->havePendingStuff());
         Client giulia;
-        QSqlQuery query(DataModule::instance()->m_db);
-        QVERIFY(query.exec(QStringLiteral("select id from clients where surname = 'Rossi' and name = 'Giulia'")));
-        QVERIFY(query.first());
-        giulia.loadFromDB(query.value(0).toInt());
+        giulia.loadFromDB(count(u"select id from clients where surname = 'Rossi' and name = 'Giulia'"_s));
         QCOMPARE(giulia.weight, 65.2);
         QCOMPARE(giulia.getExamsDateList(), QList<QDate>({today.addDays(-84), today.addDays(-42), today.addDays(-7)}));
 
-        // Her first exam: three zones, as the scan widget writes them, named for that day.
+        // Three zones a day, as the scan widget writes them and named for that day.
         const QDir folder(giulia.getDataPath(false));
-        QCOMPARE(folder.entryList({QStringLiteral("*.jpg")}).size(), 9);
-        QCOMPARE(folder.entryList({QStringLiteral("*.d2d")}).size(), 9);
-        QCOMPARE(folder.entryList({QStringLiteral("*.json")}).size(), 6);
-        const QString abdomen = folder.filePath(scanName(QStringLiteral("Addome"), 84, 9, 6, 35));
+        QCOMPARE(folder.entryList({u"*.jpg"_s}).size(), 9);
+        QCOMPARE(folder.entryList({u"*.d2d"_s}).size(), 9);
+        QCOMPARE(folder.entryList({u"*.json"_s}).size(), 6);
+        const QString abdomen = folder.filePath(u"Addome-"_s + today.addDays(-84).toString(u"yyyyMMdd"_s) + u"--09-06-35"_s);
         VXCommThread holder(false);
-        QVERIFY(holder.loadFromFile(abdomen + QStringLiteral(".d2d")));
+        QVERIFY(holder.loadFromFile(abdomen + u".d2d"_s));
         QCOMPARE(holder.lineCount, 340);
-        QImage picture(abdomen + QStringLiteral(".jpg"));
-        QCOMPARE(picture.size(), QSize(500, 400));
+        QCOMPARE(QImage(abdomen + u".jpg"_s).size(), QSize(500, 400));
         AnalysisData marks;
-        marks.loadFromFile(abdomen + QStringLiteral(".json"));
+        marks.loadFromFile(abdomen + u".json"_s);
         QCOMPARE(marks.linemarks, QList<int>({120, 230}));
-        QVERIFY(folder.exists(scanName(QStringLiteral("Fianco dx"), 84, 9, 8, 10) + QStringLiteral(".d2d")));
-        QVERIFY(!folder.exists(scanName(QStringLiteral("Fianco dx"), 84, 9, 8, 10) + QStringLiteral(".json")));
 
-        // The service has the same: clients with the latest body data, exams, questionnaires.
+        // The service holds the same.
         HttpService *http = HttpService::resetInstanceForTests(true);
         http->setWebServiceURL(false);
         QSignalSpy clients(http, &HttpService::onGetClients);
-        http->getClients();
-        QVERIFY(clients.wait(20000));
-        const auto remote = clients.takeFirst().at(0).value<QList<Client>>();
-        QCOMPARE(remote.size(), 6);
-        for (const Client &client : remote) {
-            if (client.web_id == giulia.web_id)
-                QCOMPARE(client.weight, 65.2);
-        }
-
         QSignalSpy works(http, &HttpService::onGetUserWorks);
+        QSignalSpy questionnaires(http, &HttpService::onGetAnamnesis);
+        http->getClients();
         http->getUserWorks(giulia.web_id);
-        QVERIFY(works.wait(20000));
-        const auto exams = works.takeFirst().at(0).value<QList<Exam>>();
-        QCOMPARE(exams.size(), 3);
+        http->getUserAnamnesis(giulia.web_id);
+        QTRY_VERIFY_WITH_TIMEOUT(!clients.isEmpty() && !works.isEmpty() && !questionnaires.isEmpty(), 60000);
+        QCOMPARE(clients.first().at(0).value<QList<Client>>().size(), 6);
         QList<double> weights;
-        for (const Exam &exam : exams) {
-            weights << exam.weight;
-            QCOMPARE(exam.scanNames.size(), 3);
-        }
+        for (const Exam &exam : works.first().at(0).value<QList<Exam>>())
+            weights << (exam.scanNames.size() == 3 ? exam.weight : -1);
         std::sort(weights.begin(), weights.end());
         QCOMPARE(weights, QList<double>({65.2, 66.9, 68.5}));
-
-        QSignalSpy questionnaires(http, &HttpService::onGetAnamnesis);
-        http->getUserAnamnesis(giulia.web_id);
-        QVERIFY(questionnaires.wait(20000));
-        const auto records = questionnaires.takeFirst().at(0).value<QList<Anamnesi>>();
-        QCOMPARE(records.size(), 2);
-        bool sawDiagram = false;
-        for (const Anamnesi &record : records) {
+        QStringList records;
+        for (const Anamnesi &record : questionnaires.first().at(0).value<QList<Anamnesi>>()) {
             QCOMPARE(record.date.date(), today.addDays(-84));
-            if (!record.hasDiagram)
-                continue;
-            sawDiagram = true;
-            QCOMPARE(record.marks.size(), 4);
-            QCOMPARE(record.lines.size(), 1);
-            QCOMPARE(record.questions.first().answer, QStringLiteral("Riduzione massa grassa"));
+            if (record.hasDiagram)
+                records << u"%1 marks, %2 line, %3"_s.arg(record.marks.size()).arg(record.lines.size()).arg(record.questions.first().answer);
         }
-        QVERIFY(sawDiagram);
-    }
+        QCOMPARE(questionnaires.first().at(0).value<QList<Anamnesi>>().size(), 2);
+        QCOMPARE(records, QStringList{u"4 marks, 1 line, Riduzione massa grassa"_s});
+        HttpService::resetInstanceForTests(false);
 
-    // Runs after the one above: a profile with clients is left as it is.
-    void aSecondRunAddsNothing()
-    {
-        const QStringList before =
-            QDir(DataModule::instance()->m_dataPath).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        const Run run = runSeeder({QStringLiteral("--today"), today.toString(Qt::ISODate)});
-        QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
-        QVERIFY(run.out.contains(QStringLiteral("nothing to add")));
-        QCOMPARE(count(QStringLiteral("select count(*) from clients")), 6);
-        QCOMPARE(count(QStringLiteral("select count(*) from anamnesis")), 5);
-        QCOMPARE(QDir(DataModule::instance()->m_dataPath).entryList(QDir::Dirs | QDir::NoDotAndDotDot), before);
+        const QStringList folders = QDir(DataModule::instance()->m_dataPath).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QVERIFY2(runSeeder({u"--today"_s, today.toString(Qt::ISODate)}) == 0, qPrintable(m_output));
+        QVERIFY(m_output.contains(u"nothing to add"_s));
+        QCOMPARE(count(u"select count(*) from clients"_s), 6);
+        QCOMPARE(count(u"select count(*) from anamnesis"_s), 5);
+        QCOMPARE(QDir(DataModule::instance()->m_dataPath).entryList(QDir::Dirs | QDir::NoDotAndDotDot), folders);
+        DataModule::resetInstanceForTests();
     }
-
-private:
-    ReferenceService m_service;
 };
 
 CALVESTRA_TEST_MAIN(DemoSeedTest)

@@ -1,0 +1,763 @@
+#include "TestMain.h"
+
+#include "tests/app/AppTestSupport.h"
+
+#include "app/ClientEditDlg.h"
+#include "app/QueryManagerDlg.h"
+#include "app/SettingsDlg.h"
+#include "app/Startup.h"
+#include "app/StartupCheck.h"
+#include "app/UiHelpers.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusContext>
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QSqlRecord>
+#include <QStandardItemModel>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QToolTip>
+
+namespace {
+
+bool idsShown(MainWindow *window) { return !tableOf(window)->isColumnHidden(0) && !tableOf(window)->isColumnHidden(1); }
+
+// Triggers an entry of the menu behind the window's menu button.
+void chooseMenuEntry(MainWindow *window, const QString &text)
+{
+    for (QAction *action : child<QToolButton>(window, "tbMenu")->menu()->actions()) {
+        if (action->text() == text)
+            return action->trigger();
+    }
+    QFAIL(qPrintable(u"no menu entry "_s + text));
+}
+
+void click(QWidget *parent, const char *button) { QTest::mouseClick(child<QAbstractButton>(parent, button), Qt::LeftButton, {}, QPoint(8, 8)); }
+
+void clickOk(QWidget *dlg) { QTest::mouseClick(child<QDialogButtonBox>(dlg, "buttonBox")->button(QDialogButtonBox::Ok), Qt::LeftButton); }
+
+}  // namespace
+
+// Stands in for the desktop's file manager on a private bus: records what it is asked to
+// show, or answers with an error when told to.
+class FakeFileManager : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+
+public:
+    QList<QStringList> shown;
+    bool fail = false;
+
+public slots:
+    void ShowItems(const QStringList &uris, const QString &startupId)
+    {
+        if (fail)
+            return sendErrorReply(QDBusError::Failed, u"cannot show"_s);
+        shown.append(QStringList(uris) << startupId);
+    }
+};
+
+class AppTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_service.start(), qPrintable(m_service.errorString()));
+        // A session bus of our own with no service activation, so no real file manager can start.
+        QFile config(m_dir.filePath(u"bus.conf"_s));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("<busconfig><type>session</type><listen>unix:dir=" + m_dir.path().toUtf8()
+                     + "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                       "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+        config.close();
+        m_bus.start(u"dbus-daemon"_s, {u"--config-file="_s + config.fileName(), u"--nofork"_s, u"--print-address=1"_s});
+        QVERIFY(!m_bus.waitForStarted(20000) || QTest::qWaitFor([this] { return m_bus.canReadLine(); }, 20000));
+        const QByteArray address = m_bus.canReadLine() ? m_bus.readLine().trimmed() : "unix:path=/nonexistent/calvestra-test-bus";
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address);  // read at the session bus's first use, after this
+        QDBusConnection fm = QDBusConnection::connectToBus(QString::fromUtf8(address), u"file-manager"_s);
+        fm.registerObject(u"/org/freedesktop/FileManager1"_s, &m_fileManager, QDBusConnection::ExportAllSlots);
+        fm.registerService(u"org.freedesktop.FileManager1"_s);
+    }
+    void cleanupTestCase()
+    {
+        QDBusConnection::disconnectFromBus(u"file-manager"_s);
+        m_bus.terminate();
+        m_bus.waitForFinished(20000);
+    }
+    void init() { ++m_account; }
+
+    // ---------------------------------------------------------------- start-up
+
+    void languages_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("deleteClient");
+        QTest::newRow("it, the source") << "it" << "Elimina Utente";
+        QTest::newRow("en") << "en" << "Delete Client";
+        // Portugal and Brazil say it differently, so the right catalogue is told apart.
+        QTest::newRow("pt") << "pt" << "Eliminar Cliente";
+        QTest::newRow("pt-br") << "pt-br" << "Excluir Cliente";
+        QTest::newRow("upper-case IT is unknown") << "IT" << "Elimina Utente";
+        QTest::newRow("de is unknown") << "de" << "Elimina Utente";
+    }
+    void languages()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, deleteClient);
+        {
+            LanguageInstaller languages;
+            QCOMPARE(languages.install(code), deleteClient != u"Elimina Utente");
+            QCOMPARE(MainWindow::tr("Elimina Utente"), deleteClient);
+        }
+        QCOMPARE(MainWindow::tr("Elimina Utente"), u"Elimina Utente"_s);  // gone with its owner
+        Startup::applyWindowIcon();
+        for (int edge : {16, 32, 48, 256})
+            QVERIFY(QApplication::windowIcon().availableSizes().contains(QSize(edge, edge)));
+    }
+
+    void startupCheck_data()
+    {
+        QTest::addColumn<QString>("endpoint");  // empty: no service client at all
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("failure");  // empty: the picture is written
+        QTest::newRow("nothing") << "" << false << 0 << "the main window is not shown; the web service did not answer; the client list stayed empty";
+        QTest::newRow("empty list") << "service" << true << 0 << "the client list stayed empty";
+        QTest::newRow("no answer") << "http://127.0.0.1:9/x.php" << true << 2 << "the web service did not answer";
+        QTest::newRow("ready") << "service" << true << 3 << "";
+    }
+    // calvestra --check: a picture of the screen once the service answered and the client
+    // table shows rows (which may come after the start), or what was missing at the limit.
+    void startupCheck()
+    {
+        QFETCH(QString, endpoint);
+        QFETCH(bool, shown);
+        QFETCH(int, rows);
+        QFETCH(QString, failure);
+        WindowSetup profile(endpoint == u"service" ? m_service.endpointUrl().toString() : endpoint, 1);
+        HttpService *http = endpoint.isEmpty() ? nullptr : HttpService::instance();
+        if (endpoint == u"service")
+            QTRY_VERIFY_WITH_TIMEOUT(http->m_connected, 20000);
+        QWidget window;  // what the check looks at is the window's client table
+        QStandardItemModel model;
+        auto *table = new QTableView(&window);
+        table->setObjectName(u"tableView"_s);
+        table->setModel(&model);
+        window.resize(400, 300);
+        window.setVisible(shown);
+        QTemporaryDir out;
+        StartupCheck check(&window, http, out.filePath(u"sub/shot.png"_s), failure.isEmpty() ? 60000 : 1000);
+        QSignalSpy finished(&check, &StartupCheck::finished);
+        check.start();
+        QTimer::singleShot(300, &model, [&] {
+            for (int i = 0; i < rows; ++i)
+                model.appendRow(new QStandardItem(u"Rossi"_s));
+        });
+        QVERIFY(finished.wait(80000));
+        QCOMPARE(finished.first().at(0).toInt(), failure.isEmpty() ? 0 : 1);
+        QVERIFY2(failure.isEmpty() ? check.failure().isEmpty() : check.failure().endsWith(u" s: "_s + failure), qPrintable(check.failure()));
+        const QImage shot(out.filePath(u"sub/shot.png"_s));
+        QVERIFY(failure.isEmpty() ? shot.width() >= 400 && shot.height() >= 300 : shot.isNull());
+    }
+
+    // Bottom right, 120 px inside the right edge and 60 px above the bottom of the screen,
+    // a longer text growing to the left, never clipped, never taking the focus; gone after
+    // three seconds.
+    void notifications()
+    {
+        const QStringList texts{u"corto"_s, u"Anamnesi 'Generale' dell'utente Anna Bianchi inviata al server."_s};
+        QElapsedTimer clock;
+        clock.start();
+        for (const QString &text : texts)
+            showNotification(text, 4000);
+        const auto boxes = [] {
+            QMap<QString, QWidget *> found;
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (w->objectName() == u"notificationBox")
+                    found.insert(w->findChild<QLabel *>()->text(), w);
+            }
+            return found;
+        };
+        QCOMPARE(boxes().keys(), texts);
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        for (QWidget *box : boxes()) {
+            QVERIFY(box->isVisible() && QApplication::activeWindow() != box);
+            QCOMPARE(box->geometry().bottomRight(), QPoint(screen.width() - 121, screen.height() - 61));
+            QVERIFY(box->findChild<QLabel *>()->width() >= box->findChild<QLabel *>()->sizeHint().width());
+        }
+        QVERIFY(boxes().value(texts[1])->width() > boxes().value(texts[0])->width());
+        QTRY_VERIFY_WITH_TIMEOUT(boxes().isEmpty(), 20000);
+        QVERIFY(clock.elapsed() >= 2850);  // a coarse timer may fire up to 5 % early
+    }
+
+    void nestedLayoutsAreHiddenAndShown()
+    {
+        QWidget host;
+        auto *toolbar = new QHBoxLayout(&host);
+        auto *nested = new QVBoxLayout;
+        auto *grid = new QGridLayout;
+        const QList<QWidget *> widgets{new QPushButton, new QLabel, new QPushButton};
+        toolbar->addWidget(widgets[0]);
+        toolbar->addStretch();
+        toolbar->addLayout(nested);
+        nested->addWidget(widgets[1]);
+        nested->addLayout(grid);
+        grid->addWidget(widgets[2], 1, 2);  // cells (0,*) and (1,0..1) stay empty
+        host.show();
+        for (const bool visible : {false, true}) {
+            setContainerLayoutVisibility(toolbar, visible);
+            for (QWidget *widget : widgets)
+                QCOMPARE(widget->isVisible(), visible);
+        }
+        setContainerLayoutVisibility(nullptr, false);
+    }
+
+    // ---------------------------------------------------------------- main window
+
+    void start_data()
+    {
+        QTest::addColumn<bool>("autoLoad");
+        QTest::newRow("list downloaded at start") << true;
+        QTest::newRow("list downloaded on request") << false;
+    }
+    // On a reachable service the connection picture turns to connected, the questionnaire
+    // models are asked for, and the client list is downloaded at start when the setting
+    // says so (or by the refresh button), counted by the progress bar. The window takes
+    // 80 % of the screen, centred clear of a task bar at the bottom.
+    void start()
+    {
+        QFETCH(bool, autoLoad);
+        for (const QString &name : {u"Anna"_s, u"Bruno"_s, u"Carla"_s})
+            QVERIFY(addServiceClient(m_service, m_account, u"Remoto"_s, name) > 0);
+        WindowSetup setup(m_service.endpointUrl().toString(), m_account);
+        AppSettings::setAutoLoadUsers(autoLoad);
+        addLocalClient(u"Locale"_s, u"Lia"_s);
+        MainWindow *window = setup.open();
+        auto *label = child<QLabel>(window, "networkStatusLabel");
+        QTRY_VERIFY_WITH_TIMEOUT(label->property("connected").toBool(), 20000);
+        QCOMPARE(label->toolTip(), u"Connesso"_s);
+        // Asked for once the service answered, so after the list.
+        QTRY_VERIFY_WITH_TIMEOUT(receivedActions(m_service, m_account).contains(u"getAnamnesiModels"_s), 20000);
+        QCOMPARE(receivedActions(m_service, m_account).contains(u"getUsers"_s), autoLoad);
+        if (!autoLoad) {
+            QCOMPARE(shownClients(window), QStringList{u"Locale Lia"_s});
+            click(window, "btRefresh");
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(shownClients(window).join(u", "_s), u"Locale Lia, Remoto Anna, Remoto Bruno, Remoto Carla"_s, 20000);
+        auto *bar = child<QProgressBar>(window, "progressBar");
+        QVERIFY(bar->isHidden() && bar->maximum() == 3);
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QRect placed(0, 0, qRound(screen.width() * 0.8), qRound(screen.height() * 0.8));
+        placed.moveCenter(screen.adjusted(0, 0, 0, -30).center());
+        QCOMPARE(window->geometry(), placed);
+    }
+
+    void appearance_data()
+    {
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<bool>("dev");
+        QTest::addColumn<bool>("beta");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("it") << "it" << false << false << "Calvestra 0.6.4 - Laura";
+        QTest::newRow("en, development") << "en" << true << false << "Calvestra 0.6.4 DEV - Laura";
+        QTest::newRow("pt, beta") << "pt" << false << true << "Calvestra 0.6.4 [BETA] - Laura";
+        QTest::newRow("pt-br, both") << "pt-br" << true << true << "Calvestra 0.6.4 DEV [BETA] - Laura";
+    }
+    // Title; columns (the ids in beta mode only, Portuguese puts the name first); the
+    // development script in development mode; the manual in the language of the start.
+    void appearance()
+    {
+        QFETCH(QString, lang);
+        QFETCH(bool, dev);
+        QFETCH(bool, beta);
+        QFETCH(QString, title);
+        WindowSetup setup;
+        AppSettings::setUserName(u"Laura"_s);
+        AppSettings::setLang(lang);
+        AppSettings::setDevMode(dev);
+        AppSettings::setBetaMode(beta);
+        MainWindow *window = setup.open();
+        QCOMPARE(window->windowTitle(), title);
+        QCOMPARE(idsShown(window), beta);
+        QVERIFY(tableOf(window)->isColumnHidden(8) && tableOf(window)->isColumnHidden(15));
+        QHeaderView *header = tableOf(window)->horizontalHeader();
+        QCOMPARE(header->visualIndex(3) < header->visualIndex(2), lang.startsWith(u"pt"));
+        QCOMPARE(HttpService::m_instance->m_url.path().endsWith(u"_dev.php"), dev);
+        window->setDevMode(false);
+        QCOMPARE(window->windowTitle(), QString(title).remove(u" DEV"_s));
+        QVERIFY(!AppSettings::devMode() && HttpService::m_instance->m_url.toString() == AppSettings::endpoint());
+        UrlCatcher catcher;
+        chooseMenuEntry(window, u"Guida"_s);
+        AppSettings::setLang(u"it"_s);
+        chooseMenuEntry(window, u"Guida"_s);
+        const QUrl manual(AppSettings::webHost() + u"/Software/Manuals/Calvestra/CalvestraWinAppUser%20Guide_"_s + lang.toUpper() + u".pdf"_s);
+        QCOMPARE(catcher.urls, (QList<QUrl>{manual, manual}));
+    }
+
+    void filter_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("start of a word") << "ma" << "Mancini Anna, Rossi Mario";
+        QTest::newRow("surname then name") << "ROSSI MA" << "Rossi Mario";
+        QTest::newRow("name then surname") << "mario rossi" << "";
+        QTest::newRow("word of a compound surname") << "san" << "De Santis Giosuè";
+        QTest::newRow("empty") << "" << "Amato Luca, D'Amico Sara, De Santis Giosuè, Mancini Anna, Neri JOSÈ, Rossi Mario";
+        QTest::newRow("a quote") << "'" << "D'Amico Sara";
+        QTest::newRow("quote inside a word") << "d'am" << "D'Amico Sara";
+        QTest::newRow("quote, no match") << "o'n" << "";
+        QTest::newRow("widening the condition") << "x' or 1=1 or '" << "";
+        QTest::newRow("LIKE wildcard") << "r_ss" << "Rossi Mario";
+        QTest::newRow("NUL dropped") << u"ro"_s + QChar(0) + u"ss"_s << "Rossi Mario";
+        // SQLite upper-cases ASCII only: an accented letter matches as stored in upper case.
+        QTest::newRow("accented") << "josè" << "Neri JOSÈ";
+    }
+    void filter()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        WindowSetup setup;
+        for (const QString &client : {u"Rossi Mario"_s, u"Mancini Anna"_s, u"Amato Luca"_s, u"D'Amico Sara"_s, u"De Santis Giosuè"_s, u"Neri JOSÈ"_s})
+            addLocalClient(client.section(u' ', 0, -2), client.section(u' ', -1), 1, false);
+        MainWindow *window = setup.open();
+        child<QLineEdit>(window, "edFilter")->setText(text);
+        QCOMPARE(shownClients(window).join(u", "_s), shown);
+        QCOMPARE(storeValue(u"select count(*) from clients"_s).toInt(), 6);
+    }
+
+    // Asked first; deleted locally and on the service (by its web id) only on Yes.
+    void deleteAsksFirst()
+    {
+        const int webId = addServiceClient(m_service, m_account, u"Rossi"_s, u"Mario"_s);
+        WindowSetup setup(m_service.endpointUrl().toString(), m_account);
+        addLocalClient(u"Rossi"_s, u"Mario"_s, webId, false);
+        addLocalClient(u"Mancini"_s, u"Anna"_s, webId + 1000, false);
+        MainWindow *window = setup.open();
+        window->show();
+        const auto editable = [&] { return child<QWidget>(window, "btDelUser")->isEnabled() && child<QWidget>(window, "btEditUser")->isEnabled(); };
+        QVERIFY(!editable());
+        for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+            clickClient(window, u"Rossi"_s);
+            QVERIFY(editable());
+            MessageBoxAnswerer box(answer);
+            click(window, "btDelUser");
+            QCOMPARE(box.informativeText(), u"L'utente 'Rossi Mario'sta per essere eliminato.\nContinuare?"_s);
+        }
+        QCOMPARE(shownClients(window), QStringList{u"Mancini Anna"_s});
+        QCOMPARE(storeValue(u"select count(*) from clients"_s).toInt(), 1);
+        QVERIFY(!editable());
+        QTRY_VERIFY_WITH_TIMEOUT(receivedActions(m_service, m_account, u"idUser"_s).contains(u"deleteUser:%1"_s.arg(webId)), 20000);
+        QCOMPARE(receivedActions(m_service, m_account).count(u"deleteUser"_s), 1);
+    }
+
+    // The editor opens over the window for a new client or the current one; the list shows
+    // what was saved at once. The exam opens modal on a double click; no background upload
+    // runs while it is open, and afterwards the check runs every 5 s instead of 3.5 s.
+    void editorAndExamFromTheList()
+    {
+        WindowSetup setup;
+        addLocalClient(u"Rossi"_s, u"Mario"_s, 21, false);
+        MainWindow *window = setup.open();
+        window->show();
+        QString seen;
+        const auto editor = [&](const char *field, const QString &text) {
+            whenModal([&, field, text](QWidget *dlg) {
+                seen += (dlg->parentWidget() == window ? u"over the window: "_s : u"elsewhere: "_s) + child<QLineEdit>(dlg, "edName")->text() + u"; "_s;
+                child<QLineEdit>(dlg, field)->selectAll();
+                QTest::keyClicks(child<QLineEdit>(dlg, field), text);
+                clickOk(dlg);
+            });
+        };
+        editor("edSurname", u"Verdi"_s);
+        click(window, "btAddUser");
+        clickClient(window, u"Rossi"_s);
+        editor("edName", u"Marco"_s);
+        click(window, "btEditUser");
+        QCOMPARE(seen, u"over the window: ; over the window: Mario; "_s);
+        QCOMPARE(shownClients(window).join(u", "_s), u"Rossi Marco, Verdi "_s);
+
+        auto *timer = child<QTimer>(window, "pendingTimer");
+        QCOMPARE(timer->interval(), 3500);
+        whenModal([&](QWidget *dlg) {
+            seen = dlg->objectName() + u':' + child<QLabel>(dlg, "lbName")->text() + (dlg->isModal() && dlg->parentWidget() == window ? u" modal"_s : QString());
+            seen += timer->isActive() ? u" with uploads"_s : QString();
+            clickOk(dlg);
+        });
+        clickClient(window, u"Rossi"_s, true);
+        QCOMPARE(seen, u"ExamDlg:Marco Rossi modal"_s);
+        QVERIFY(timer->isActive() && timer->interval() == 5000);
+    }
+
+    // Hidden keys: beta mode from the settings dialog (Control+Shift+D, then +B) reaches
+    // the window at once; Meta+Shift+Q opens the SQL console.
+    void hiddenKeysOfTheWindow()
+    {
+        WindowSetup setup;
+        AppSettings::setUserName(u"Laura"_s);
+        MainWindow *window = setup.open();
+        QStringList seen;
+        whenModal([&](QWidget *dlg) {
+            for (const Qt::Key key : {Qt::Key_D, Qt::Key_B, Qt::Key_B}) {
+                QTest::keyClick(dlg, key, Qt::ControlModifier | Qt::ShiftModifier);
+                seen << window->windowTitle() + (idsShown(window) ? u" ids"_s : QString());
+            }
+            dlg->close();
+        });
+        chooseMenuEntry(window, u"Opzioni"_s);
+        QCOMPARE(seen, (QStringList{u"Calvestra 0.6.4 - Laura"_s, u"Calvestra 0.6.4 [BETA] - Laura ids"_s, u"Calvestra 0.6.4 - Laura"_s}));
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window, 20000));
+        whenModal([&](QWidget *dlg) {
+            seen << dlg->objectName();
+            dlg->close();
+        });
+        QTest::keyClick(tableOf(window), Qt::Key_Q, Qt::MetaModifier | Qt::ShiftModifier);
+        QTRY_COMPARE_WITH_TIMEOUT(seen.last(), u"QueryManagerDlg"_s, 20000);
+    }
+
+    // The status bar is see-through; the tool tips of its widgets must not be: their text
+    // keeps a background of its own, whatever lies behind.
+    void statusBarToolTipsAreReadable()
+    {
+        WindowSetup setup;
+        MainWindow *window = setup.open();
+        window->show();
+        for (const char *name : {"networkStatusLabel", "cloudUploadButton"}) {
+            auto *widget = child<QWidget>(window, name);
+            widget->show();
+            QToolTip::showText(widget->mapToGlobal(QPoint(4, 4)), widget->toolTip(), widget);
+            QPointer<QWidget> tip;
+            const auto findTip = [&] {
+                for (QWidget *top : QApplication::topLevelWidgets())
+                    tip = top->inherits("QTipLabel") && top->isVisible() ? top : tip.data();
+                return tip != nullptr;
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(findTip(), 20000);
+            QImage shot(tip->size(), QImage::Format_ARGB32_Premultiplied);
+            shot.fill(Qt::black);  // the desktop behind
+            tip->render(&shot, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+            const int background = shot.pixelColor(2, shot.height() / 2).lightness();
+            const int text = tip->palette().color(QPalette::WindowText).lightness();
+            QVERIFY2(qAbs(background - text) > 100, qPrintable(u"%1: %2 on %3"_s.arg(QLatin1String(name)).arg(text).arg(background)));
+            QToolTip::hideText();
+            QTRY_VERIFY_WITH_TIMEOUT(!tip || !tip->isVisible(), 20000);
+        }
+    }
+
+    void updateQuestion_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("installer");
+        QTest::newRow("newer, https") << "0.6.10\nhttps://example.org/Calvestra-0.6.10.pkg\n" << "https://example.org/Calvestra-0.6.10.pkg";
+        QTest::newRow("newer, http") << "0.7\nhttp://example.org/setup.pkg" << "http://example.org/setup.pkg";
+        QTest::newRow("older") << "0.6.3\nhttps://example.org/setup.pkg" << "";
+        QTest::newRow("file address") << "0.6.10\nfile:///tmp/setup.sh" << "";
+        QTest::newRow("script address") << "0.6.10\njavascript:alert(1)" << "";
+        QTest::newRow("no address") << "1.0.0\n" << "";
+    }
+    // A newer version in the update file brings the question; only Yes opens the installer,
+    // and only a web address. (The box is modal: it is over when emit returns.)
+    void updateQuestion()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, installer);
+        WindowSetup setup;
+        MainWindow *window = setup.open();
+        UrlCatcher catcher;
+        for (const QMessageBox::StandardButton button : {QMessageBox::No, QMessageBox::Yes}) {
+            MessageBoxAnswerer answer(button);
+            emit HttpService::m_instance->onSwUpdateFile(file);
+            QCOMPARE(answer.seen(), !installer.isEmpty());
+            QCOMPARE(answer.text(), installer.isEmpty() ? QString() : u"E' online una nuova versione del software, si desidera scaricare il setup?"_s);
+            QCOMPARE(answer.parentWidget(), installer.isEmpty() ? nullptr : window);
+        }
+        QCOMPARE(catcher.urls, installer.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(installer)});
+    }
+
+    // ---------------------------------------------------------------- dialogs
+
+    void settingsOpenWithoutWriting_data()
+    {
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<bool>("autoLoad");
+        QTest::addColumn<bool>("notify");
+        QTest::addColumn<int>("index");
+        QTest::newRow("fresh profile") << "" << true << true << 0;
+        QTest::newRow("pt-br, notify off") << "pt-br" << true << false << 3;
+        QTest::newRow("pt, client list off") << "pt" << false << true << 2;
+        QTest::newRow("upper-case IT is unknown") << "IT" << true << true << -1;
+    }
+    // The controls show the settings, and filling them writes nothing.
+    void settingsOpenWithoutWriting()
+    {
+        QFETCH(QString, lang);
+        QFETCH(bool, autoLoad);
+        QFETCH(bool, notify);
+        QFETCH(int, index);
+        WindowSetup profile;
+        QSettings().remove(AppSettings::keyAutoLoadUsers);
+        if (!lang.isEmpty()) {
+            AppSettings::setLang(lang);
+            AppSettings::setAutoLoadUsers(autoLoad);
+            AppSettings::setShowUploadNotifyMessage(notify);
+        }
+        const QStringList before = QSettings().allKeys();
+        MessageBoxAnswerer noBox(QMessageBox::Ok, 0);
+        SettingsDlg dlg;
+        QVERIFY(QSettings().allKeys() == before && !noBox.seen());
+        QCOMPARE(child<QComboBox>(&dlg, "cbLangs")->currentIndex(), index);
+        QCOMPARE(child<QCheckBox>(&dlg, "chkAutoLoadUsers")->isChecked(), autoLoad);
+        QCOMPARE(child<QCheckBox>(&dlg, "chkShowUploadNotifyMessage")->isChecked(), notify);
+    }
+
+    // Every control writes its setting as soon as it changes; a language asks for a restart.
+    // The endpoint (on the debug tab) is written when edited, and applied in its production form.
+    void settingsWriteAtOnce()
+    {
+        WindowSetup profile;
+        AppSettings::setLang(u"en"_s);
+        AppSettings::setDevMode(true);
+        SettingsDlg dlg;
+        for (const auto &[key, code] : {std::pair(Qt::Key_Up, "it"), {Qt::Key_Down, "en"}, {Qt::Key_Down, "pt"}, {Qt::Key_Down, "pt-br"}}) {
+            MessageBoxAnswerer answer(QMessageBox::Ok);
+            QTest::keyClick(child<QComboBox>(&dlg, "cbLangs"), key);
+            QCOMPARE(AppSettings::lang(), QLatin1String(code));
+            QVERIFY2(answer.title() == u"Riavvio necessario" && answer.parentWidget() == &dlg, code);
+        }
+        click(&dlg, "chkShowUploadNotifyMessage");
+        QVERIFY(!AppSettings::showUploadNotifyMessage() && !AppSettings::autoLoadUsers());
+        click(&dlg, "chkAutoLoadUsers");
+        QVERIFY(AppSettings::autoLoadUsers());
+        auto *endpoint = child<QLineEdit>(&dlg, "txtEndpoint");
+        QCOMPARE(endpoint->text(), AppSettings::endpoint());
+        const QString typed = u"http://127.0.0.1:8/Apps/Movelta/vq_webservice.php"_s;
+        endpoint->selectAll();
+        QTest::keyClicks(endpoint, typed);
+        QVERIFY(AppSettings::endpoint() != typed);
+        QTest::keyClick(endpoint, Qt::Key_Return);
+        QCOMPARE(AppSettings::endpoint(), typed);
+        QCOMPARE(HttpService::instance()->m_url, QUrl(typed));
+    }
+
+    // Control+Shift+D shows the debug tab whichever control has the focus (a combo box
+    // would take the letter for its search), and only then Control+Shift+B switches beta
+    // mode. Escape and Return leave the dialog open: it closes by its window button only.
+    void settingsHiddenKeys()
+    {
+        WindowSetup profile;
+        SettingsDlg dlg;
+        QSignalSpy beta(&dlg, &SettingsDlg::onSwitchBetaMode);
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg, 20000));
+        auto *langs = child<QComboBox>(&dlg, "cbLangs");
+        langs->setFocus();
+        const auto both = Qt::ControlModifier | Qt::ShiftModifier;
+        const struct
+        {
+            QWidget *target;
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            bool tabShown;
+            int switches;
+        } steps[] = {{langs, Qt::Key_B, both, false, 0},    {langs, Qt::Key_D, Qt::ControlModifier, false, 0},
+                     {langs, Qt::Key_D, both, true, 0},     {langs, Qt::Key_B, Qt::ShiftModifier, true, 0},
+                     {langs, Qt::Key_B, both, true, 1},     {&dlg, Qt::Key_B, both, true, 2},
+                     {&dlg, Qt::Key_D, both, false, 2},     {&dlg, Qt::Key_B, both, false, 2},
+                     {langs, Qt::Key_Escape, {}, false, 2}, {&dlg, Qt::Key_Return, {}, false, 2}};
+        for (const auto &step : steps) {
+            QTest::keyClick(step.target, step.key, step.modifiers);
+            QCOMPARE(child<QTabWidget>(&dlg, "tabWidget")->isTabVisible(2), step.tabShown);
+            QCOMPARE(beta.count(), step.switches);
+        }
+        QVERIFY(beta.at(0).at(0).toBool() && !AppSettings::betaMode() && dlg.isVisible());
+    }
+
+    // Reset only when confirmed, into a usable empty database. The data folder is shown by
+    // the file manager (the folder itself, named without its trailing slash); only when it
+    // answers with an error is it opened through the default handler.
+    void settingsDatabase()
+    {
+        WindowSetup profile;
+        addLocalClient(u"Rossi"_s, u"Mario"_s);
+        SettingsDlg dlg;
+        QSignalSpy reset(&dlg, &SettingsDlg::onResetDB);
+        for (const QMessageBox::StandardButton button : {QMessageBox::No, QMessageBox::Yes}) {
+            MessageBoxAnswerer answer(button);
+            click(&dlg, "btResetDb");
+            QVERIFY(answer.seen());
+            QCOMPARE(reset.count(), int(button == QMessageBox::Yes));
+            QCOMPARE(storeValue(u"select count(*) from clients"_s).toInt(), int(button == QMessageBox::No));
+        }
+        QCOMPARE(addLocalClient(u"Amato"_s, u"Luca"_s), 1);
+
+        if (m_bus.state() != QProcess::Running)
+            QSKIP("dbus-daemon is not available");
+        const QUrl folder = QUrl::fromLocalFile(QDir::cleanPath(DataModule::m_instance->m_dataPath));
+        UrlCatcher catcher;
+        click(&dlg, "btOpenDbPath");
+        QTRY_COMPARE_WITH_TIMEOUT(m_fileManager.shown, (QList<QStringList>{{folder.toString(), QString()}}), 20000);
+        m_fileManager.fail = true;
+        click(&dlg, "btOpenDbPath");
+        // The answers arrive in order: once the second is handled, so was the first.
+        QTRY_COMPARE_WITH_TIMEOUT(catcher.urls, QList<QUrl>{folder}, 20000);
+    }
+
+    void clientEditor_data()
+    {
+        QTest::addColumn<QString>("stored");  // the stored client's sex; empty: a new client
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("new client, female") << "" << "F";
+        QTest::newRow("F") << "F" << "F";
+        QTest::newRow("lower-case f") << "f" << "M";
+        QTest::newRow("X") << "X" << "M";
+    }
+    // Every field holds a different text, so one read or written in the wrong place shows.
+    // Cancel saves nothing; OK saves what the form holds, keeps the rest, marks it unsent.
+    void clientEditor()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, saved);
+        WindowSetup profile;
+        Client c;
+        if (!stored.isEmpty()) {
+            const QStringList values = u"Anna|Bianchi|Via Po 3|Torino|10123|TO|anna@example.org|011 555"_s.split(u'|');
+            std::tie(c.name, c.surname, c.address, c.city, c.zipcode, c.province, c.email, c.phone) =
+                std::tie(values[0], values[1], values[2], values[3], values[4], values[5], values[6], values[7]);
+            std::tie(c.sex, c.birthday, c.height, c.weight, c.web_id) = std::tuple(stored, QDate(1985, 3, 21), 165, 58.5, 77);
+            c.saveToDB(false, false);
+        }
+        const auto row = [&c] {
+            QSqlQuery query(DataModule::m_instance->m_db);
+            QStringList values;
+            if (query.exec(u"select * from clients where id = %1"_s.arg(c.id)) && query.first())
+                for (int i = 0; i < query.record().count(); ++i)
+                    values << query.record().fieldName(i) + u'=' + query.value(i).toString();
+            return values.join(u'|');
+        };
+        const QString before = row();
+        const QStringList typed = u"Maria |D'Amico|Corso Francia 10|Asti|10138|AT|m@example.org|+39 333"_s.split(u'|');
+        for (const auto button : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+            ClientEditDlg dlg;
+            dlg.init(&c);
+            QStringList form;
+            int i = 0;
+            for (const char *name : {"edName", "edSurname", "edAddress", "edCity", "edZipCode", "edProv", "edEMail", "edPhone"}) {
+                form << child<QLineEdit>(&dlg, name)->text();
+                child<QLineEdit>(&dlg, name)->selectAll();
+                QTest::keyClicks(child<QLineEdit>(&dlg, name), typed[i++]);
+            }
+            form << child<QDateEdit>(&dlg, "dpBirthday")->date().toString(Qt::ISODate) << (child<QRadioButton>(&dlg, "rbFemale")->isChecked() ? u"F"_s : u"M"_s);
+            QCOMPARE(form.join(u'|'), stored.isEmpty() ? u"||||||||2000-01-01|M"_s
+                                                       : u"Anna|Bianchi|Via Po 3|Torino|10123|TO|anna@example.org|011 555|1985-03-21|"_s + (stored == u"F" ? u'F' : u'M'));
+            if (saved == u"F")
+                click(&dlg, "rbFemale");
+            QTest::mouseClick(child<QDialogButtonBox>(&dlg, "buttonBox")->button(button), Qt::LeftButton);
+            QCOMPARE(dlg.result(), button == QDialogButtonBox::Ok ? QDialog::Accepted : QDialog::Rejected);
+            if (button == QDialogButtonBox::Cancel)
+                QCOMPARE(row(), before);
+        }
+        const bool isNew = stored.isEmpty();
+        QCOMPARE(row(), u"id=1|web_id=%1|surname=D'Amico|name=Maria |sex=%2|birthday=%3|height=%4|weight=%5|activityLevel=0|"
+                        "address=Corso Francia 10|city=Asti|province=AT|zipcode=10138|phone=+39 333|email=m@example.org|offline=1"_s
+                            .arg(isNew ? u"0"_s : u"77"_s, saved, isNew ? u"2000-01-01"_s : u"1985-03-21"_s, isNew ? u"0"_s : u"165"_s,
+                                 isNew ? u"0"_s : u"58.5"_s));
+    }
+
+    void sqlConsole_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<int>("rows");  // -1: no result table
+        QTest::newRow("select") << "select * from clients" << "tabResult" << " Done." << 3;
+        QTest::newRow("upper-case select") << "SELECT name FROM clients" << "tabResult" << " Done." << 3;
+        QTest::newRow("delete") << "delete from clients where surname = 'Rossi'" << "tabLog" << " 2 affected rows" << -1;
+        QTest::newRow("blanks before select") << "  select * from clients" << "tabLog" << " affected rows" << -1;
+        // SQLite reports these while preparing; that report is the one logged.
+        QTest::newRow("unknown table") << "select * from nowhere" << "tabLog" << "no such table" << -1;
+        QTest::newRow("unknown table, update") << "update nowhere set x = 1" << "tabLog" << "no such table" << -1;
+    }
+    void sqlConsole()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, tab);
+        QFETCH(QString, outcome);
+        QFETCH(int, rows);
+        WindowSetup profile;
+        for (const QString &name : {u"Mario"_s, u"Giulia"_s})
+            addLocalClient(u"Rossi"_s, name);
+        addLocalClient(u"Amato"_s, u"Luca"_s);
+        QueryManagerDlg dlg;
+        QTest::keyClicks(child<QPlainTextEdit>(&dlg, "edQuery"), sql);
+        click(&dlg, "btRun");
+        QCOMPARE(child<QTabWidget>(&dlg, "tabWidget")->currentWidget()->objectName(), tab);
+        const QString today = QDate::currentDate().toString(Qt::TextDate) + u' ';
+        const QStringList log = child<QTextEdit>(&dlg, "txtLog")->toPlainText().split(u'\n');
+        QCOMPARE(log.first(), today + u"Executing Query..."_s);
+        QVERIFY2(log.size() == 2 && log.last().startsWith(today) && log.last().contains(outcome), qPrintable(log.last()));
+        QAbstractItemModel *model = child<QTableView>(&dlg, "tableView")->model();
+        QCOMPARE(model ? model->rowCount() : -1, rows);
+    }
+
+    // The tables (not SQLite's own sequence table), a double click to select one; the result
+    // follows the last select; Clear; the history, a double click to bring a statement back.
+    void sqlConsoleTablesAndHistory()
+    {
+        WindowSetup profile;
+        addLocalClient(u"Rossi"_s, u"Mario"_s);
+        QueryManagerDlg dlg;
+        dlg.show();
+        auto *tables = child<QListWidget>(&dlg, "lwTables");
+        QStringList expected = DataModule::m_instance->m_db.tables();
+        QVERIFY(expected.removeAll(u"sqlite_sequence"_s) == 1 && expected.contains(u"clients"_s));
+        QCOMPARE(tables->count(), expected.size());
+        for (int i = 0; i < tables->count(); ++i)
+            QCOMPARE(tables->item(i)->text(), expected.value(i));
+        auto *editor = child<QPlainTextEdit>(&dlg, "edQuery");
+        doubleClick(tables->viewport(), tables->visualItemRect(tables->item(int(expected.indexOf(u"clients"_s)))).center());
+        QCOMPARE(editor->toPlainText(), u"select * from clients"_s);
+        click(&dlg, "btRun");
+        QCOMPARE(child<QTableView>(&dlg, "tableView")->model()->rowCount(), 1);
+        click(&dlg, "btClear");
+        QCOMPARE(editor->toPlainText(), QString());
+        QTest::keyClicks(editor, u"select * from clients where id < 0"_s);
+        click(&dlg, "btRun");
+        QCOMPARE(child<QTableView>(&dlg, "tableView")->model()->rowCount(), 0);
+        auto *history = child<QListWidget>(&dlg, "lwHistory");
+        QCOMPARE(history->count(), 2);
+        child<QTabWidget>(&dlg, "tabWidget")->setCurrentIndex(2);
+        doubleClick(history->viewport(), history->visualItemRect(history->item(0)).center());
+        QCOMPARE(editor->toPlainText(), u"select * from clients"_s);
+    }
+
+private:
+    ReferenceService m_service;
+    int m_account = 500;
+    QTemporaryDir m_dir;
+    QProcess m_bus;
+    FakeFileManager m_fileManager;
+};
+
+CALVESTRA_TEST_MAIN(AppTest)
+#include "tst_app.moc"
