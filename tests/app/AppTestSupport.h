@@ -50,10 +50,7 @@ private:
             m_timer.stop();
         if (!button)
             return;
-        m_seen = true;
-        m_title = box->windowTitle();
-        m_text = box->text();
-        m_informativeText = box->informativeText();
+        std::tie(m_seen, m_title, m_text, m_informativeText) = std::tuple(true, box->windowTitle(), box->text(), box->informativeText());
         m_parent = box->parentWidget();
         QTest::mouseClick(button, Qt::LeftButton);
     }
@@ -100,8 +97,7 @@ private:
 inline void whenModal(std::function<void(QWidget *)> action, int timeoutMs = 20000)
 {
     auto *timer = new QTimer(QCoreApplication::instance());
-    const QDeadlineTimer deadline(timeoutMs);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, action, deadline] {
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, action, deadline = QDeadlineTimer(timeoutMs)] {
         QWidget *modal = QApplication::activeModalWidget();
         const bool shown = modal && modal->isVisible();
         if (!(shown && QApplication::activeWindow() == modal) && !deadline.hasExpired())
@@ -132,9 +128,9 @@ T *child(QObject *parent, const char *name)
     return found;
 }
 
-// A profile for a window or dialog: settings cleared but for the endpoint (by default a
-// closed loopback port, where requests fail at once), the account and no download at
-// start; a store of its own in a temporary folder. A window takes store and client over.
+// The profile of a window or dialog: settings cleared but for the endpoint (by default a
+// closed loopback port: requests fail at once) and the account, no download at start; a
+// store of its own in a temporary folder. A window takes store and service client over.
 class WindowSetup
 {
 public:
@@ -168,10 +164,7 @@ private:
 inline int addLocalClient(const QString &surname, const QString &name, int webId = 0, bool offline = true)
 {
     Client c;
-    c.surname = surname;
-    c.name = name;
-    c.web_id = webId;
-    c.offline = offline;
+    std::tie(c.surname, c.name, c.web_id, c.offline) = std::tuple(surname, name, webId, offline);
     c.saveToDB(false, false);
     return c.id;
 }
@@ -184,26 +177,23 @@ inline QVariant storeValue(const QString &sql)
 
 inline QTableView *tableOf(MainWindow *window) { return child<QTableView>(window, "tableView"); }
 
-// "Surname Name" of every row the client table shows, sorted; with a surname, the centre
-// of that client's cell instead (as the only entry).
-inline QStringList shownClients(MainWindow *window, QPoint *cellOf = nullptr, const QString &surname = {})
+// "Surname Name" of every row the client table shows, sorted, joined by commas.
+inline QString shownClients(MainWindow *window)
 {
     QStringList names;
     for (int row = 0; row < tableOf(window)->model()->rowCount(); ++row) {
         const QModelIndex index = tableOf(window)->model()->index(row, 2);
         names << index.data().toString() + u' ' + index.siblingAtColumn(3).data().toString();
-        if (cellOf && index.data().toString() == surname)
-            *cellOf = tableOf(window)->visualRect(index).center();
     }
     names.sort();
-    return names;
+    return names.join(u", "_s);
 }
 
 // Clicks (or double-clicks) the row of a client, as an operator does.
 inline void clickClient(MainWindow *window, const QString &surname, bool twice = false)
 {
-    QPoint cell(-1, -1);
-    shownClients(window, &cell, surname);
+    const auto found = tableOf(window)->model()->match(tableOf(window)->model()->index(0, 2), Qt::DisplayRole, surname);
+    const QPoint cell = found.isEmpty() ? QPoint(-1, -1) : tableOf(window)->visualRect(found.first()).center();
     if (twice)
         doubleClick(tableOf(window)->viewport(), cell);
     else

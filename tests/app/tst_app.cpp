@@ -11,25 +11,19 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusContext>
 #include <QDateEdit>
 #include <QDialogButtonBox>
-#include <QGridLayout>
+#include <QPushButton>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QSqlRecord>
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTextEdit>
@@ -50,31 +44,14 @@ void chooseMenuEntry(MainWindow *window, const QString &text)
     QFAIL(qPrintable(u"no menu entry "_s + text));
 }
 
-void click(QWidget *parent, const char *button) { QTest::mouseClick(child<QAbstractButton>(parent, button), Qt::LeftButton, {}, QPoint(8, 8)); }
+void click(QWidget *parent, const char *button) { QTest::mouseClick(child<QWidget>(parent, button), Qt::LeftButton, {}, QPoint(8, 8)); }
 
-void clickOk(QWidget *dlg) { QTest::mouseClick(child<QDialogButtonBox>(dlg, "buttonBox")->button(QDialogButtonBox::Ok), Qt::LeftButton); }
+void clickBox(QWidget *dlg, QDialogButtonBox::StandardButton which)
+{
+    QTest::mouseClick(child<QDialogButtonBox>(dlg, "buttonBox")->button(which), Qt::LeftButton);
+}
 
 }  // namespace
-
-// Stands in for the desktop's file manager on a private bus: records what it is asked to
-// show, or answers with an error when told to.
-class FakeFileManager : public QObject, protected QDBusContext
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
-
-public:
-    QList<QStringList> shown;
-    bool fail = false;
-
-public slots:
-    void ShowItems(const QStringList &uris, const QString &startupId)
-    {
-        if (fail)
-            return sendErrorReply(QDBusError::Failed, u"cannot show"_s);
-        shown.append(QStringList(uris) << startupId);
-    }
-};
 
 class AppTest : public QObject
 {
@@ -84,30 +61,9 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(m_service.start(), qPrintable(m_service.errorString()));
-        // A session bus of our own with no service activation, so no real file manager can start.
-        QFile config(m_dir.filePath(u"bus.conf"_s));
-        QVERIFY(config.open(QIODevice::WriteOnly));
-        config.write("<busconfig><type>session</type><listen>unix:dir=" + m_dir.path().toUtf8()
-                     + "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                       "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
-        config.close();
-        m_bus.start(u"dbus-daemon"_s, {u"--config-file="_s + config.fileName(), u"--nofork"_s, u"--print-address=1"_s});
-        QVERIFY(!m_bus.waitForStarted(20000) || QTest::qWaitFor([this] { return m_bus.canReadLine(); }, 20000));
-        const QByteArray address = m_bus.canReadLine() ? m_bus.readLine().trimmed() : "unix:path=/nonexistent/calvestra-test-bus";
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address);  // read at the session bus's first use, after this
-        QDBusConnection fm = QDBusConnection::connectToBus(QString::fromUtf8(address), u"file-manager"_s);
-        fm.registerObject(u"/org/freedesktop/FileManager1"_s, &m_fileManager, QDBusConnection::ExportAllSlots);
-        fm.registerService(u"org.freedesktop.FileManager1"_s);
+        // No desktop bus: a folder is opened through the default handler.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/calvestra-test-bus");
     }
-    void cleanupTestCase()
-    {
-        QDBusConnection::disconnectFromBus(u"file-manager"_s);
-        m_bus.terminate();
-        m_bus.waitForFinished(20000);
-    }
-    void init() { ++m_account; }
-
-    // ---------------------------------------------------------------- start-up
 
     void languages_data()
     {
@@ -115,12 +71,12 @@ private slots:
         QTest::addColumn<QString>("deleteClient");
         QTest::newRow("it, the source") << "it" << "Elimina Utente";
         QTest::newRow("en") << "en" << "Delete Client";
-        // Portugal and Brazil say it differently, so the right catalogue is told apart.
         QTest::newRow("pt") << "pt" << "Eliminar Cliente";
-        QTest::newRow("pt-br") << "pt-br" << "Excluir Cliente";
-        QTest::newRow("upper-case IT is unknown") << "IT" << "Elimina Utente";
+        QTest::newRow("pt-br, not pt") << "pt-br" << "Excluir Cliente";
+        QTest::newRow("IT is unknown") << "IT" << "Elimina Utente";
         QTest::newRow("de is unknown") << "de" << "Elimina Utente";
     }
+    // The catalogue of the language, for as long as its owner lives; and the window icon.
     void languages()
     {
         QFETCH(QString, code);
@@ -130,7 +86,7 @@ private slots:
             QCOMPARE(languages.install(code), deleteClient != u"Elimina Utente");
             QCOMPARE(MainWindow::tr("Elimina Utente"), deleteClient);
         }
-        QCOMPARE(MainWindow::tr("Elimina Utente"), u"Elimina Utente"_s);  // gone with its owner
+        QCOMPARE(MainWindow::tr("Elimina Utente"), u"Elimina Utente"_s);
         Startup::applyWindowIcon();
         for (int edge : {16, 32, 48, 256})
             QVERIFY(QApplication::windowIcon().availableSizes().contains(QSize(edge, edge)));
@@ -157,14 +113,11 @@ private slots:
         QFETCH(QString, failure);
         WindowSetup profile(endpoint == u"service" ? m_service.endpointUrl().toString() : endpoint, 1);
         HttpService *http = endpoint.isEmpty() ? nullptr : HttpService::instance();
-        if (endpoint == u"service")
-            QTRY_VERIFY_WITH_TIMEOUT(http->m_connected, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!http || http->m_connected == (endpoint == u"service"), 20000);
         QWidget window;  // what the check looks at is the window's client table
         QStandardItemModel model;
-        auto *table = new QTableView(&window);
-        table->setObjectName(u"tableView"_s);
-        table->setModel(&model);
-        window.resize(400, 300);
+        (new QTableView(&window))->setModel(&model);
+        window.findChild<QTableView *>()->setObjectName(u"tableView"_s);
         window.setVisible(shown);
         QTemporaryDir out;
         StartupCheck check(&window, http, out.filePath(u"sub/shot.png"_s), failure.isEmpty() ? 60000 : 1000);
@@ -177,63 +130,8 @@ private slots:
         QVERIFY(finished.wait(80000));
         QCOMPARE(finished.first().at(0).toInt(), failure.isEmpty() ? 0 : 1);
         QVERIFY2(failure.isEmpty() ? check.failure().isEmpty() : check.failure().endsWith(u" s: "_s + failure), qPrintable(check.failure()));
-        const QImage shot(out.filePath(u"sub/shot.png"_s));
-        QVERIFY(failure.isEmpty() ? shot.width() >= 400 && shot.height() >= 300 : shot.isNull());
+        QCOMPARE(QImage(out.filePath(u"sub/shot.png"_s)).isNull(), !failure.isEmpty());
     }
-
-    // Bottom right, 120 px inside the right edge and 60 px above the bottom of the screen,
-    // a longer text growing to the left, never clipped, never taking the focus; gone after
-    // three seconds.
-    void notifications()
-    {
-        const QStringList texts{u"corto"_s, u"Anamnesi 'Generale' dell'utente Anna Bianchi inviata al server."_s};
-        QElapsedTimer clock;
-        clock.start();
-        for (const QString &text : texts)
-            showNotification(text, 4000);
-        const auto boxes = [] {
-            QMap<QString, QWidget *> found;
-            for (QWidget *w : QApplication::topLevelWidgets()) {
-                if (w->objectName() == u"notificationBox")
-                    found.insert(w->findChild<QLabel *>()->text(), w);
-            }
-            return found;
-        };
-        QCOMPARE(boxes().keys(), texts);
-        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        for (QWidget *box : boxes()) {
-            QVERIFY(box->isVisible() && QApplication::activeWindow() != box);
-            QCOMPARE(box->geometry().bottomRight(), QPoint(screen.width() - 121, screen.height() - 61));
-            QVERIFY(box->findChild<QLabel *>()->width() >= box->findChild<QLabel *>()->sizeHint().width());
-        }
-        QVERIFY(boxes().value(texts[1])->width() > boxes().value(texts[0])->width());
-        QTRY_VERIFY_WITH_TIMEOUT(boxes().isEmpty(), 20000);
-        QVERIFY(clock.elapsed() >= 2850);  // a coarse timer may fire up to 5 % early
-    }
-
-    void nestedLayoutsAreHiddenAndShown()
-    {
-        QWidget host;
-        auto *toolbar = new QHBoxLayout(&host);
-        auto *nested = new QVBoxLayout;
-        auto *grid = new QGridLayout;
-        const QList<QWidget *> widgets{new QPushButton, new QLabel, new QPushButton};
-        toolbar->addWidget(widgets[0]);
-        toolbar->addStretch();
-        toolbar->addLayout(nested);
-        nested->addWidget(widgets[1]);
-        nested->addLayout(grid);
-        grid->addWidget(widgets[2], 1, 2);  // cells (0,*) and (1,0..1) stay empty
-        host.show();
-        for (const bool visible : {false, true}) {
-            setContainerLayoutVisibility(toolbar, visible);
-            for (QWidget *widget : widgets)
-                QCOMPARE(widget->isVisible(), visible);
-        }
-        setContainerLayoutVisibility(nullptr, false);
-    }
-
-    // ---------------------------------------------------------------- main window
 
     void start_data()
     {
@@ -248,9 +146,10 @@ private slots:
     void start()
     {
         QFETCH(bool, autoLoad);
+        const int account = autoLoad ? 501 : 502;
         for (const QString &name : {u"Anna"_s, u"Bruno"_s, u"Carla"_s})
-            QVERIFY(addServiceClient(m_service, m_account, u"Remoto"_s, name) > 0);
-        WindowSetup setup(m_service.endpointUrl().toString(), m_account);
+            QVERIFY(addServiceClient(m_service, account, u"Remoto"_s, name) > 0);
+        WindowSetup setup(m_service.endpointUrl().toString(), account);
         AppSettings::setAutoLoadUsers(autoLoad);
         addLocalClient(u"Locale"_s, u"Lia"_s);
         MainWindow *window = setup.open();
@@ -258,13 +157,13 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(label->property("connected").toBool(), 20000);
         QCOMPARE(label->toolTip(), u"Connesso"_s);
         // Asked for once the service answered, so after the list.
-        QTRY_VERIFY_WITH_TIMEOUT(receivedActions(m_service, m_account).contains(u"getAnamnesiModels"_s), 20000);
-        QCOMPARE(receivedActions(m_service, m_account).contains(u"getUsers"_s), autoLoad);
+        QTRY_VERIFY_WITH_TIMEOUT(receivedActions(m_service, account).contains(u"getAnamnesiModels"_s), 20000);
+        QCOMPARE(receivedActions(m_service, account).contains(u"getUsers"_s), autoLoad);
         if (!autoLoad) {
-            QCOMPARE(shownClients(window), QStringList{u"Locale Lia"_s});
+            QCOMPARE(shownClients(window), u"Locale Lia"_s);
             click(window, "btRefresh");
         }
-        QTRY_COMPARE_WITH_TIMEOUT(shownClients(window).join(u", "_s), u"Locale Lia, Remoto Anna, Remoto Bruno, Remoto Carla"_s, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(shownClients(window), u"Locale Lia, Remoto Anna, Remoto Bruno, Remoto Carla"_s, 20000);
         auto *bar = child<QProgressBar>(window, "progressBar");
         QVERIFY(bar->isHidden() && bar->maximum() == 3);
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -308,11 +207,9 @@ private slots:
         QCOMPARE(window->windowTitle(), QString(title).remove(u" DEV"_s));
         QVERIFY(!AppSettings::devMode() && HttpService::m_instance->m_url.toString() == AppSettings::endpoint());
         UrlCatcher catcher;
+        AppSettings::setLang(u"it"_s);  // takes effect at the next start
         chooseMenuEntry(window, u"Guida"_s);
-        AppSettings::setLang(u"it"_s);
-        chooseMenuEntry(window, u"Guida"_s);
-        const QUrl manual(AppSettings::webHost() + u"/Software/Manuals/Calvestra/CalvestraWinAppUser%20Guide_"_s + lang.toUpper() + u".pdf"_s);
-        QCOMPARE(catcher.urls, (QList<QUrl>{manual, manual}));
+        QCOMPARE(catcher.urls, QList<QUrl>{AppSettings::webHost() + u"/Software/Manuals/Calvestra/CalvestraWinAppUser%20Guide_"_s + lang.toUpper() + u".pdf"_s});
     }
 
     void filter_data()
@@ -342,15 +239,15 @@ private slots:
             addLocalClient(client.section(u' ', 0, -2), client.section(u' ', -1), 1, false);
         MainWindow *window = setup.open();
         child<QLineEdit>(window, "edFilter")->setText(text);
-        QCOMPARE(shownClients(window).join(u", "_s), shown);
+        QCOMPARE(shownClients(window), shown);
         QCOMPARE(storeValue(u"select count(*) from clients"_s).toInt(), 6);
     }
 
     // Asked first; deleted locally and on the service (by its web id) only on Yes.
     void deleteAsksFirst()
     {
-        const int webId = addServiceClient(m_service, m_account, u"Rossi"_s, u"Mario"_s);
-        WindowSetup setup(m_service.endpointUrl().toString(), m_account);
+        const int webId = addServiceClient(m_service, 503, u"Rossi"_s, u"Mario"_s);
+        WindowSetup setup(m_service.endpointUrl().toString(), 503);
         addLocalClient(u"Rossi"_s, u"Mario"_s, webId, false);
         addLocalClient(u"Mancini"_s, u"Anna"_s, webId + 1000, false);
         MainWindow *window = setup.open();
@@ -364,17 +261,17 @@ private slots:
             click(window, "btDelUser");
             QCOMPARE(box.informativeText(), u"L'utente 'Rossi Mario'sta per essere eliminato.\nContinuare?"_s);
         }
-        QCOMPARE(shownClients(window), QStringList{u"Mancini Anna"_s});
-        QCOMPARE(storeValue(u"select count(*) from clients"_s).toInt(), 1);
-        QVERIFY(!editable());
-        QTRY_VERIFY_WITH_TIMEOUT(receivedActions(m_service, m_account, u"idUser"_s).contains(u"deleteUser:%1"_s.arg(webId)), 20000);
-        QCOMPARE(receivedActions(m_service, m_account).count(u"deleteUser"_s), 1);
+        QCOMPARE(shownClients(window), u"Mancini Anna"_s);
+        QVERIFY(storeValue(u"select count(*) from clients"_s).toInt() == 1 && !editable());
+        QTRY_VERIFY_WITH_TIMEOUT(receivedActions(m_service, 503, u"idUser"_s).contains(u"deleteUser:%1"_s.arg(webId)), 20000);
+        QCOMPARE(receivedActions(m_service, 503).count(u"deleteUser"_s), 1);
     }
 
     // The editor opens over the window for a new client or the current one; the list shows
     // what was saved at once. The exam opens modal on a double click; no background upload
     // runs while it is open, and afterwards the check runs every 5 s instead of 3.5 s.
-    void editorAndExamFromTheList()
+    // Meta+Shift+Q opens the SQL console.
+    void dialogsFromTheWindow()
     {
         WindowSetup setup;
         addLocalClient(u"Rossi"_s, u"Mario"_s, 21, false);
@@ -386,7 +283,7 @@ private slots:
                 seen += (dlg->parentWidget() == window ? u"over the window: "_s : u"elsewhere: "_s) + child<QLineEdit>(dlg, "edName")->text() + u"; "_s;
                 child<QLineEdit>(dlg, field)->selectAll();
                 QTest::keyClicks(child<QLineEdit>(dlg, field), text);
-                clickOk(dlg);
+                clickBox(dlg, QDialogButtonBox::Ok);
             });
         };
         editor("edSurname", u"Verdi"_s);
@@ -395,45 +292,27 @@ private slots:
         editor("edName", u"Marco"_s);
         click(window, "btEditUser");
         QCOMPARE(seen, u"over the window: ; over the window: Mario; "_s);
-        QCOMPARE(shownClients(window).join(u", "_s), u"Rossi Marco, Verdi "_s);
+        QCOMPARE(shownClients(window), u"Rossi Marco, Verdi "_s);
 
         auto *timer = child<QTimer>(window, "pendingTimer");
         QCOMPARE(timer->interval(), 3500);
         whenModal([&](QWidget *dlg) {
             seen = dlg->objectName() + u':' + child<QLabel>(dlg, "lbName")->text() + (dlg->isModal() && dlg->parentWidget() == window ? u" modal"_s : QString());
             seen += timer->isActive() ? u" with uploads"_s : QString();
-            clickOk(dlg);
+            clickBox(dlg, QDialogButtonBox::Ok);
         });
         clickClient(window, u"Rossi"_s, true);
         QCOMPARE(seen, u"ExamDlg:Marco Rossi modal"_s);
         QVERIFY(timer->isActive() && timer->interval() == 5000);
-    }
 
-    // Hidden keys: beta mode from the settings dialog (Control+Shift+D, then +B) reaches
-    // the window at once; Meta+Shift+Q opens the SQL console.
-    void hiddenKeysOfTheWindow()
-    {
-        WindowSetup setup;
-        AppSettings::setUserName(u"Laura"_s);
-        MainWindow *window = setup.open();
-        QStringList seen;
-        whenModal([&](QWidget *dlg) {
-            for (const Qt::Key key : {Qt::Key_D, Qt::Key_B, Qt::Key_B}) {
-                QTest::keyClick(dlg, key, Qt::ControlModifier | Qt::ShiftModifier);
-                seen << window->windowTitle() + (idsShown(window) ? u" ids"_s : QString());
-            }
-            dlg->close();
-        });
-        chooseMenuEntry(window, u"Opzioni"_s);
-        QCOMPARE(seen, (QStringList{u"Calvestra 0.6.4 - Laura"_s, u"Calvestra 0.6.4 [BETA] - Laura ids"_s, u"Calvestra 0.6.4 - Laura"_s}));
-        window->show();
+        window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window, 20000));
         whenModal([&](QWidget *dlg) {
-            seen << dlg->objectName();
+            seen = dlg->objectName();
             dlg->close();
         });
         QTest::keyClick(tableOf(window), Qt::Key_Q, Qt::MetaModifier | Qt::ShiftModifier);
-        QTRY_COMPARE_WITH_TIMEOUT(seen.last(), u"QueryManagerDlg"_s, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(seen, u"QueryManagerDlg"_s, 20000);
     }
 
     // The status bar is see-through; the tool tips of its widgets must not be: their text
@@ -488,28 +367,27 @@ private slots:
         for (const QMessageBox::StandardButton button : {QMessageBox::No, QMessageBox::Yes}) {
             MessageBoxAnswerer answer(button);
             emit HttpService::m_instance->onSwUpdateFile(file);
-            QCOMPARE(answer.seen(), !installer.isEmpty());
             QCOMPARE(answer.text(), installer.isEmpty() ? QString() : u"E' online una nuova versione del software, si desidera scaricare il setup?"_s);
             QCOMPARE(answer.parentWidget(), installer.isEmpty() ? nullptr : window);
         }
         QCOMPARE(catcher.urls, installer.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(installer)});
     }
 
-    // ---------------------------------------------------------------- dialogs
-
-    void settingsOpenWithoutWriting_data()
+    void settings_data()
     {
         QTest::addColumn<QString>("lang");
         QTest::addColumn<bool>("autoLoad");
         QTest::addColumn<bool>("notify");
         QTest::addColumn<int>("index");
         QTest::newRow("fresh profile") << "" << true << true << 0;
-        QTest::newRow("pt-br, notify off") << "pt-br" << true << false << 3;
+        QTest::newRow("en, notify off") << "en" << true << false << 1;
         QTest::newRow("pt, client list off") << "pt" << false << true << 2;
-        QTest::newRow("upper-case IT is unknown") << "IT" << true << true << -1;
+        QTest::newRow("pt-br, the last") << "pt-br" << false << false << 3;
+        QTest::newRow("IT is unknown") << "IT" << true << true << -1;
     }
-    // The controls show the settings, and filling them writes nothing.
-    void settingsOpenWithoutWriting()
+    // The controls show the settings, and filling them writes nothing. Every control then
+    // writes its setting as soon as it changes; a new language asks for a restart.
+    void settings()
     {
         QFETCH(QString, lang);
         QFETCH(bool, autoLoad);
@@ -523,49 +401,33 @@ private slots:
             AppSettings::setShowUploadNotifyMessage(notify);
         }
         const QStringList before = QSettings().allKeys();
-        MessageBoxAnswerer noBox(QMessageBox::Ok, 0);
+        auto noBox = std::make_unique<MessageBoxAnswerer>(QMessageBox::Ok);
         SettingsDlg dlg;
-        QVERIFY(QSettings().allKeys() == before && !noBox.seen());
+        QVERIFY(QSettings().allKeys() == before && !noBox->seen());
+        noBox.reset();
         QCOMPARE(child<QComboBox>(&dlg, "cbLangs")->currentIndex(), index);
         QCOMPARE(child<QCheckBox>(&dlg, "chkAutoLoadUsers")->isChecked(), autoLoad);
         QCOMPARE(child<QCheckBox>(&dlg, "chkShowUploadNotifyMessage")->isChecked(), notify);
-    }
 
-    // Every control writes its setting as soon as it changes; a language asks for a restart.
-    // The endpoint (on the debug tab) is written when edited, and applied in its production form.
-    void settingsWriteAtOnce()
-    {
-        WindowSetup profile;
-        AppSettings::setLang(u"en"_s);
-        AppSettings::setDevMode(true);
-        SettingsDlg dlg;
-        for (const auto &[key, code] : {std::pair(Qt::Key_Up, "it"), {Qt::Key_Down, "en"}, {Qt::Key_Down, "pt"}, {Qt::Key_Down, "pt-br"}}) {
-            MessageBoxAnswerer answer(QMessageBox::Ok);
-            QTest::keyClick(child<QComboBox>(&dlg, "cbLangs"), key);
-            QCOMPARE(AppSettings::lang(), QLatin1String(code));
-            QVERIFY2(answer.title() == u"Riavvio necessario" && answer.parentWidget() == &dlg, code);
-        }
-        click(&dlg, "chkShowUploadNotifyMessage");
-        QVERIFY(!AppSettings::showUploadNotifyMessage() && !AppSettings::autoLoadUsers());
         click(&dlg, "chkAutoLoadUsers");
-        QVERIFY(AppSettings::autoLoadUsers());
-        auto *endpoint = child<QLineEdit>(&dlg, "txtEndpoint");
-        QCOMPARE(endpoint->text(), AppSettings::endpoint());
-        const QString typed = u"http://127.0.0.1:8/Apps/Movelta/vq_webservice.php"_s;
-        endpoint->selectAll();
-        QTest::keyClicks(endpoint, typed);
-        QVERIFY(AppSettings::endpoint() != typed);
-        QTest::keyClick(endpoint, Qt::Key_Return);
-        QCOMPARE(AppSettings::endpoint(), typed);
-        QCOMPARE(HttpService::instance()->m_url, QUrl(typed));
+        QVERIFY(AppSettings::autoLoadUsers() != autoLoad && AppSettings::showUploadNotifyMessage() == notify);
+        click(&dlg, "chkShowUploadNotifyMessage");
+        QVERIFY(AppSettings::showUploadNotifyMessage() != notify);
+        MessageBoxAnswerer restart(QMessageBox::Ok);
+        QTest::keyClick(child<QComboBox>(&dlg, "cbLangs"), Qt::Key_Down);
+        QCOMPARE(AppSettings::lang(), QStringList({u"it"_s, u"en"_s, u"pt"_s, u"pt-br"_s}).value(index + 1, lang));
+        QCOMPARE(restart.parentWidget(), index < 3 ? &dlg : nullptr);
+        QCOMPARE(restart.title(), index < 3 ? u"Riavvio necessario"_s : QString());
     }
 
     // Control+Shift+D shows the debug tab whichever control has the focus (a combo box
     // would take the letter for its search), and only then Control+Shift+B switches beta
     // mode. Escape and Return leave the dialog open: it closes by its window button only.
+    // The endpoint is written once edited, and applied in its production form.
     void settingsHiddenKeys()
     {
         WindowSetup profile;
+        AppSettings::setDevMode(true);
         SettingsDlg dlg;
         QSignalSpy beta(&dlg, &SettingsDlg::onSwitchBetaMode);
         dlg.show();
@@ -591,11 +453,19 @@ private slots:
             QCOMPARE(beta.count(), step.switches);
         }
         QVERIFY(beta.at(0).at(0).toBool() && !AppSettings::betaMode() && dlg.isVisible());
+
+        auto *endpoint = child<QLineEdit>(&dlg, "txtEndpoint");
+        QCOMPARE(endpoint->text(), AppSettings::endpoint());
+        const QString typed = u"http://127.0.0.1:8/Apps/Movelta/vq_webservice.php"_s;
+        endpoint->selectAll();
+        QTest::keyClicks(endpoint, typed);
+        QVERIFY(AppSettings::endpoint() != typed);
+        QTest::keyClick(endpoint, Qt::Key_Return);
+        QCOMPARE(AppSettings::endpoint(), typed);
+        QCOMPARE(HttpService::instance()->m_url, QUrl(typed));
     }
 
-    // Reset only when confirmed, into a usable empty database. The data folder is shown by
-    // the file manager (the folder itself, named without its trailing slash); only when it
-    // answers with an error is it opened through the default handler.
+    // Reset only when confirmed, into a usable empty database; the data folder shown.
     void settingsDatabase()
     {
         WindowSetup profile;
@@ -605,22 +475,14 @@ private slots:
         for (const QMessageBox::StandardButton button : {QMessageBox::No, QMessageBox::Yes}) {
             MessageBoxAnswerer answer(button);
             click(&dlg, "btResetDb");
-            QVERIFY(answer.seen());
-            QCOMPARE(reset.count(), int(button == QMessageBox::Yes));
+            QVERIFY(answer.seen() && reset.count() == int(button == QMessageBox::Yes));
             QCOMPARE(storeValue(u"select count(*) from clients"_s).toInt(), int(button == QMessageBox::No));
         }
         QCOMPARE(addLocalClient(u"Amato"_s, u"Luca"_s), 1);
 
-        if (m_bus.state() != QProcess::Running)
-            QSKIP("dbus-daemon is not available");
-        const QUrl folder = QUrl::fromLocalFile(QDir::cleanPath(DataModule::m_instance->m_dataPath));
         UrlCatcher catcher;
         click(&dlg, "btOpenDbPath");
-        QTRY_COMPARE_WITH_TIMEOUT(m_fileManager.shown, (QList<QStringList>{{folder.toString(), QString()}}), 20000);
-        m_fileManager.fail = true;
-        click(&dlg, "btOpenDbPath");
-        // The answers arrive in order: once the second is handled, so was the first.
-        QTRY_COMPARE_WITH_TIMEOUT(catcher.urls, QList<QUrl>{folder}, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(QDir::cleanPath(DataModule::m_instance->m_dataPath))}, 20000);
     }
 
     void clientEditor_data()
@@ -641,21 +503,14 @@ private slots:
         WindowSetup profile;
         Client c;
         if (!stored.isEmpty()) {
-            const QStringList values = u"Anna|Bianchi|Via Po 3|Torino|10123|TO|anna@example.org|011 555"_s.split(u'|');
-            std::tie(c.name, c.surname, c.address, c.city, c.zipcode, c.province, c.email, c.phone) =
-                std::tie(values[0], values[1], values[2], values[3], values[4], values[5], values[6], values[7]);
+            const QStringList v = u"Anna|Bianchi|Via Po 3|Torino|10123|TO|anna@example.org|011 555"_s.split(u'|');
+            std::tie(c.name, c.surname, c.address, c.city, c.zipcode, c.province, c.email, c.phone) = std::tie(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
             std::tie(c.sex, c.birthday, c.height, c.weight, c.web_id) = std::tuple(stored, QDate(1985, 3, 21), 165, 58.5, 77);
             c.saveToDB(false, false);
         }
-        const auto row = [&c] {
-            QSqlQuery query(DataModule::m_instance->m_db);
-            QStringList values;
-            if (query.exec(u"select * from clients where id = %1"_s.arg(c.id)) && query.first())
-                for (int i = 0; i < query.record().count(); ++i)
-                    values << query.record().fieldName(i) + u'=' + query.value(i).toString();
-            return values.join(u'|');
-        };
-        const QString before = row();
+        const QString row = u"select printf('%d|%s|%s|%s|%s|%g|%g|%s|%s|%s|%s|%s|%s|%d', web_id, surname, name, sex, birthday, height, weight, "
+                            "address, city, province, zipcode, phone, email, offline) from clients"_s;
+        const QString before = storeValue(row).toString();
         const QStringList typed = u"Maria |D'Amico|Corso Francia 10|Asti|10138|AT|m@example.org|+39 333"_s.split(u'|');
         for (const auto button : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
             ClientEditDlg dlg;
@@ -672,91 +527,65 @@ private slots:
                                                        : u"Anna|Bianchi|Via Po 3|Torino|10123|TO|anna@example.org|011 555|1985-03-21|"_s + (stored == u"F" ? u'F' : u'M'));
             if (saved == u"F")
                 click(&dlg, "rbFemale");
-            QTest::mouseClick(child<QDialogButtonBox>(&dlg, "buttonBox")->button(button), Qt::LeftButton);
+            clickBox(&dlg, button);
             QCOMPARE(dlg.result(), button == QDialogButtonBox::Ok ? QDialog::Accepted : QDialog::Rejected);
             if (button == QDialogButtonBox::Cancel)
-                QCOMPARE(row(), before);
+                QCOMPARE(storeValue(row).toString(), before);
         }
-        const bool isNew = stored.isEmpty();
-        QCOMPARE(row(), u"id=1|web_id=%1|surname=D'Amico|name=Maria |sex=%2|birthday=%3|height=%4|weight=%5|activityLevel=0|"
-                        "address=Corso Francia 10|city=Asti|province=AT|zipcode=10138|phone=+39 333|email=m@example.org|offline=1"_s
-                            .arg(isNew ? u"0"_s : u"77"_s, saved, isNew ? u"2000-01-01"_s : u"1985-03-21"_s, isNew ? u"0"_s : u"165"_s,
-                                 isNew ? u"0"_s : u"58.5"_s));
+        QCOMPARE(storeValue(row).toString(), (stored.isEmpty() ? u"0|D'Amico|Maria |%1|2000-01-01|0|0|"_s : u"77|D'Amico|Maria |%1|1985-03-21|165|58.5|"_s).arg(saved)
+                                                 + u"Corso Francia 10|Asti|AT|10138|+39 333|m@example.org|1"_s);
     }
 
-    void sqlConsole_data()
-    {
-        QTest::addColumn<QString>("sql");
-        QTest::addColumn<QString>("tab");
-        QTest::addColumn<QString>("outcome");
-        QTest::addColumn<int>("rows");  // -1: no result table
-        QTest::newRow("select") << "select * from clients" << "tabResult" << " Done." << 3;
-        QTest::newRow("upper-case select") << "SELECT name FROM clients" << "tabResult" << " Done." << 3;
-        QTest::newRow("delete") << "delete from clients where surname = 'Rossi'" << "tabLog" << " 2 affected rows" << -1;
-        QTest::newRow("blanks before select") << "  select * from clients" << "tabLog" << " affected rows" << -1;
-        // SQLite reports these while preparing; that report is the one logged.
-        QTest::newRow("unknown table") << "select * from nowhere" << "tabLog" << "no such table" << -1;
-        QTest::newRow("unknown table, update") << "update nowhere set x = 1" << "tabLog" << "no such table" << -1;
-    }
+    // Statements one after the other: only one that starts with "select" shows rows; errors
+    // are logged as SQLite reports them while preparing. The tables (not SQLite's own
+    // sequence table), a double click to pick one; Clear; the history brings one back.
     void sqlConsole()
     {
-        QFETCH(QString, sql);
-        QFETCH(QString, tab);
-        QFETCH(QString, outcome);
-        QFETCH(int, rows);
         WindowSetup profile;
         for (const QString &name : {u"Mario"_s, u"Giulia"_s})
             addLocalClient(u"Rossi"_s, name);
         addLocalClient(u"Amato"_s, u"Luca"_s);
         QueryManagerDlg dlg;
-        QTest::keyClicks(child<QPlainTextEdit>(&dlg, "edQuery"), sql);
-        click(&dlg, "btRun");
-        QCOMPARE(child<QTabWidget>(&dlg, "tabWidget")->currentWidget()->objectName(), tab);
-        const QString today = QDate::currentDate().toString(Qt::TextDate) + u' ';
-        const QStringList log = child<QTextEdit>(&dlg, "txtLog")->toPlainText().split(u'\n');
-        QCOMPARE(log.first(), today + u"Executing Query..."_s);
-        QVERIFY2(log.size() == 2 && log.last().startsWith(today) && log.last().contains(outcome), qPrintable(log.last()));
-        QAbstractItemModel *model = child<QTableView>(&dlg, "tableView")->model();
-        QCOMPARE(model ? model->rowCount() : -1, rows);
-    }
-
-    // The tables (not SQLite's own sequence table), a double click to select one; the result
-    // follows the last select; Clear; the history, a double click to bring a statement back.
-    void sqlConsoleTablesAndHistory()
-    {
-        WindowSetup profile;
-        addLocalClient(u"Rossi"_s, u"Mario"_s);
-        QueryManagerDlg dlg;
         dlg.show();
+        const struct
+        {
+            const char *sql, *tab, *outcome;
+            int rows;  // in the result table; -1: none yet
+        } steps[] = {{"  select * from clients", "tabLog", " affected rows", -1},
+                     {"select * from nowhere", "tabLog", "no such table", -1},
+                     {"update nowhere set x = 1", "tabLog", "no such table", -1},
+                     {"SELECT name FROM clients", "tabResult", " Done.", 3},
+                     {"delete from clients where surname = 'Rossi'", "tabLog", " 2 affected rows", 3},
+                     {"select * from clients where id < 0", "tabResult", " Done.", 0}};
+        const QString today = QDate::currentDate().toString(Qt::TextDate) + u' ';
+        for (const auto &step : steps) {
+            QTest::keyClicks(child<QPlainTextEdit>(&dlg, "edQuery"), QString::fromLatin1(step.sql));
+            click(&dlg, "btRun");
+            click(&dlg, "btClear");
+            QCOMPARE(child<QTabWidget>(&dlg, "tabWidget")->currentWidget()->objectName(), QLatin1String(step.tab));
+            const QStringList log = child<QTextEdit>(&dlg, "txtLog")->toPlainText().split(u'\n').last(2);
+            QVERIFY2(log.first() == today + u"Executing Query..."_s && log.last().startsWith(today) && log.last().contains(QLatin1String(step.outcome)),
+                     step.sql);
+            QAbstractItemModel *model = child<QTableView>(&dlg, "tableView")->model();
+            QCOMPARE(model ? model->rowCount() : -1, step.rows);
+        }
         auto *tables = child<QListWidget>(&dlg, "lwTables");
         QStringList expected = DataModule::m_instance->m_db.tables();
         QVERIFY(expected.removeAll(u"sqlite_sequence"_s) == 1 && expected.contains(u"clients"_s));
-        QCOMPARE(tables->count(), expected.size());
-        for (int i = 0; i < tables->count(); ++i)
-            QCOMPARE(tables->item(i)->text(), expected.value(i));
+        for (int i = 0; i < std::max<int>(tables->count(), expected.size()); ++i)
+            QCOMPARE(tables->item(i) ? tables->item(i)->text() : QString(), expected.value(i));
         auto *editor = child<QPlainTextEdit>(&dlg, "edQuery");
         doubleClick(tables->viewport(), tables->visualItemRect(tables->item(int(expected.indexOf(u"clients"_s)))).center());
         QCOMPARE(editor->toPlainText(), u"select * from clients"_s);
-        click(&dlg, "btRun");
-        QCOMPARE(child<QTableView>(&dlg, "tableView")->model()->rowCount(), 1);
-        click(&dlg, "btClear");
-        QCOMPARE(editor->toPlainText(), QString());
-        QTest::keyClicks(editor, u"select * from clients where id < 0"_s);
-        click(&dlg, "btRun");
-        QCOMPARE(child<QTableView>(&dlg, "tableView")->model()->rowCount(), 0);
         auto *history = child<QListWidget>(&dlg, "lwHistory");
-        QCOMPARE(history->count(), 2);
+        QCOMPARE(history->count(), 6);
         child<QTabWidget>(&dlg, "tabWidget")->setCurrentIndex(2);
-        doubleClick(history->viewport(), history->visualItemRect(history->item(0)).center());
-        QCOMPARE(editor->toPlainText(), u"select * from clients"_s);
+        doubleClick(history->viewport(), history->visualItemRect(history->item(1)).center());
+        QCOMPARE(editor->toPlainText(), u"select * from nowhere"_s);
     }
 
 private:
     ReferenceService m_service;
-    int m_account = 500;
-    QTemporaryDir m_dir;
-    QProcess m_bus;
-    FakeFileManager m_fileManager;
 };
 
 CALVESTRA_TEST_MAIN(AppTest)
