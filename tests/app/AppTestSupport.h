@@ -22,17 +22,23 @@
 
 using namespace Qt::StringLiterals;
 
-// Waits (bounded) for the next message box, records what it says and clicks one of its
-// buttons. Runs from the event loop, so it also answers boxes of a modal exec().
+// Answers the next message box (one opened by a modal exec() too) and records what it said.
 class MessageBoxAnswerer : public QObject
 {
-    Q_OBJECT
-
 public:
     explicit MessageBoxAnswerer(QMessageBox::StandardButton answer, int timeoutMs = 20000)
-        : m_answer(answer), m_deadline(timeoutMs)
     {
-        connect(&m_timer, &QTimer::timeout, this, &MessageBoxAnswerer::poll);
+        connect(&m_timer, &QTimer::timeout, this, [this, answer, deadline = QDeadlineTimer(timeoutMs)] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QAbstractButton *button = box && box->isVisible() ? box->button(answer) : nullptr;
+            if (button || deadline.hasExpired())
+                m_timer.stop();
+            if (!button)
+                return;
+            std::tie(m_seen, m_title, m_text, m_informativeText) = std::tuple(true, box->windowTitle(), box->text(), box->informativeText());
+            m_parent = box->parentWidget();
+            QTest::mouseClick(button, Qt::LeftButton);
+        });
         m_timer.start(10);
     }
     bool seen() const { return m_seen; }
@@ -42,29 +48,13 @@ public:
     QWidget *parentWidget() const { return m_parent; }
 
 private:
-    void poll()
-    {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        QAbstractButton *button = box && box->isVisible() ? box->button(m_answer) : nullptr;
-        if (button || m_deadline.hasExpired())
-            m_timer.stop();
-        if (!button)
-            return;
-        std::tie(m_seen, m_title, m_text, m_informativeText) = std::tuple(true, box->windowTitle(), box->text(), box->informativeText());
-        m_parent = box->parentWidget();
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
-
-    QMessageBox::StandardButton m_answer;
-    QDeadlineTimer m_deadline;
     QTimer m_timer;
     bool m_seen = false;
     QString m_title, m_text, m_informativeText;
     QPointer<QWidget> m_parent;
 };
 
-// Takes over the desktop's handler of some URL schemes while it lives and records every
-// address the code asks to open, instead of starting a browser or a file manager.
+// Records the addresses the code asks the desktop to open, in place of a browser or file manager.
 class UrlCatcher : public QObject
 {
     Q_OBJECT
@@ -110,8 +100,7 @@ inline void whenModal(std::function<void(QWidget *)> action, int timeoutMs = 200
     timer->start(10);
 }
 
-// A real double click as the window system delivers it: press, release, double-click
-// event, release (item views ignore a double-click event that no press came before).
+// A double click as the window system delivers it (item views want a press first).
 inline void doubleClick(QWidget *widget, QPoint pos)
 {
     QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, pos);
@@ -149,11 +138,7 @@ public:
         HttpService::resetInstanceForTests(false);
         DataModule::resetInstanceForTests();
     }
-    MainWindow *open()
-    {
-        window = std::make_unique<MainWindow>();
-        return window.get();
-    }
+    MainWindow *open() { return (window = std::make_unique<MainWindow>()).get(); }
     std::unique_ptr<MainWindow> window;
 
 private:
@@ -200,8 +185,7 @@ inline void clickClient(MainWindow *window, const QString &surname, bool twice =
         QTest::mouseClick(tableOf(window)->viewport(), Qt::LeftButton, {}, cell);
 }
 
-// A client stored on the service for the account, as another installation sends it;
-// returns its web id.
+// A client stored on the service for the account, as another installation sends it; its web id.
 inline int addServiceClient(const ReferenceService &service, int account, const QString &surname, const QString &name)
 {
     const QJsonObject client{{u"id"_s, 0}, {u"surname"_s, surname}, {u"name"_s, name}, {u"sex"_s, u"F"_s},
@@ -212,8 +196,7 @@ inline int addServiceClient(const ReferenceService &service, int account, const 
     return QJsonDocument::fromJson(reply.body)[u"data"_s][u"id"_s].toInt();
 }
 
-// The actions the service received from the account, in order of arrival; with a field
-// name, each as "action:value of that field".
+// The actions the service received from the account in order; with a field, as "action:value".
 inline QStringList receivedActions(const ReferenceService &service, int account, const QString &field = {})
 {
     QStringList actions;
