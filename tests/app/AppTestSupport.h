@@ -80,22 +80,23 @@ private:
     QStringList m_schemes;
 };
 
-// Runs a function once from the event loop, for driving exec(): as soon as a modal window
-// is shown and active, so that keys and shortcuts sent to it (or to a named child of it,
-// never to whatever has the focus) arrive. One that never becomes active is handed over
-// at the time limit all the same; when none opens, nothing runs.
+// Runs a function once from the event loop, for driving exec(), as soon as a modal window is
+// shown and active: keys and shortcuts sent to it (or to a named child of it, never to whatever
+// has the focus) arrive. At the time limit an inactive one is handed over all the same; when
+// none opens, nothing runs. A check that fails in the function closes it: exec() returns.
 inline void whenModal(std::function<void(QWidget *)> action, int timeoutMs = 20000)
 {
     auto *timer = new QTimer(QCoreApplication::instance());
     QObject::connect(timer, &QTimer::timeout, timer, [timer, action, deadline = QDeadlineTimer(timeoutMs)] {
-        QWidget *modal = QApplication::activeModalWidget();
-        const bool shown = modal && modal->isVisible();
-        if (!(shown && QApplication::activeWindow() == modal) && !deadline.hasExpired())
+        QPointer<QWidget> modal = QApplication::activeModalWidget();
+        if (!(modal && modal->isVisible() && QApplication::activeWindow() == modal) && !deadline.hasExpired())
             return;
         timer->stop();
         timer->deleteLater();
-        if (shown)
+        if (modal && modal->isVisible())
             action(modal);
+        if (modal && QTest::currentTestFailed())
+            modal->close();
     });
     timer->start(10);
 }
