@@ -250,7 +250,7 @@ private slots:
         Client c;
         const QStringList v = u"Anna|Bianchi|Via Po 3|Torino|10123|TO|anna@example.org|011 555"_s.split(u'|');
         std::tie(c.name, c.surname, c.address, c.city, c.zipcode, c.province, c.email, c.phone) = std::tie(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
-        std::tie(c.sex, c.birthday, c.height, c.weight, c.web_id) = std::tuple(u"f"_s, QDate(1985, 3, 21), 165, 58.5, 77);
+        std::tie(c.sex, c.birthday, c.height, c.weight, c.web_id, c.offline) = std::tuple(u"f"_s, QDate(1985, 3, 21), 165, 58.5, 77, false);
         c.saveToDB(false, false);
         MainWindow *window = setup.open();
         window->show();
@@ -438,6 +438,7 @@ private slots:
             auto *langs = child<QComboBox>(dlg, "cbLangs");
             langs->setFocus();
             const auto both = Qt::ControlModifier | Qt::ShiftModifier;
+            MessageBoxAnswerer languageChanged(QMessageBox::Ok);  // were a letter taken for the combo box's search
             const std::tuple<QWidget *, Qt::Key, Qt::KeyboardModifiers, bool, const char *> steps[] = {
                 {langs, Qt::Key_B, both, false, ""},   {langs, Qt::Key_D, Qt::ControlModifier, false, ""},
                 {langs, Qt::Key_D, both, true, ""},    {langs, Qt::Key_B, Qt::ShiftModifier, true, ""},
@@ -543,8 +544,7 @@ private slots:
         QVERIFY(service.restart());
         QVERIFY(service.injectFault(u"status500"_s, u"uploadExamZip"_s, 1));
         QTRY_VERIFY_WITH_TIMEOUT(!DataModule::m_instance->havePendingStuff(), 90000);
-        QTRY_VERIFY_WITH_TIMEOUT(!buttonShown(), 20000);
-        QCOMPARE(connection->toolTip(), u"Connesso"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(!buttonShown() && connection->toolTip() == u"Connesso", 20000);
         QStringList sent = receivedActions(service, 700);
         sent.removeAll(u"getAnamnesiModels"_s);
         QCOMPARE(sent, (QStringList{u"setUserData"_s, u"uploadAnamnesi"_s, u"uploadExamZip"_s, u"uploadExamZip"_s}));
