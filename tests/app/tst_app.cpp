@@ -24,6 +24,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QStatusBar>
@@ -69,11 +70,10 @@ private slots:
     {
         for (const auto &[code, deleteClient] : {std::pair(u"en"_s, u"Delete Client"_s), {u"pt"_s, u"Eliminar Cliente"_s},
                                                  {u"pt-br"_s, u"Excluir Cliente"_s}, {u"IT"_s, u"Elimina Utente"_s}}) {
-            {
-                LanguageInstaller languages;
-                QCOMPARE(languages.install(code), deleteClient != u"Elimina Utente");
-                QCOMPARE(MainWindow::tr("Elimina Utente"), deleteClient);
-            }
+            auto languages = std::make_unique<LanguageInstaller>();
+            QCOMPARE(languages->install(code), deleteClient != u"Elimina Utente");
+            QCOMPARE(MainWindow::tr("Elimina Utente"), deleteClient);
+            languages.reset();
             QCOMPARE(MainWindow::tr("Elimina Utente"), u"Elimina Utente"_s);
         }
         Startup::applyWindowIcon();
@@ -154,8 +154,7 @@ private slots:
             click(window, "btRefresh");
         }
         QTRY_COMPARE_WITH_TIMEOUT(shownClients(window), u"Alfa Remoto, Beta Remoto, Gamma Remoto, Locale Lia"_s, 20000);
-        auto *bar = child<QProgressBar>(window, "progressBar");
-        QVERIFY(bar->isHidden() && bar->maximum() == 3);
+        QVERIFY(child<QProgressBar>(window, "progressBar")->isHidden() && child<QProgressBar>(window, "progressBar")->maximum() == 3);
 
         const auto editable = [&] { return child<QWidget>(window, "btDelUser")->isEnabled() && child<QWidget>(window, "btEditUser")->isEnabled(); };
         QVERIFY(!editable());
@@ -479,7 +478,6 @@ private slots:
         const int idA = addLocalClient(u"Rossi"_s, u"Mario"_s);
         Client bianchi;
         bianchi.loadFromDB(addLocalClient(u"Bianchi"_s, u"Anna"_s, webB, false));
-        // A day's scan and its exam, and a questionnaire of that day.
         for (const QString &suffix : {u".jpg"_s, u".d2d"_s}) {
             QFile file(bianchi.getDataPath(true) + u"Vita-20240105--09-30-15"_s + suffix);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write("scan bytes") > 0);
@@ -496,12 +494,14 @@ private slots:
         const auto steps = [&log] { return log.lines().filter(QRegularExpression(u"^(autoupload|upload |background)"_s)); };
         QStringList announced;
         int shownNotifications = 0;
-        QTimer watcher;  // a notification stays three seconds
-        connect(&watcher, &QTimer::timeout, this, [&] {
+        QTimer watcher;  // each notification: three seconds at the bottom right (120 px in, 60 px up), its text whole
+        connect(&watcher, &QTimer::timeout, this, [&, screen = QGuiApplication::primaryScreen()->availableGeometry()] {
             shownNotifications = 0;
             for (QWidget *box : QApplication::topLevelWidgets()) {
-                if (box->objectName() == u"notificationBox" && ++shownNotifications && !announced.contains(box->findChild<QLabel *>()->text()))
-                    announced << box->findChild<QLabel *>()->text();
+                auto *label = box->objectName() == u"notificationBox" ? box->findChild<QLabel *>() : nullptr;
+                if (label && ++shownNotifications && !announced.contains(label->text()))
+                    announced << label->text() + (box->geometry().bottomRight() == QPoint(screen.width() - 121, screen.height() - 61)
+                                                  && label->width() >= label->sizeHint().width() ? u""_s : u" (misplaced)"_s);
             }
         });
         watcher.start(20);
