@@ -31,7 +31,7 @@ public:
         connect(&m_timer, &QTimer::timeout, this, [this, answer, deadline = QDeadlineTimer(timeoutMs)] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             QAbstractButton *button = box && box->isVisible() ? box->button(answer) : nullptr;
-            if (button || deadline.hasExpired())
+            if ((button && !m_repeat) || deadline.hasExpired())
                 m_timer.stop();
             if (!button)
                 return;
@@ -46,10 +46,11 @@ public:
     QString text() const { return m_text; }
     QString informativeText() const { return m_informativeText; }
     QWidget *parentWidget() const { return m_parent; }
+    void setRepeat(bool on) { m_repeat = on; }  // answer every box until the time limit
 
 private:
     QTimer m_timer;
-    bool m_seen = false;
+    bool m_seen = false, m_repeat = false;
     QString m_title, m_text, m_informativeText;
     QPointer<QWidget> m_parent;
 };
