@@ -1,107 +1,67 @@
 #pragma once
 
+#include "ReferenceService.h"
+
+#include "app/AppSettings.h"
+#include "app/MainWindow.h"
+#include "cloud/HttpService.h"
+#include "store/DataModule.h"
+
 #include <QAbstractButton>
-#include <QApplication>
-#include <QDeadlineTimer>
 #include <QDesktopServices>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QObject>
-#include <QPointer>
-#include <QTimer>
-#include <QUrl>
+#include <QSqlQuery>
+#include <QTableView>
 #include <QtTest>
 
 #include <functional>
+#include <memory>
 
-// Waits (bounded) for the next message box to open, records what it says and clicks
-// one of its buttons with the mouse. Runs from the event loop, so it also answers
-// boxes opened by a modal exec() of the code under test.
+using namespace Qt::StringLiterals;
+
+// Answers the next message box (one opened by a modal exec() too) and records what it said.
 class MessageBoxAnswerer : public QObject
 {
-    Q_OBJECT
-
 public:
-    explicit MessageBoxAnswerer(QMessageBox::StandardButton answer, int timeoutMs = 5000)
-        : m_answer(answer)
-        , m_deadline(timeoutMs)
+    explicit MessageBoxAnswerer(QMessageBox::StandardButton answer, int timeoutMs = 20000)
     {
-        connect(&m_timer, &QTimer::timeout, this, &MessageBoxAnswerer::poll);
+        connect(&m_timer, &QTimer::timeout, this, [this, answer, deadline = QDeadlineTimer(timeoutMs)] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QAbstractButton *button = box && box->isVisible() ? box->button(answer) : nullptr;
+            if ((button && !m_repeat) || deadline.hasExpired())
+                m_timer.stop();
+            if (!button)
+                return;
+            std::tie(m_seen, m_title, m_text, m_informativeText) = std::tuple(true, box->windowTitle(), box->text(), box->informativeText());
+            m_parent = box->parentWidget();
+            QTest::mouseClick(button, Qt::LeftButton);
+        });
         m_timer.start(10);
     }
-
     bool seen() const { return m_seen; }
-    int count() const { return m_count; }
     QString title() const { return m_title; }
     QString text() const { return m_text; }
     QString informativeText() const { return m_informativeText; }
-    QMessageBox::StandardButtons buttons() const { return m_buttons; }
-    QMessageBox::StandardButton defaultButton() const { return m_default; }
-    QMessageBox::Icon icon() const { return m_icon; }
     QWidget *parentWidget() const { return m_parent; }
-    // Answer every box that opens while the object lives, not just the first one.
-    void setRepeat(bool on) { m_repeat = on; }
-
-    // Runs the event loop until a box has been answered or the time is up.
-    bool wait(int timeoutMs = 5000)
-    {
-        return QTest::qWaitFor([this] { return m_seen; }, timeoutMs);
-    }
+    void setRepeat(bool on) { m_repeat = on; }  // answer every box until the time limit
 
 private:
-    void poll()
-    {
-        if (m_deadline.hasExpired()) {
-            m_timer.stop();
-            return;
-        }
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible() || box == m_lastBox)
-            return;
-        QAbstractButton *button = box->button(m_answer);
-        if (!button)
-            return;
-        m_lastBox = box;
-        m_title = box->windowTitle();
-        m_text = box->text();
-        m_informativeText = box->informativeText();
-        m_buttons = box->standardButtons();
-        m_default = box->standardButton(box->defaultButton());
-        m_icon = box->icon();
-        m_parent = box->parentWidget();
-        m_seen = true;
-        ++m_count;
-        if (!m_repeat)
-            m_timer.stop();
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
-
-    QMessageBox::StandardButton m_answer;
-    QDeadlineTimer m_deadline;
     QTimer m_timer;
-    QPointer<QMessageBox> m_lastBox;
-    bool m_seen = false;
-    bool m_repeat = false;
-    int m_count = 0;
-    QString m_title;
-    QString m_text;
-    QString m_informativeText;
-    QMessageBox::StandardButtons m_buttons;
-    QMessageBox::StandardButton m_default = QMessageBox::NoButton;
-    QMessageBox::Icon m_icon = QMessageBox::NoIcon;
+    bool m_seen = false, m_repeat = false;
+    QString m_title, m_text, m_informativeText;
     QPointer<QWidget> m_parent;
 };
 
-// Takes over the desktop's default handler for some URL schemes while it lives and
-// records every address the code asks to open, instead of starting a browser or a
-// file manager.
+// Records the addresses the code asks the desktop to open, in place of a browser or file manager.
 class UrlCatcher : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit UrlCatcher(const QStringList &schemes = {QStringLiteral("http"), QStringLiteral("https"),
-                                                      QStringLiteral("file")})
+    explicit UrlCatcher(const QStringList &schemes = {u"http"_s, u"https"_s, u"file"_s})
         : m_schemes(schemes)
     {
         for (const QString &scheme : m_schemes)
@@ -112,7 +72,6 @@ public:
         for (const QString &scheme : m_schemes)
             QDesktopServices::unsetUrlHandler(scheme);
     }
-
     QList<QUrl> urls;
 
 public slots:
@@ -122,33 +81,133 @@ private:
     QStringList m_schemes;
 };
 
-// Runs a function once from the event loop, as soon as a modal window other than the
-// given one is up (or at once when none is asked for). For driving exec().
-inline void whenModal(std::function<void(QWidget *)> action, int timeoutMs = 5000)
+// Runs a function once from the event loop, for driving exec(), as soon as a modal window is
+// shown and active: keys and shortcuts sent to it (or to a named child of it, never to whatever
+// has the focus) arrive. At the time limit an inactive one is handed over all the same; when
+// none opens, nothing runs. A check that fails in the function closes it: exec() returns.
+inline void whenModal(std::function<void(QWidget *)> action, int timeoutMs = 20000)
 {
-    // Owned by the application until it has run or given up.
     auto *timer = new QTimer(QCoreApplication::instance());
-    const QDeadlineTimer deadline(timeoutMs);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, action, deadline] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (modal && modal->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, action, deadline = QDeadlineTimer(timeoutMs)] {
+        QPointer<QWidget> modal = QApplication::activeModalWidget();
+        if (!(modal && modal->isVisible() && QApplication::activeWindow() == modal) && !deadline.hasExpired())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (modal && modal->isVisible())
             action(modal);
-        } else if (deadline.hasExpired()) {
-            timer->stop();
-            timer->deleteLater();
-        }
+        if (modal && QTest::currentTestFailed())
+            modal->close();
     });
     timer->start(10);
 }
 
-// A real double click as the window system delivers it: press, release, double-click
-// event, release. (QTest::mouseDClick on a widget sends the double-click event alone,
-// which item views ignore because no press came first.)
+// A double click as the window system delivers it (item views want a press first).
 inline void doubleClick(QWidget *widget, QPoint pos)
 {
     QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, pos);
     QTest::mouseDClick(widget, Qt::LeftButton, Qt::NoModifier, pos);
     QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, pos);
+}
+
+template <class T>
+T *child(QObject *parent, const char *name)
+{
+    T *found = parent->findChild<T *>(QLatin1String(name));
+    if (!found)
+        qWarning("no child %s", name);
+    return found;
+}
+
+// The profile of a window or dialog: settings cleared but for the endpoint (by default a
+// closed loopback port: requests fail at once) and the account, no download at start; a
+// store of its own in a temporary folder. A window takes store and service client over.
+class WindowSetup
+{
+public:
+    explicit WindowSetup(const QString &endpoint = u"http://127.0.0.1:9/Apps/Movelta/vq_webservice.php"_s, int account = 0)
+    {
+        QSettings().clear();
+        AppSettings::setEndpoint(endpoint);
+        AppSettings::setIdTrainer(account);
+        AppSettings::setAutoLoadUsers(false);
+        HttpService::resetInstanceForTests(false);
+        DataModule::resetInstanceForTests(m_dir.path());
+    }
+    ~WindowSetup()
+    {
+        window.reset();
+        HttpService::resetInstanceForTests(false);
+        DataModule::resetInstanceForTests();
+    }
+    MainWindow *open() { return (window = std::make_unique<MainWindow>()).get(); }
+    std::unique_ptr<MainWindow> window;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// A local client; returns its local id.
+inline int addLocalClient(const QString &surname, const QString &name, int webId = 0, bool offline = true)
+{
+    Client c;
+    std::tie(c.surname, c.name, c.web_id, c.offline) = std::tuple(surname, name, webId, offline);
+    c.saveToDB(false, false);
+    return c.id;
+}
+
+inline QVariant storeValue(const QString &sql)
+{
+    QSqlQuery query(DataModule::m_instance->m_db);
+    return query.exec(sql) && query.first() ? query.value(0) : QVariant();
+}
+
+inline QTableView *tableOf(MainWindow *window) { return child<QTableView>(window, "tableView"); }
+
+// "Surname Name" of every row the client table shows, sorted, joined by commas.
+inline QString shownClients(MainWindow *window)
+{
+    QStringList names;
+    for (int row = 0; row < tableOf(window)->model()->rowCount(); ++row) {
+        const QModelIndex index = tableOf(window)->model()->index(row, 2);
+        names << index.data().toString() + u' ' + index.siblingAtColumn(3).data().toString();
+    }
+    names.sort();
+    return names.join(u", "_s);
+}
+
+// Clicks (or double-clicks) the row of a client, as an operator does.
+inline void clickClient(MainWindow *window, const QString &surname, bool twice = false)
+{
+    const auto found = tableOf(window)->model()->match(tableOf(window)->model()->index(0, 2), Qt::DisplayRole, surname);
+    const QPoint cell = found.isEmpty() ? QPoint(-1, -1) : tableOf(window)->visualRect(found.first()).center();
+    if (twice)
+        doubleClick(tableOf(window)->viewport(), cell);
+    else
+        QTest::mouseClick(tableOf(window)->viewport(), Qt::LeftButton, {}, cell);
+}
+
+// A client stored on the service for the account, as another installation sends it; its web id.
+inline int addServiceClient(const ReferenceService &service, int account, const QString &surname, const QString &name)
+{
+    const QJsonObject client{{u"id"_s, 0}, {u"surname"_s, surname}, {u"name"_s, name}, {u"sex"_s, u"F"_s},
+                             {u"height"_s, 170}, {u"weight"_s, 60}, {u"birthday"_s, u"1990-05-01"_s}};
+    const QByteArray body = "idSender=" + QByteArray::number(account) + "&action=setUserData&data="
+                            + QUrl::toPercentEncoding(QString::fromUtf8(QJsonDocument(client).toJson()));
+    const auto reply = service.request("POST", service.endpointUrl().path(), body, "application/x-www-form-urlencoded");
+    return QJsonDocument::fromJson(reply.body)[u"data"_s][u"id"_s].toInt();
+}
+
+// The actions the service received from the account in order; with a field, as "action:value".
+inline QStringList receivedActions(const ReferenceService &service, int account, const QString &field = {})
+{
+    QStringList actions;
+    for (const QJsonValue &request : service.receivedRequests()) {
+        QMap<QString, QString> fields;
+        for (const QJsonValue &pair : request[u"fields"_s].toArray())
+            fields.insert(pair[0].toString(), pair[1].toString());
+        if (fields.value(u"idSender"_s) == QString::number(account) && fields.contains(u"action"_s))
+            actions << fields.value(u"action"_s) + (field.isEmpty() ? QString() : u':' + fields.value(field));
+    }
+    return actions;
 }
