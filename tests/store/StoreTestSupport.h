@@ -7,6 +7,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <QtTest>
@@ -39,6 +40,15 @@ public:
     {
         QSqlQuery query(m_store->m_db);
         return query.exec(sql) && query.first() ? query.value(0) : QVariant();
+    }
+    // The first column of every row.
+    QStringList column(const QString &sql) const
+    {
+        QStringList values;
+        QSqlQuery query(m_store->m_db);
+        for (bool ok = query.exec(sql) && query.next(); ok; ok = query.next())
+            values << query.value(0).toString();
+        return values;
     }
     bool exec(const QString &sql) const { return QSqlQuery(m_store->m_db).exec(sql); }
 
