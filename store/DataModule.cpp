@@ -140,6 +140,9 @@ DataModule::~DataModule()
 {
     if (m_instance == this)
         m_instance = nullptr;
+    // The outbox holds a handle to the connection too.
+    delete m_outbox;
+    m_outbox = nullptr;
     dropConnection(m_db);
 }
 
