@@ -287,11 +287,13 @@ bool DataModule::saveClient(Client *client, bool byWebId, bool queue)
         "email = :email, height = :height, weight = :weight, activityLevel = :activityLevel, "
         "offline = :offline  WHERE web_id = :web_id");
     static const QString updateByIdSql = QStringLiteral(
-        "UPDATE clients SET  web_id = :web_id, surname = :surname, name = :name, sex = :sex, "
+        "UPDATE clients SET  web_id = COALESCE(NULLIF(:web_id, 0), web_id), surname = :surname, name = :name, sex = :sex, "
         "birthday = :birthday, address = :address, city = :city, province = :province, zipcode = :zipcode,  "
         "phone = :phone, email = :email, height = :height, weight = :weight, activityLevel = :activityLevel, "
         "offline = :offline WHERE id = :id");
 
+    // A copy made before the service confirmed the record carries web id 0: saving it
+    // keeps the id the row has meanwhile (the update never clears a web id).
     bool insert = false;
     bool updateById = false;
     if (byWebId) {
@@ -346,6 +348,9 @@ bool DataModule::saveClient(Client *client, bool byWebId, bool queue)
         return false;
     }
     const int id = insert ? query.lastInsertId().toInt() : client->id;
+    if (updateById && client->web_id == 0)
+        client->web_id = queryValue(QStringLiteral("web_id"), QStringLiteral("clients"),
+                                    QStringLiteral("id = ") + QString::number(id));
     if ((queue && !m_outbox->addClient(id)) || !savepoint.commit()) {
         reportError(tr("Impossibile registrare il cliente tra i dati da inviare"));
         if (insert)
@@ -403,7 +408,7 @@ bool DataModule::saveAnamnesi(Anamnesi *anamnesi, bool byWebId, bool queue)
         "UPDATE anamnesis SET  idClient = :idClient, anamnesiDate = :anamnesiDate, name = :name, "
         "object = :object, offline = :offline WHERE web_id = :web_id");
     static const QString updateByIdSql = QStringLiteral(
-        "UPDATE anamnesis SET  web_id = :web_id, idClient = :idClient, anamnesiDate = :anamnesiDate, "
+        "UPDATE anamnesis SET  web_id = COALESCE(NULLIF(:web_id, 0), web_id), idClient = :idClient, anamnesiDate = :anamnesiDate, "
         "name = :name, object = :object, offline = :offline WHERE id = :id");
 
     bool insert = false;
@@ -450,6 +455,9 @@ bool DataModule::saveAnamnesi(Anamnesi *anamnesi, bool byWebId, bool queue)
         return false;
     }
     const int id = insert ? query.lastInsertId().toInt() : anamnesi->id;
+    if (updateById && anamnesi->web_id == 0)
+        anamnesi->web_id = queryValue(QStringLiteral("web_id"), QStringLiteral("anamnesis"),
+                                      QStringLiteral("id = ") + QString::number(id));
     if ((queue && !m_outbox->addAnamnesi(id, anamnesi->idClient)) || !savepoint.commit()) {
         reportError(tr("Impossibile registrare l'anamnesi tra i dati da inviare"));
         if (insert)
