@@ -174,6 +174,7 @@ void MainWindow::createStatusWidgets()
     cloudUploadButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     cloudUploadButton->setToolTip(tr("Alcuni dati sono in attesa di essere caricati in cloud"));
     cloudUploadButton->hide();
+    cloudUploadButton->installEventFilter(this);
     connect(cloudUploadButton, &QPushButton::clicked, this, &MainWindow::uploadPendings);
 
     haltLabel = new QLabel(this);
@@ -421,16 +422,19 @@ void MainWindow::showCloudButton(bool show)
     }
 }
 
-void MainWindow::checkPendingUploads()
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (store->havePendingStuff()) {
+    // The list of what waits is read when it is about to be shown, not at every change.
+    if (watched == cloudUploadButton && event->type() == QEvent::ToolTip)
         cloudUploadButton->setToolTip(tr("Alcuni dati sono in attesa di essere caricati in cloud")
                                       + OutboxDescription::describe(*store->outbox(), store->m_db,
                                                                     sender->inFlightItem()));
-        showCloudButton(true);
-    } else {
-        showCloudButton(false);
-    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::checkPendingUploads()
+{
+    showCloudButton(store->havePendingStuff());
     if (!sender->isHalted()) {
         haltLabel->hide();
         haltSettingsButton->hide();
