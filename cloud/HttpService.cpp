@@ -298,10 +298,23 @@ void HttpService::getClients()
     QUrlQuery q = getDefaultQueryParams();
     addFormItem(q, QStringLiteral("action"), QStringLiteral("getUsers"));
     QNetworkReply *reply = postData(q);
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { getClientsReply(reply); });
+    const quint64 askedAt = m_confirmations;
+    connect(reply, &QNetworkReply::finished, this, [this, reply, askedAt] { getClientsReply(reply, askedAt); });
 }
 
-void HttpService::getClientsReply(QNetworkReply *reply)
+void HttpService::noteConfirmed(QHash<int, quint64> &records, int webId)
+{
+    if (webId > 0)
+        records.insert(webId, ++m_confirmations);
+}
+
+bool HttpService::confirmedSince(const QHash<int, quint64> &records, int webId, quint64 since)
+{
+    const auto it = records.constFind(webId);
+    return it != records.constEnd() && it.value() > since;
+}
+
+void HttpService::getClientsReply(QNetworkReply *reply, quint64 askedAt)
 {
     QJsonObject data;
     if (!readEnvelope(reply, &data))
@@ -331,7 +344,7 @@ void HttpService::getClientsReply(QNetworkReply *reply)
             client.height = text("height").toDouble();
             client.weight = text("weight").toDouble();
             client.offline = false;
-            if (storeDownloadedClient(client))
+            if (storeDownloadedClient(client, askedAt))
                 list.append(client);
             if (k % 3 == 0)
                 emit onGetClientsProgress(k, n);
@@ -340,7 +353,7 @@ void HttpService::getClientsReply(QNetworkReply *reply)
     emit onGetClients(list);
 }
 
-bool HttpService::storeDownloadedClient(Client &client)
+bool HttpService::storeDownloadedClient(Client &client, quint64 askedAt)
 {
     // Web id 0 is what every client not yet sent has: matching on it would overwrite them all.
     if (client.web_id <= 0) {
@@ -349,6 +362,9 @@ bool HttpService::storeDownloadedClient(Client &client)
     }
     // Deleted here, deletion not yet confirmed: the service copy does not bring it back.
     if (store()->outbox()->deletionPending(OutboxItem::Kind::ClientDeletion, client.web_id))
+        return false;
+    // Changed or deleted here and confirmed after this list was made: the list is older.
+    if (confirmedSince(m_clientConfirmed, client.web_id, askedAt))
         return false;
     try {
         if (!Client::web_id_exists(client.web_id) && adoptByKey(client))
@@ -472,6 +488,7 @@ void HttpService::saveClientReply(QNetworkReply *reply, int localId, const QJson
         finish(true);
         return;
     }
+    noteConfirmed(m_clientConfirmed, outcome.webId);
     client.setWebId(outcome.webId);
     // Changed here while the request was on its way: it stays pending and goes up again.
     QJsonObject now = client.toJSONObject(true);
@@ -490,16 +507,19 @@ void HttpService::deleteClient(int webId, OutcomeHandler done)
     addFormItem(q, QStringLiteral("action"), QStringLiteral("deleteUser"));
     addFormItem(q, QStringLiteral("idUser"), QString::number(webId));
     QNetworkReply *reply = postData(q);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, done] { deleteClientReply(reply, done); });
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, webId, done] { deleteClientReply(reply, webId, done); });
 }
 
-void HttpService::deleteClientReply(QNetworkReply *reply, const OutcomeHandler &done)
+void HttpService::deleteClientReply(QNetworkReply *reply, int webId, const OutcomeHandler &done)
 {
     int code = -1;
     QString error;
     const bool ok = readEnvelope(reply, nullptr, &code, nullptr, noQuietCode, &error);
-    if (ok)
+    if (ok) {
         qCDebug(lcCloud).noquote() << "delete user ok (http)";
+        noteConfirmed(m_clientConfirmed, webId);
+    }
     if (done)
         done(outcomeOf(ok, code, error));
 }
@@ -567,6 +587,7 @@ void HttpService::saveAnamnesiReply(QNetworkReply *reply, int localId, const QJs
         finish(nullptr);
         return;
     }
+    noteConfirmed(m_anamnesiConfirmed, outcome.webId);
     anamnesi.web_id = outcome.webId;
     // Changed here while the request was on its way: it stays pending and goes up again.
     QJsonObject now = anamnesi.getJsonObject();
@@ -594,6 +615,7 @@ void HttpService::deleteAnamnesiReply(QNetworkReply *reply, int webId, const Out
     // The local row went when the operator deleted it; a confirmation changes nothing here.
     if (ok) {
         qCDebug(lcCloud).noquote() << "deleteAnamnesi ok (http)";
+        noteConfirmed(m_anamnesiConfirmed, webId);
         emit onUploadDeletedAnamnesiDone(webId);
     } else {
         emit onUploadDeletedAnamnesiFail(webId);
@@ -608,10 +630,12 @@ void HttpService::getUserAnamnesis(int webIdUser)
     addFormItem(q, QStringLiteral("action"), QStringLiteral("getUserAnamnesis"));
     addFormItem(q, QStringLiteral("idUser"), QString::number(webIdUser));
     QNetworkReply *reply = postData(q);
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { getUserAnamnesisReply(reply); });
+    const quint64 askedAt = m_confirmations;
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, askedAt] { getUserAnamnesisReply(reply, askedAt); });
 }
 
-void HttpService::getUserAnamnesisReply(QNetworkReply *reply)
+void HttpService::getUserAnamnesisReply(QNetworkReply *reply, quint64 askedAt)
 {
     QJsonObject data;
     if (!readEnvelope(reply, &data))
@@ -637,20 +661,21 @@ void HttpService::getUserAnamnesisReply(QNetworkReply *reply)
         anamnesi.offline = false;
         anamnesi.loadFromByteArray(item.value(QStringLiteral("object")).toString().toUtf8());
         anamnesi.syncKey = item.value(QStringLiteral("syncKey")).toString();
-        if (storeDownloadedAnamnesi(anamnesi))
+        if (storeDownloadedAnamnesi(anamnesi, askedAt))
             list.append(anamnesi);
     }
     emit onGetAnamnesis(list);
 }
 
-bool HttpService::storeDownloadedAnamnesi(Anamnesi &anamnesi)
+bool HttpService::storeDownloadedAnamnesi(Anamnesi &anamnesi, quint64 askedAt)
 {
     if (anamnesi.web_id <= 0) {
         qCDebug(lcCloud).noquote() << "skipped anamnesi without a valid id";
         return false;
     }
     // Deleted here, deletion not yet confirmed: the service copy does not bring it back.
-    if (store()->outbox()->deletionPending(OutboxItem::Kind::AnamnesiDeletion, anamnesi.web_id))
+    if (store()->outbox()->deletionPending(OutboxItem::Kind::AnamnesiDeletion, anamnesi.web_id)
+        || confirmedSince(m_anamnesiConfirmed, anamnesi.web_id, askedAt))
         return false;
     if (!anamnesi.syncKey.isEmpty()) {
         // Created here, reply lost: the local row takes the service's id.

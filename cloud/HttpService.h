@@ -7,6 +7,7 @@
 #include "store/ScanFile.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -158,12 +159,12 @@ private:
     ServiceOutcome readUploadReply(QNetworkReply *reply);
     static ServiceOutcome outcomeOf(bool ok, int code, const QString &error);
 
-    void getClientsReply(QNetworkReply *reply);
+    void getClientsReply(QNetworkReply *reply, quint64 askedAt);
     void saveClientReply(QNetworkReply *reply, int localId, const QJsonObject &sent, const OutcomeHandler &done);
-    void deleteClientReply(QNetworkReply *reply, const OutcomeHandler &done);
+    void deleteClientReply(QNetworkReply *reply, int webId, const OutcomeHandler &done);
     void saveAnamnesiReply(QNetworkReply *reply, int localId, const QJsonObject &sent, const OutcomeHandler &done);
     void deleteAnamnesiReply(QNetworkReply *reply, int webId, const OutcomeHandler &done);
-    void getUserAnamnesisReply(QNetworkReply *reply);
+    void getUserAnamnesisReply(QNetworkReply *reply, quint64 askedAt);
     void getAnamnesiModelsReply(QNetworkReply *reply);
     void downloadFileReply(QNetworkReply *reply, const QString &url, const QString &folder);
     void sendExam(ExamArchiveBuilder *builder, UploadArchiveFile *archive, bool built,
@@ -172,12 +173,22 @@ private:
     void getUserWorksReply(QNetworkReply *reply);
     static constexpr int noQuietCode = -1000000;
     // Stores one client of the downloaded list; false when it was left alone.
-    bool storeDownloadedClient(Client &client);
+    bool storeDownloadedClient(Client &client, quint64 askedAt);
     // A downloaded client that is a local one whose creation reply never came.
     bool adoptByKey(Client &client);
-    bool storeDownloadedAnamnesi(Anamnesi &anamnesi);
+    bool storeDownloadedAnamnesi(Anamnesi &anamnesi, quint64 askedAt);
     // Reports a failure from the event loop, like every other outcome.
     void failLater(void (HttpService::*signal)(), const OutcomeHandler &done = {}, const QString &error = {});
+
+    // A download reply may have been made before a change of ours reached the service and
+    // arrive after its confirmation: it must not undo that change nor bring back what was
+    // deleted. Each confirmation gets the next number; a download remembers the number
+    // when it was asked for and leaves alone the records confirmed after that.
+    void noteConfirmed(QHash<int, quint64> &records, int webId);
+    static bool confirmedSince(const QHash<int, quint64> &records, int webId, quint64 since);
+    quint64 m_confirmations = 0;
+    QHash<int, quint64> m_clientConfirmed;
+    QHash<int, quint64> m_anamnesiConfirmed;
 
     int m_requestTimeoutMs = defaultRequestTimeoutMs;
     int m_uploadTimeoutMs = defaultUploadTimeoutMs;
