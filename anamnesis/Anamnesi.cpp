@@ -1,7 +1,6 @@
 #include "anamnesis/Anamnesi.h"
 
 #include "anamnesis/AnamnesisLog.h"
-#include "cloud/HttpService.h"
 #include "store/DataModule.h"
 
 #include <QFile>
@@ -15,7 +14,6 @@
 
 Anamnesi::Anamnesi()
     : m_dataModule(DataModule::instance())
-    , m_httpService(HttpService::m_instance)
 {
 }
 
@@ -94,17 +92,13 @@ void Anamnesi::loadFromDB(int recordId, bool byWebId)
     idClient = query.value(QStringLiteral("idClient")).toInt();
     web_id = query.value(QStringLiteral("web_id")).toInt();
     offline = query.value(QStringLiteral("offline")).toBool();
+    syncKey = query.value(QStringLiteral("syncKey")).toString();
     loadFromByteArray(query.value(QStringLiteral("object")).toByteArray());
 }
 
-void Anamnesi::SaveToDB(bool upload, bool byWebId)
+bool Anamnesi::SaveToDB(bool upload, bool byWebId)
 {
-    store()->saveAnamnesi(this, byWebId);
-    if (upload) {
-        if (!m_httpService)
-            m_httpService = HttpService::instance();
-        m_httpService->saveAnamnesi(this);
-    }
+    return store()->saveAnamnesi(this, byWebId, upload);
 }
 
 QJsonObject Anamnesi::getJsonObject() const
@@ -157,6 +151,7 @@ void Anamnesi::assign(const Anamnesi *src)
     web_id = src->web_id;
     idClient = src->idClient;
     offline = src->offline;
+    syncKey = src->syncKey;
     hasDiagram = src->hasDiagram;
     diagram = src->diagram;
     marks = src->marks;

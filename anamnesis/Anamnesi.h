@@ -14,7 +14,6 @@
 #include <QString>
 
 class DataModule;
-class HttpService;
 
 // A filled anamnesis questionnaire (or a model read from an ".anm" file) as a plain
 // value. One JSON format serves as model file, database text and service payload.
@@ -36,18 +35,19 @@ public:
     QList<QPointF> marks;
     QList<QRectF> lines;  // start point and extent; the end is (x + width, y + height)
     int version = 2;
-    // Guarded: a record copied around may outlive the store or service it was built
-    // with (tests replace both); a stale pointer is then taken again from the shared one.
+    // Made here when the questionnaire is first stored; sent with it (see Client::syncKey).
+    QString syncKey;
+    // Guarded: a record copied around may outlive the store it was built with (tests
+    // replace it); a stale pointer is then taken again from the shared one.
     QPointer<DataModule> m_dataModule;
-    // Taken on the first upload, so that building records never starts the service client.
-    QPointer<HttpService> m_httpService;
     QList<Question> questions;
 
     // Meant for a new or cleared record: marks and lines are replaced, questions appended.
     void loadFromByteArray(const QByteArray &json);
     void loadFromFile(const QString &path);
     void loadFromDB(int id, bool byWebId);
-    void SaveToDB(bool upload, bool byWebId);
+    // With upload, the change also goes into the outbox (see Client::saveToDB).
+    bool SaveToDB(bool upload, bool byWebId);
     QJsonObject getJsonObject() const;
     void assign(const Anamnesi *src);
     void clear();

@@ -6,6 +6,7 @@
 #include "anamnesis/ui_AnamnesiDlg.h"
 
 #include <QDialogButtonBox>
+#include <QMessageBox>
 
 AnamnesiDlg::AnamnesiDlg(QWidget *parent)
     : QDialog(parent)
@@ -13,9 +14,11 @@ AnamnesiDlg::AnamnesiDlg(QWidget *parent)
 {
     ui->setupUi(this);
     resize(1024, 640);
-    // The dialog's own accept first, then the save.
-    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &AnamnesiDlg::saveAnamnesi);
+    // Closes once the questionnaire is written; a failed write keeps it on screen.
+    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, [this] {
+        if (saveAnamnesi())
+            accept();
+    });
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
@@ -35,9 +38,14 @@ void AnamnesiDlg::init(const Client *client, const Anamnesi *record)
     ui->anamnesiWidget->current.idClient = m_idClient;
 }
 
-void AnamnesiDlg::saveAnamnesi()
+bool AnamnesiDlg::saveAnamnesi()
 {
     // Choosing another model replaces the record, client included.
     ui->anamnesiWidget->current.idClient = m_idClient;
-    ui->anamnesiWidget->saveToDB(true);
+    if (ui->anamnesiWidget->saveToDB(true))
+        return true;
+    QMessageBox::warning(this, tr("Salvataggio non riuscito"),
+                         tr("Impossibile salvare l'anamnesi nel database locale. I dati inseriti sono ancora nel "
+                            "modulo."));
+    return false;
 }

@@ -30,7 +30,7 @@ public:
     std::unique_ptr<Ui::AnamnesiDlg> ui;
 
 public slots:
-    void saveAnamnesi();
+    bool saveAnamnesi();
 
 private:
     int m_idClient = 0;

@@ -225,7 +225,7 @@ void AnamnesiWidget::clear()
     }
 }
 
-void AnamnesiWidget::saveToDB(bool upload)
+bool AnamnesiWidget::saveToDB(bool upload)
 {
     current.date = ui->dateEdit->dateTime();
     current.note = ui->edNote->toPlainText();
@@ -244,7 +244,7 @@ void AnamnesiWidget::saveToDB(bool upload)
     // A change stays pending until the service confirms it, also for a record the
     // service already had: otherwise an edit whose upload fails would never be sent.
     current.offline = true;
-    current.SaveToDB(upload, false);
+    return current.SaveToDB(upload, false);
 }
 
 void AnamnesiWidget::setDirty(bool isDirty)

@@ -36,7 +36,8 @@ public:
     void init(bool modelSelectable, bool readOnly, const Anamnesi *record);
     void load(const Anamnesi *record);
     void clear();
-    void saveToDB(bool upload);
+    // False when the local write failed.
+    bool saveToDB(bool upload);
     void setDirty(bool isDirty);
 
     Anamnesi current;

@@ -168,12 +168,10 @@ void AnamnesisTabWidget::deleteAnamnesi()
     if (answer != QMessageBox::Yes)
         return;
 
-    const int id = shown.id;
-    const int webId = shown.web_id;
-    // True when the record had reached the service: it stays marked deleted until the
-    // service confirms. A failed store deletion leaves the service copy alone.
-    if (DataModule::instance()->deleteAnamnesi(id, false) && webId != 0)
-        service()->deleteAnamnesi(webId);
+    // The store queues the deletion for the service; a failed deletion is reported and
+    // the record stays listed.
+    if (!DataModule::instance()->deleteAnamnesi(shown.id))
+        return;
 
     const int index = ui->cbAnamnesis->currentIndex();
     const Anamnesi *removed = recordAt(index);

@@ -2,7 +2,9 @@
 
 #include "app/ui_UserEditDlg.h"
 #include "store/Client.h"
+#include "store/DataModule.h"
 
+#include <QMessageBox>
 
 ClientEditDlg::ClientEditDlg(QWidget *parent)
     : QDialog(parent)
@@ -10,10 +12,12 @@ ClientEditDlg::ClientEditDlg(QWidget *parent)
 {
     ui->setupUi(this);
     ui->edName->setFocus();
-    // OK closes the dialog first and then saves: the caller's exec() has returned
-    // Accepted by the time the record is written.
-    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &ClientEditDlg::SaveUser);
+    // The dialog closes only once the record is written: a failed write keeps the
+    // typed data on screen.
+    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, [this] {
+        if (SaveUser())
+            accept();
+    });
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
@@ -40,10 +44,10 @@ void ClientEditDlg::init(Client *client)
         ui->dpBirthday->setDate(client->birthday);
 }
 
-void ClientEditDlg::SaveUser()
+bool ClientEditDlg::SaveUser()
 {
     if (!m_client)
-        return;
+        return false;
     // Taken as typed: the operator may keep any text, empty names included.
     m_client->surname = ui->edSurname->text();
     m_client->name = ui->edName->text();
@@ -57,5 +61,16 @@ void ClientEditDlg::SaveUser()
     m_client->birthday = ui->dpBirthday->date();
     // Not confirmed by the service until its reply clears the mark.
     m_client->offline = true;
-    m_client->saveToDB(true, false);
+    QString error;
+    const QMetaObject::Connection catcher = connect(DataModule::instance(), &DataModule::onSqlError, this,
+                                                    [&error](const QString &text) { error = text; });
+    const bool saved = m_client->saveToDB(true, false);
+    disconnect(catcher);
+    if (!saved) {
+        QMessageBox::warning(this, tr("Salvataggio non riuscito"),
+                             tr("Impossibile salvare il cliente nel database locale:\n%1\n"
+                                "I dati inseriti sono ancora nel modulo.")
+                                 .arg(error));
+    }
+    return saved;
 }

@@ -11,8 +11,9 @@ class UserEditDlg;
 }
 
 // The small fixed form in which the operator enters or changes a client's personal
-// data. OK writes the form into the caller's record, saves it locally and hands it to
-// the web service; Cancel changes nothing.
+// data. OK writes the form into the caller's record, saves it locally and queues it for
+// the web service; when the local write fails the operator is told and the form stays
+// open with what was typed. Cancel changes nothing.
 class ClientEditDlg : public QDialog
 {
     Q_OBJECT
@@ -26,7 +27,8 @@ public:
     void init(Client *client);
 
 public slots:
-    void SaveUser();
+    // True when the record was written.
+    bool SaveUser();
 
 private:
     Client *m_client = nullptr;

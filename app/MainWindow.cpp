@@ -4,15 +4,19 @@
 #include "app/AppLog.h"
 #include "app/AppSettings.h"
 #include "app/ClientEditDlg.h"
+#include "app/OutboxDlg.h"
 #include "app/QueryManagerDlg.h"
 #include "app/SettingsDlg.h"
 #include "app/UiHelpers.h"
 #include "app/ui_MainWindow.h"
 #include "anamnesis/AnamnesisModelsRequest.h"
 #include "cloud/HttpService.h"
+#include "cloud/OutboxSender.h"
 #include "cloud/VersionCheck.h"
 #include "exam/ExamDlg.h"
 #include "store/DataModule.h"
+#include "store/Outbox.h"
+#include "store/OutboxDescription.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -33,9 +37,6 @@
 
 namespace {
 
-constexpr int pendingCheckMs = 3500;
-// After the first exam the check runs a little less often.
-constexpr int pendingCheckAfterExamMs = 5000;
 constexpr int notificationMs = 4000;
 
 const QString manualPath = QStringLiteral("/Software/Manuals/Calvestra/CalvestraWinAppUser%20Guide_");
@@ -45,8 +46,6 @@ const QString manualPath = QStringLiteral("/Software/Manuals/Calvestra/Calvestra
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(std::make_unique<Ui::MainWindow>())
-    , m_requestGuardMs(HttpService::defaultRequestTimeoutMs + uploadGuardMarginMs)
-    , m_examGuardMs(HttpService::defaultUploadTimeoutMs + uploadGuardMarginMs)
 {
     // The service client delivers client lists through queued signals too.
     qRegisterMetaType<QList<Client>>("QVector<Client>");
@@ -59,7 +58,9 @@ MainWindow::MainWindow(QWidget *parent)
 
     store = DataModule::instance();
     service = HttpService::instance();
+    sender = OutboxSender::instance();
     store->m_appVersion = AppInfo::version;
+    connect(store, &DataModule::onSqlError, this, &MainWindow::storeError);
 
     ui->progressBar->hide();
 
@@ -74,23 +75,10 @@ MainWindow::MainWindow(QWidget *parent)
     connect(service, &HttpService::onGetClients, this, &MainWindow::httpOnGetClients);
     connect(service, &HttpService::onGetClientsProgress, this, &MainWindow::httpOnGetClientsProgress);
     connect(service, &HttpService::onUpdateClient, this, [this](int) { clientModel->select(); });
-    connect(service, &HttpService::onUploadExamDone, this, &MainWindow::uploadExamDone);
-    connect(service, &HttpService::onUploadExamFail, this, &MainWindow::uploadExamFail);
-    connect(service, &HttpService::onWebSpaceOver, this, &MainWindow::uploadExamFail);
-    connect(service, &HttpService::onUploadClientDone, this, &MainWindow::uploadClientDone);
-    connect(service, &HttpService::onUploadClientFail, this, &MainWindow::uploadClientFail);
-    connect(service, &HttpService::onUploadAnamnesiDone, this, &MainWindow::uploadAnamnesiDone);
-    connect(service, &HttpService::onUploadAnamnesiFail, this, &MainWindow::uploadAnamnesiFail);
-    connect(
-        service, &HttpService::onUploadDeletedAnamnesiDone, this, [this](int) { finishUpload(); },
-        Qt::DirectConnection);
-    connect(service, &HttpService::onUploadDeletedAnamnesiFail, this, &MainWindow::uploadDeletedAnamnesiFail,
-            Qt::DirectConnection);
-    connect(service, &HttpService::onUploadProgress, this, [this] {
-        // An exam upload that still moves bytes is not hanging.
-        if (m_guardingExam && m_uploadGuard->isActive())
-            m_uploadGuard->start(m_examGuardMs);
-    });
+    connect(sender, &OutboxSender::itemSent, this, &MainWindow::itemSent);
+    connect(sender, &OutboxSender::itemParked, this, &MainWindow::itemParked);
+    connect(sender, &OutboxSender::halted, this, &MainWindow::sendingHalted);
+    connect(sender, &OutboxSender::stateChanged, this, &MainWindow::checkPendingUploads);
     connect(service, &HttpService::onConnectionStatus, this, &MainWindow::setConnectionStatus);
     connect(service, &HttpService::onSwUpdateFile, this, &MainWindow::onCheckSoftwareUpdate);
     connect(ui->edFilter, &QLineEdit::textChanged, this, &MainWindow::doFilterTable);
@@ -117,28 +105,18 @@ MainWindow::MainWindow(QWidget *parent)
 
     createStatusWidgets();
 
-    m_uploadGuard = new QTimer(this);
-    m_uploadGuard->setObjectName(QStringLiteral("uploadGuard"));
-    m_uploadGuard->setSingleShot(true);
-    connect(m_uploadGuard, &QTimer::timeout, this, &MainWindow::uploadGuardExpired);
-
-    pendingTimer = new QTimer(this);
-    pendingTimer->setObjectName(QStringLiteral("pendingTimer"));
-    connect(pendingTimer, &QTimer::timeout, this, &MainWindow::checkPendingUploads);
     checkPendingUploads();
-    pendingTimer->start(pendingCheckMs);
+    sender->start();
     service->getSoftwareUpdateFile();
 }
 
 MainWindow::~MainWindow()
 {
-    pendingTimer->stop();
-    m_uploadGuard->stop();
-    delete pendingTimer;
+    // The sender, the service and the store live as long as the window; replies still
+    // in flight are dropped with the service, their items sent again at the next start.
+    delete sender;
     delete cloudUploadButton;
     delete networkStatusLabel;
-    // The service and the store live as long as the window; replies still in flight
-    // are dropped with the service.
     delete service;
     // The table model lets go of the database connection before the store closes it.
     ui->tableView->setModel(nullptr);
@@ -196,7 +174,18 @@ void MainWindow::createStatusWidgets()
     cloudUploadButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     cloudUploadButton->setToolTip(tr("Alcuni dati sono in attesa di essere caricati in cloud"));
     cloudUploadButton->hide();
+    cloudUploadButton->installEventFilter(this);
     connect(cloudUploadButton, &QPushButton::clicked, this, &MainWindow::uploadPendings);
+
+    haltLabel = new QLabel(this);
+    haltLabel->setObjectName(QStringLiteral("haltLabel"));
+    haltSettingsButton = new QPushButton(tr("Impostazioni..."), this);
+    haltSettingsButton->setObjectName(QStringLiteral("haltSettingsButton"));
+    connect(haltSettingsButton, &QPushButton::clicked, this, &MainWindow::openSettings);
+    statusBar()->addWidget(haltLabel);
+    statusBar()->addWidget(haltSettingsButton);
+    haltLabel->hide();
+    haltSettingsButton->hide();
 
     networkStatusLabel = new QLabel(this);
     networkStatusLabel->setObjectName(QStringLiteral("networkStatusLabel"));
@@ -346,8 +335,8 @@ void MainWindow::deleteClient()
     box.setDefaultButton(QMessageBox::Yes);
     if (box.exec() != QMessageBox::Yes)
         return;
+    // The store queues the deletion for the service; a failure has been reported.
     store->deleteClient(client.id);
-    service->deleteClient(client.web_id);
     clientModel->select();
 }
 
@@ -359,10 +348,7 @@ void MainWindow::doExam()
     auto dlg = std::make_unique<ExamDlg>(this);
     dlg->setModal(true);
     dlg->init(&client);
-    // No background upload competes with the exam dialog's own sending.
-    pendingTimer->stop();
     dlg->exec();
-    pendingTimer->start(pendingCheckAfterExamMs);
     clientModel->select();
 }
 
@@ -397,6 +383,9 @@ void MainWindow::openSettings()
     language = AppSettings::lang();
     dlg.reset();
     showUploadNotifyMessage = AppSettings::showUploadNotifyMessage();
+    // The account may have been set or changed: sending starts again.
+    service->m_idTrainer = AppSettings::idTrainer();
+    sender->resume();
 }
 
 void MainWindow::openQueryManager()
@@ -415,10 +404,9 @@ void MainWindow::setDevMode(bool on)
 
 // ---------------------------------------------------------------- background upload
 
-void MainWindow::setUploadGuardTimes(int requestMs, int examIdleMs)
+bool MainWindow::isUploadBusy() const
 {
-    m_requestGuardMs = requestMs;
-    m_examGuardMs = examIdleMs;
+    return sender->isBusy();
 }
 
 void MainWindow::showCloudButton(bool show)
@@ -434,90 +422,30 @@ void MainWindow::showCloudButton(bool show)
     }
 }
 
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The list of what waits is read when it is about to be shown, not at every change.
+    if (watched == cloudUploadButton && event->type() == QEvent::ToolTip)
+        cloudUploadButton->setToolTip(tr("Alcuni dati sono in attesa di essere caricati in cloud")
+                                      + OutboxDescription::describe(*store->outbox(), store->m_db,
+                                                                    sender->inFlightItem()));
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void MainWindow::checkPendingUploads()
 {
-    if (uploadBusy)
-        return;
-    if (store->havePendingStuff()) {
-        cloudUploadButton->setToolTip(tr("Alcuni dati sono in attesa di essere caricati in cloud")
-                                      + store->getPendingDescription());
-        showCloudButton(true);
-        uploadPendings();
-    } else {
-        showCloudButton(false);
+    showCloudButton(store->havePendingStuff());
+    if (!sender->isHalted()) {
+        haltLabel->hide();
+        haltSettingsButton->hide();
     }
-}
-
-void MainWindow::startUpload(int guardMs)
-{
-    uploadBusy = true;
-    m_uploadGuard->start(guardMs);
-}
-
-void MainWindow::finishUpload()
-{
-    uploadBusy = false;
-    m_guardingExam = false;
-    m_uploadGuard->stop();
-}
-
-void MainWindow::uploadGuardExpired()
-{
-    if (!uploadBusy)
-        return;
-    qCDebug(lcApp).noquote() << "background upload without outcome, going on";
-    finishUpload();
 }
 
 void MainWindow::uploadPendings()
 {
-    qCDebug(lcApp).noquote() << "uploadPendings";
-    // One item per pass: the first send makes the rest wait for its outcome.
-    const auto canSend = [this] { return service->m_connected && !uploadBusy; };
-    if (!canSend())
-        return;
-
-    QList<Client> clients;
-    store->getPendingClients(clients);
-    if (!clients.isEmpty()) {
-        Client &client = clients.first();
-        startUpload(m_requestGuardMs);
-        qCDebug(lcApp).noquote() << "autoupload client" << client.name << client.surname;
-        service->saveClient(&client);
-        return;
-    }
-
-    QList<Anamnesi> anamnesis;
-    store->getPendingAnamesis(anamnesis, false);
-    if (!anamnesis.isEmpty()) {
-        Anamnesi &anamnesi = anamnesis.first();
-        startUpload(m_requestGuardMs);
-        qCDebug(lcApp).noquote() << "autoupload anamnesi" << anamnesi.name
-                                 << anamnesi.date.toString(Anamnesi::dateFormat);
-        service->saveAnamnesi(&anamnesi);
-        return;
-    }
-
-    QList<Anamnesi> deleted;
-    store->getPendingAnamesis(deleted, true);
-    if (!deleted.isEmpty()) {
-        const Anamnesi &anamnesi = deleted.first();
-        startUpload(m_requestGuardMs);
-        qCDebug(lcApp).noquote() << "upload delete anamnesi cmd" << anamnesi.name
-                                 << anamnesi.date.toString(Anamnesi::dateFormat);
-        service->deleteAnamnesi(anamnesi.web_id);
-        return;
-    }
-
-    QList<Exam> exams;
-    store->getPendingExams(exams);
-    if (!exams.isEmpty()) {
-        Exam &exam = exams.first();
-        startUpload(m_examGuardMs);
-        m_guardingExam = true;
-        qCDebug(lcApp).noquote() << "autoupload exam" << exam.idUser << exam.examDate.toString(Qt::ISODate);
-        service->uploadExam(&exam, &exam.scanFiles);
-    }
+    OutboxDlg dlg(store, sender, this);
+    dlg.exec();
+    checkPendingUploads();
 }
 
 void MainWindow::notify(const QString &text)
@@ -526,65 +454,60 @@ void MainWindow::notify(const QString &text)
         showNotification(text, notificationMs);
 }
 
-void MainWindow::uploadExamDone(Exam *exam)
+void MainWindow::itemSent(const OutboxItem &item)
 {
+    if (!showUploadNotifyMessage)
+        return;
     Client client;
-    client.loadFromWebID(exam->idUser);
-    store->removePendingExam(client.id, exam);
-    qCDebug(lcApp).noquote() << QStringLiteral("upload exam done %1 %2")
-                                    .arg(exam->idUser)
-                                    .arg(exam->examDate.toString(Qt::ISODate));
-    notify(tr("Esame del %1 dell'utente %2 %3 inviato al server.")
-               .arg(exam->examDate.toString(QStringLiteral("dd/MM/yyyy")), client.name, client.surname));
-    finishUpload();
-}
-
-void MainWindow::uploadExamFail()
-{
-    qCDebug(lcApp).noquote() << "upload exam fail";
-    finishUpload();
-}
-
-void MainWindow::uploadClientDone(int id)
-{
-    qCDebug(lcApp).noquote() << QStringLiteral("upload client done %1").arg(id);
-    if (showUploadNotifyMessage) {
-        Client client;
-        client.loadFromDB(id);
+    client.loadFromDB(item.clientId);
+    switch (item.kind) {
+    case OutboxItem::Kind::Client:
         notify(tr("Anagrafica dell'utente %1 %2 inviata al server.").arg(client.name, client.surname));
+        break;
+    case OutboxItem::Kind::Anamnesi: {
+        Anamnesi anamnesi;
+        anamnesi.loadFromDB(item.recordId, false);
+        notify(tr("Anamnesi '%1' dell'utente %2 %3 inviata al server.").arg(anamnesi.name, client.name, client.surname));
+        break;
     }
-    finishUpload();
-}
-
-void MainWindow::uploadClientFail()
-{
-    qCDebug(lcApp).noquote() << "upload client fail";
-    finishUpload();
-}
-
-void MainWindow::uploadAnamnesiDone(Anamnesi *anamnesi)
-{
-    qCDebug(lcApp).noquote() << QStringLiteral("upload anamnesi done %1").arg(anamnesi->id);
-    if (showUploadNotifyMessage) {
-        Client client;
-        client.loadFromDB(anamnesi->idClient);
-        notify(tr("Anamnesi '%1' dell'utente %2 %3 inviata al server.")
-                   .arg(anamnesi->name, client.name, client.surname));
+    case OutboxItem::Kind::Exam:
+        notify(tr("Esame del %1 dell'utente %2 %3 inviato al server.")
+                   .arg(item.examDate.toString(QStringLiteral("dd/MM/yyyy")), client.name, client.surname));
+        break;
+    case OutboxItem::Kind::ClientDeletion:
+    case OutboxItem::Kind::AnamnesiDeletion:
+        break;
     }
-    finishUpload();
 }
 
-void MainWindow::uploadAnamnesiFail()
+void MainWindow::itemParked(const OutboxItem &item, const ServiceOutcome &outcome)
 {
-    qCDebug(lcApp).noquote() << "upload anamnesi fail";
-    finishUpload();
+    Q_UNUSED(item)
+    // Told once, when it happens; the list behind the cloud button keeps the reason.
+    statusBar()->showMessage(tr("Il server ha rifiutato un dato da inviare: %1")
+                                 .arg(OutboxDescription::reasonText(outcome.code, outcome.error)),
+                             15000);
+    notify(tr("Il server ha rifiutato un dato da inviare: %1. Aprire l'elenco dei dati in attesa per riprovare "
+              "o scartarlo.")
+               .arg(OutboxDescription::reasonText(outcome.code, outcome.error)));
 }
 
-void MainWindow::uploadDeletedAnamnesiFail(int webId)
+void MainWindow::sendingHalted(int code)
 {
-    // The row stays marked deleted and is sent again on a later pass.
-    qCDebug(lcApp).noquote() << QStringLiteral("upload delete anamnesi fail %1").arg(webId);
-    finishUpload();
+    haltLabel->setText(code == 0 ? tr("Nessun account configurato: i dati non vengono inviati al server.")
+                                 : tr("Il server ha rifiutato il token dell'account: i dati non vengono inviati."));
+    haltLabel->show();
+    haltSettingsButton->show();
+}
+
+void MainWindow::storeError(const QString &text)
+{
+    qCDebug(lcApp).noquote() << "store error shown";
+    // Not modal: the dialog whose write failed says so itself, and a burst of errors
+    // must not pile up boxes.
+    const QString message = tr("Errore del database locale: %1").arg(text);
+    statusBar()->showMessage(message, 15000);
+    showNotification(message, notificationMs);
 }
 
 // ---------------------------------------------------------------- software update

@@ -12,6 +12,9 @@
 
 class DataModule;
 class HttpService;
+class OutboxSender;
+struct OutboxItem;
+struct ServiceOutcome;
 class QAction;
 class QKeyEvent;
 class QLabel;
@@ -27,8 +30,10 @@ class MainWindow;
 // The one top-level window: the local client list with its live name filter, the
 // commands to add, edit and delete clients and to open an exam, the service
 // connection state and the pending-upload button in the status bar. It owns the
-// store and the web-service client, sends what is pending in the background, one
-// item at a time, and asks about a newer version when the update file names one.
+// store, the web-service client and the outbox sender, which it starts so that what
+// is pending goes out in the background; it tells the operator what was sent, what
+// the service refused and what the local database could not write, and asks about a
+// newer version when the update file names one.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -42,15 +47,10 @@ public:
 
     // The address of the user manual in the language of this run.
     QString manualUrl() const { return m_manualUrl; }
-    bool isUploadBusy() const { return uploadBusy; }
+    bool isUploadBusy() const;
     // The filter condition for a typed text; the text is quoted, so any text is safe.
     static QString filterCondition(const QString &text);
 
-    // How long one background item may keep the next ones waiting when no outcome
-    // arrives: the request's own time-out plus a margin; an exam upload's guard
-    // restarts with every progress report, like its transfer time-out.
-    static constexpr int uploadGuardMarginMs = 5000;
-    void setUploadGuardTimes(int requestMs, int examIdleMs);
 
 public slots:
     void httpOnGetClients(QList<Client> clients);
@@ -63,20 +63,17 @@ public slots:
     void refreshClients();
     void openSettings();
     void setDevMode(bool on);
+    // Shows or hides the cloud button with the list of what waits.
     void checkPendingUploads();
+    // The list of what waits, with retry and discard for what the service refused.
     void uploadPendings();
-    void uploadExamDone(Exam *exam);
-    void uploadExamFail();
-    void uploadClientDone(int id);
-    void uploadClientFail();
-    void uploadAnamnesiDone(Anamnesi *anamnesi);
-    void uploadAnamnesiFail();
     void checkSwUpdate();
     void onCheckSoftwareUpdate(const QString &text);
     void openQueryManager();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void placeWindow();
@@ -88,10 +85,10 @@ private:
     // The client of the table's current row; false when no row is current.
     bool currentClient(Client &client) const;
     void showCloudButton(bool show);
-    void startUpload(int guardMs);
-    void finishUpload();
-    void uploadGuardExpired();
-    void uploadDeletedAnamnesiFail(int webId);
+    void itemSent(const OutboxItem &item);
+    void itemParked(const OutboxItem &item, const ServiceOutcome &outcome);
+    void sendingHalted(int code);
+    void storeError(const QString &text);
     void notify(const QString &text);
 
     bool devMode = false;
@@ -104,20 +101,17 @@ private:
     QMenu *menu = nullptr;
     QAction *sqlConsoleAction = nullptr;
     QString language;
-    bool uploadBusy = false;
     std::unique_ptr<Ui::MainWindow> ui;
     QSqlTableModel *clientModel = nullptr;
     HttpService *service = nullptr;
     DataModule *store = nullptr;
-    QTimer *pendingTimer = nullptr;
+    OutboxSender *sender = nullptr;
     QPushButton *cloudUploadButton = nullptr;
     QLabel *networkStatusLabel = nullptr;
+    // Says why nothing is sent (no account, token refused), with the way to the settings.
+    QLabel *haltLabel = nullptr;
+    QPushButton *haltSettingsButton = nullptr;
 
     QString m_manualUrl;
     bool m_cloudButtonShown = false;
-    // Ends a background item that never reported back (see uploadGuardMarginMs).
-    QTimer *m_uploadGuard = nullptr;
-    bool m_guardingExam = false;
-    int m_requestGuardMs;
-    int m_examGuardMs;
 };

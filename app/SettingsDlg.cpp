@@ -6,6 +6,7 @@
 #include "cloud/HttpService.h"
 #include "store/DataModule.h"
 
+#include <QDir>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QShortcut>
@@ -69,14 +70,25 @@ void SettingsDlg::languageChosen(int index)
 
 void SettingsDlg::resetDatabase()
 {
-    const auto answer = QMessageBox::question(
-        this, tr("Ripristino Database"),
-        tr("Si sta per eliminare il database locale. I dati degli utenti sul server non verranno eliminati "
-           "e verranno riscaricati. Continuare?"),
-        QMessageBox::Yes | QMessageBox::No);
+    DataModule *store = DataModule::instance();
+    QString question = tr("Si sta per eliminare il database locale. I dati degli utenti sul server non verranno "
+                          "eliminati e verranno riscaricati.");
+    const int unsent = store->pendingCount();
+    if (unsent > 0)
+        question += QLatin1Char('\n')
+                    + tr("%n elementi non ancora inviati al server andranno persi.", nullptr, unsent);
+    question += QLatin1Char('\n') + tr("Continuare?");
+    const auto answer = QMessageBox::question(this, tr("Ripristino Database"), question,
+                                              QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
-    DataModule::instance()->resetDB();
+    if (store->resetDB()) {
+        QMessageBox::information(this, tr("Ripristino Database"),
+                                 tr("Database ripristinato. Le scansioni precedenti sono state spostate in %1.")
+                                     .arg(QDir::toNativeSeparators(store->setAsidePath())));
+    } else {
+        QMessageBox::warning(this, tr("Ripristino Database"), tr("Impossibile ripristinare il database."));
+    }
     emit onResetDB();
 }
 
@@ -88,7 +100,8 @@ void SettingsDlg::openDatabaseFolder()
 void SettingsDlg::endpointEdited()
 {
     AppSettings::setEndpoint(ui->txtEndpoint->text());
-    m_service->setWebServiceURL(false);
+    // In development mode the edited address keeps pointing at the development script.
+    m_service->setWebServiceURL(AppSettings::devMode());
 }
 
 void SettingsDlg::keyPressEvent(QKeyEvent *event)

@@ -2,8 +2,12 @@
 
 #include "app/AppInfo.h"
 #include "app/AppLog.h"
+#include "store/DataModule.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QMessageBox>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLibraryInfo>
@@ -28,6 +32,42 @@ void Startup::prepareProcess()
 void Startup::applyWindowIcon()
 {
     QApplication::setWindowIcon(QIcon(AppInfo::windowIcon));
+}
+
+bool Startup::openStore()
+{
+    DataModule *store = nullptr;
+    try {
+        store = DataModule::instance();
+    } catch (const std::exception &e) {
+        qCWarning(lcApp).noquote() << "the local store cannot be opened";
+        QMessageBox::critical(nullptr, QCoreApplication::translate("Startup", "Calvestra"),
+                              QString::fromStdString(e.what()));
+        return false;
+    }
+    if (!store->isDamaged())
+        return true;
+    qCWarning(lcApp).noquote() << "the local database cannot be read";
+    const auto answer = QMessageBox::question(
+        nullptr, QCoreApplication::translate("Startup", "Database danneggiato"),
+        QCoreApplication::translate("Startup",
+                                    "Il database locale %1 non può essere letto (%2).\n"
+                                    "Verrà spostato da parte senza modificarlo, insieme alle scansioni, e ne "
+                                    "verrà creato uno nuovo; i clienti salvati sul server verranno riscaricati.\n"
+                                    "Continuare? Scegliendo No l'applicazione si chiude e il file resta com'è.")
+            .arg(QDir::toNativeSeparators(store->m_dbFile), store->damageText()),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return false;
+    if (!store->startAfresh()) {
+        QMessageBox::critical(nullptr, QCoreApplication::translate("Startup", "Database danneggiato"),
+                              QCoreApplication::translate("Startup", "Impossibile creare un nuovo database."));
+        return false;
+    }
+    QMessageBox::information(nullptr, QCoreApplication::translate("Startup", "Database danneggiato"),
+                             QCoreApplication::translate("Startup", "Il database danneggiato è stato spostato in %1.")
+                                 .arg(QDir::toNativeSeparators(store->setAsidePath())));
+    return true;
 }
 
 LanguageInstaller::~LanguageInstaller()

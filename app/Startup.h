@@ -12,6 +12,10 @@ public:
     static void prepareProcess();
     // The window icon; needs the application object.
     static void applyWindowIcon();
+    // Opens the local store before the main window needs it. A store that cannot be
+    // created is explained to the operator; a damaged database is kept aside and a new
+    // one started only when the operator agrees. False when the application must end.
+    static bool openStore();
 };
 
 // Owns the two translators for as long as the event loop runs: the toolkit's own

@@ -29,6 +29,9 @@ int main(int argc, char *argv[])
     LanguageInstaller languages;
     languages.install(AppSettings::lang());
 
+    if (!Startup::openStore())
+        return 1;
+
     int exitCode = 0;
     {
         MainWindow window;

@@ -6,6 +6,7 @@
 #include "cloud/ReplyWatchdog.h"
 #include "cloud/UploadArchiveFile.h"
 #include "store/DataModule.h"
+#include "store/Outbox.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -206,13 +207,16 @@ QNetworkReply *HttpService::getFile(const QUrl &url, int idleMs, qint64 maxBytes
 }
 
 bool HttpService::readEnvelope(QNetworkReply *reply, QJsonObject *data, int *code, QByteArray *body,
-                               int quietCode)
+                               int quietCode, QString *error)
 {
     reply->deleteLater();
     if (code)
         *code = -1;
     if (ReplyWatchdog::failed(reply)) {
-        qCDebug(lcCloud).noquote() << "error reply:" << ReplyWatchdog::failureText(reply);
+        const QString text = ReplyWatchdog::failureText(reply);
+        qCDebug(lcCloud).noquote() << "error reply:" << text;
+        if (error)
+            *error = text;
         return false;
     }
     const QByteArray bytes = reply->readAll();
@@ -225,8 +229,11 @@ bool HttpService::readEnvelope(QNetworkReply *reply, QJsonObject *data, int *cod
     if (code)
         *code = statusCode;
     if (statusCode != 200) {
+        const QString text = status.value(QStringLiteral("extradescr")).toString();
         if (statusCode != quietCode)
-            qCDebug(lcCloud).noquote() << "error" << status.value(QStringLiteral("extradescr")).toString();
+            qCDebug(lcCloud).noquote() << "error" << text;
+        if (error)
+            *error = statusCode == 0 && text.isEmpty() ? QStringLiteral("unreadable reply") : text;
         return false;
     }
     if (data)
@@ -234,10 +241,24 @@ bool HttpService::readEnvelope(QNetworkReply *reply, QJsonObject *data, int *cod
     return true;
 }
 
-void HttpService::failLater(void (HttpService::*signal)())
+void HttpService::failLater(void (HttpService::*signal)(), const OutcomeHandler &done, const QString &error)
 {
     QMetaObject::invokeMethod(
-        this, [this, signal] { emit(this->*signal)(); }, Qt::QueuedConnection);
+        this,
+        [this, signal, done, error] {
+            emit(this->*signal)();
+            if (done)
+                done(outcomeOf(false, 0, error));
+        },
+        Qt::QueuedConnection);
+}
+
+ServiceOutcome HttpService::outcomeOf(bool ok, int code, const QString &error)
+{
+    ServiceOutcome outcome;
+    outcome.code = ok ? 200 : (code == 200 ? 0 : code);
+    outcome.error = error;
+    return outcome;
 }
 
 void HttpService::checkConnection()
@@ -277,10 +298,23 @@ void HttpService::getClients()
     QUrlQuery q = getDefaultQueryParams();
     addFormItem(q, QStringLiteral("action"), QStringLiteral("getUsers"));
     QNetworkReply *reply = postData(q);
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { getClientsReply(reply); });
+    const quint64 askedAt = m_confirmations;
+    connect(reply, &QNetworkReply::finished, this, [this, reply, askedAt] { getClientsReply(reply, askedAt); });
 }
 
-void HttpService::getClientsReply(QNetworkReply *reply)
+void HttpService::noteConfirmed(QHash<int, quint64> &records, int webId)
+{
+    if (webId > 0)
+        records.insert(webId, ++m_confirmations);
+}
+
+bool HttpService::confirmedSince(const QHash<int, quint64> &records, int webId, quint64 since)
+{
+    const auto it = records.constFind(webId);
+    return it != records.constEnd() && it.value() > since;
+}
+
+void HttpService::getClientsReply(QNetworkReply *reply, quint64 askedAt)
 {
     QJsonObject data;
     if (!readEnvelope(reply, &data))
@@ -306,10 +340,11 @@ void HttpService::getClientsReply(QNetworkReply *reply)
             client.zipcode = text("zipcode");
             client.phone = text("phone");
             client.email = text("email");
+            client.syncKey = text("syncKey");
             client.height = text("height").toDouble();
             client.weight = text("weight").toDouble();
             client.offline = false;
-            if (storeDownloadedClient(client))
+            if (storeDownloadedClient(client, askedAt))
                 list.append(client);
             if (k % 3 == 0)
                 emit onGetClientsProgress(k, n);
@@ -318,14 +353,22 @@ void HttpService::getClientsReply(QNetworkReply *reply)
     emit onGetClients(list);
 }
 
-bool HttpService::storeDownloadedClient(Client &client)
+bool HttpService::storeDownloadedClient(Client &client, quint64 askedAt)
 {
     // Web id 0 is what every client not yet sent has: matching on it would overwrite them all.
     if (client.web_id <= 0) {
         qCDebug(lcCloud).noquote() << "skipped user without a valid id";
         return false;
     }
+    // Deleted here, deletion not yet confirmed: the service copy does not bring it back.
+    if (store()->outbox()->deletionPending(OutboxItem::Kind::ClientDeletion, client.web_id))
+        return false;
+    // Changed or deleted here and confirmed after this list was made: the list is older.
+    if (confirmedSince(m_clientConfirmed, client.web_id, askedAt))
+        return false;
     try {
+        if (!Client::web_id_exists(client.web_id) && adoptByKey(client))
+            return true;
         if (Client::web_id_exists(client.web_id)) {
             Client local;
             local.loadFromWebID(client.web_id);
@@ -346,7 +389,34 @@ bool HttpService::storeDownloadedClient(Client &client)
     return true;
 }
 
-void HttpService::saveClient(Client *client)
+bool HttpService::adoptByKey(Client &client)
+{
+    // A client created here whose reply never came: the service holds it under the key
+    // sent with it. It becomes that record instead of a second local client.
+    if (client.syncKey.isEmpty())
+        return false;
+    QSqlQuery query(store()->m_db);
+    query.prepare(QStringLiteral("select id from clients where syncKey = :key and (web_id = 0 or web_id is null)"));
+    query.bindValue(QStringLiteral(":key"), client.syncKey);
+    if (!query.exec() || !query.first())
+        return false;
+    Client local;
+    local.loadFromDB(query.value(0).toInt());
+    const QString folder = local.getDataPath(false);
+    if (!local.setWebId(client.web_id) && QFileInfo::exists(folder))
+        return false;
+    if (local.offline) {
+        // Changed here: stays waiting with its local content, now under the service's id.
+        store()->saveClient(&local, false);
+        client = local;
+        return true;
+    }
+    client.id = local.id;
+    client.activityLevel = local.activityLevel;
+    return store()->saveClient(&client, false);
+}
+
+void HttpService::saveClient(Client *client, OutcomeHandler done)
 {
     if (!client)
         return;
@@ -357,41 +427,69 @@ void HttpService::saveClient(Client *client)
     addFormItem(q, QStringLiteral("data"), indentedJson(sent));
     QNetworkReply *reply = postData(q);
     connect(reply, &QNetworkReply::finished, this,
-            [this, reply, localId, sent] { saveClientReply(reply, localId, sent); });
+            [this, reply, localId, sent, done] { saveClientReply(reply, localId, sent, done); });
 }
 
-bool HttpService::readUploadReply(QNetworkReply *reply, int *webId)
+void HttpService::resolveClient(const QJsonObject &record, OutcomeHandler done)
+{
+    QJsonObject sent = record;
+    sent.insert(QStringLiteral("id"), 0);
+    QUrlQuery q = getDefaultQueryParams();
+    addFormItem(q, QStringLiteral("action"), QStringLiteral("setUserData"));
+    addFormItem(q, QStringLiteral("data"), indentedJson(sent));
+    QNetworkReply *reply = postData(q);
+    connect(reply, &QNetworkReply::finished, this, [this, reply, done] { done(readUploadReply(reply)); });
+}
+
+ServiceOutcome HttpService::readUploadReply(QNetworkReply *reply)
 {
     QJsonObject data;
     QByteArray body;
-    const bool ok = readEnvelope(reply, &data, nullptr, &body);
+    int code = -1;
+    QString error;
+    const bool ok = readEnvelope(reply, &data, &code, &body, noQuietCode, &error);
     if (!body.isEmpty())
         qCDebug(lcCloud).noquote() << QString::fromUtf8(body);
-    *webId = ok ? positiveId(data.value(QStringLiteral("id"))) : 0;
-    return ok;
+    ServiceOutcome outcome = outcomeOf(ok, code, error);
+    outcome.webId = ok ? positiveId(data.value(QStringLiteral("id"))) : 0;
+    if (ok && outcome.webId == 0) {
+        // Without the id nothing here can be matched to the service's record.
+        outcome.code = 0;
+        outcome.error = QStringLiteral("reply without a valid id");
+        qCDebug(lcCloud).noquote() << "error" << "upload reply without a valid id";
+    }
+    return outcome;
 }
 
-void HttpService::saveClientReply(QNetworkReply *reply, int localId, const QJsonObject &sent)
+void HttpService::saveClientReply(QNetworkReply *reply, int localId, const QJsonObject &sent,
+                                  const OutcomeHandler &done)
 {
-    int webId = 0;
-    if (!readUploadReply(reply, &webId)) {
-        emit onUploadClientFail();
-        return;
-    }
-    if (webId == 0) {
-        qCDebug(lcCloud).noquote() << "error" << "setUserData reply without a valid id";
-        emit onUploadClientFail();
+    const ServiceOutcome outcome = readUploadReply(reply);
+    const auto finish = [&](bool ok) {
+        if (ok)
+            emit onUploadClientDone(localId);
+        else
+            emit onUploadClientFail();
+        if (done)
+            done(outcome);
+    };
+    if (!outcome.ok()) {
+        finish(false);
         return;
     }
     Client client;
     client.loadFromDB(localId);
     if (localId <= 0 || client.id != localId) {
-        // Deleted here while the request was on its way: nothing to update.
-        qCDebug(lcCloud).noquote() << "error" << "uploaded client no longer stored locally" << localId;
-        emit onUploadClientFail();
+        // Deleted here while the request was on its way: the service now holds a record
+        // nobody here has. Its deletion, queued by its key, learns the id to delete.
+        qCDebug(lcCloud).noquote() << "uploaded client no longer stored locally" << localId;
+        store()->outbox()->resolveDeletion(OutboxItem::Kind::ClientDeletion,
+                                           sent.value(QStringLiteral("syncKey")).toString(), outcome.webId);
+        finish(true);
         return;
     }
-    client.setWebId(webId);
+    noteConfirmed(m_clientConfirmed, outcome.webId);
+    client.setWebId(outcome.webId);
     // Changed here while the request was on its way: it stays pending and goes up again.
     QJsonObject now = client.toJSONObject(true);
     QJsonObject before = sent;
@@ -400,27 +498,35 @@ void HttpService::saveClientReply(QNetworkReply *reply, int localId, const QJson
     client.offline = now != before;
     store()->saveClient(&client, false);
     emit onUpdateClient(localId);
-    emit onUploadClientDone(localId);
+    finish(true);
 }
 
-void HttpService::deleteClient(int webId)
+void HttpService::deleteClient(int webId, OutcomeHandler done)
 {
     QUrlQuery q = getDefaultQueryParams();
     addFormItem(q, QStringLiteral("action"), QStringLiteral("deleteUser"));
     addFormItem(q, QStringLiteral("idUser"), QString::number(webId));
     QNetworkReply *reply = postData(q);
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { deleteClientReply(reply); });
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, webId, done] { deleteClientReply(reply, webId, done); });
 }
 
-void HttpService::deleteClientReply(QNetworkReply *reply)
+void HttpService::deleteClientReply(QNetworkReply *reply, int webId, const OutcomeHandler &done)
 {
-    if (readEnvelope(reply, nullptr))
+    int code = -1;
+    QString error;
+    const bool ok = readEnvelope(reply, nullptr, &code, nullptr, noQuietCode, &error);
+    if (ok) {
         qCDebug(lcCloud).noquote() << "delete user ok (http)";
+        noteConfirmed(m_clientConfirmed, webId);
+    }
+    if (done)
+        done(outcomeOf(ok, code, error));
 }
 
 // ---------------------------------------------------------------- anamnesis
 
-void HttpService::saveAnamnesi(Anamnesi *anamnesi)
+void HttpService::saveAnamnesi(Anamnesi *anamnesi, OutcomeHandler done)
 {
     if (!anamnesi)
         return;
@@ -428,63 +534,94 @@ void HttpService::saveAnamnesi(Anamnesi *anamnesi)
     Client client;
     client.loadFromDB(anamnesi->idClient);
     const QJsonObject sent = anamnesi->getJsonObject();
+    QJsonObject payload = sent;
+    if (!anamnesi->syncKey.isEmpty())
+        payload.insert(QStringLiteral("syncKey"), anamnesi->syncKey);
     QUrlQuery q = getDefaultQueryParams();
     addFormItem(q, QStringLiteral("action"), QStringLiteral("uploadAnamnesi"));
     addFormItem(q, QStringLiteral("idUser"), QString::number(client.web_id));
     addFormItem(q, QStringLiteral("idAnamnesi"), QString::number(anamnesi->web_id));
-    addFormItem(q, QStringLiteral("data"), indentedJson(sent));
+    addFormItem(q, QStringLiteral("data"), indentedJson(payload));
     QNetworkReply *reply = postData(q);
-    connect(reply, &QNetworkReply::finished, this,
-            [this, reply, localId, sent] { saveAnamnesiReply(reply, localId, sent); });
+    const QString key = anamnesi->syncKey;
+    connect(reply, &QNetworkReply::finished, this, [this, reply, localId, sent, key, done] {
+        QJsonObject compared = sent;
+        compared.insert(QStringLiteral("syncKey"), key);
+        saveAnamnesiReply(reply, localId, compared, done);
+    });
 }
 
-void HttpService::saveAnamnesiReply(QNetworkReply *reply, int localId, const QJsonObject &sent)
+void HttpService::resolveAnamnesi(int webIdUser, const QJsonObject &record, OutcomeHandler done)
 {
-    int webId = 0;
-    if (!readUploadReply(reply, &webId)) {
-        emit onUploadAnamnesiFail();
-        return;
-    }
-    qCDebug(lcCloud).noquote() << webId;
-    if (webId == 0) {
-        qCDebug(lcCloud).noquote() << "error" << "uploadAnamnesi reply without a valid id";
-        emit onUploadAnamnesiFail();
+    QUrlQuery q = getDefaultQueryParams();
+    addFormItem(q, QStringLiteral("action"), QStringLiteral("uploadAnamnesi"));
+    addFormItem(q, QStringLiteral("idUser"), QString::number(webIdUser));
+    addFormItem(q, QStringLiteral("idAnamnesi"), QStringLiteral("0"));
+    addFormItem(q, QStringLiteral("data"), indentedJson(record));
+    QNetworkReply *reply = postData(q);
+    connect(reply, &QNetworkReply::finished, this, [this, reply, done] { done(readUploadReply(reply)); });
+}
+
+void HttpService::saveAnamnesiReply(QNetworkReply *reply, int localId, const QJsonObject &sent,
+                                    const OutcomeHandler &done)
+{
+    const ServiceOutcome outcome = readUploadReply(reply);
+    const auto finish = [&](Anamnesi *stored) {
+        if (stored)
+            emit onUploadAnamnesiDone(stored);
+        else if (!outcome.ok())
+            emit onUploadAnamnesiFail();
+        if (done)
+            done(outcome);
+    };
+    if (!outcome.ok()) {
+        finish(nullptr);
         return;
     }
     Anamnesi anamnesi;
     anamnesi.loadFromDB(localId, false);
     if (localId <= 0 || anamnesi.id != localId) {
-        qCDebug(lcCloud).noquote() << "error" << "uploaded anamnesi no longer stored locally" << localId;
-        emit onUploadAnamnesiFail();
+        qCDebug(lcCloud).noquote() << "uploaded anamnesi no longer stored locally" << localId;
+        store()->outbox()->resolveDeletion(OutboxItem::Kind::AnamnesiDeletion,
+                                           sent.value(QStringLiteral("syncKey")).toString(), outcome.webId);
+        finish(nullptr);
         return;
     }
-    anamnesi.web_id = webId;
+    noteConfirmed(m_anamnesiConfirmed, outcome.webId);
+    anamnesi.web_id = outcome.webId;
     // Changed here while the request was on its way: it stays pending and goes up again.
-    anamnesi.offline = anamnesi.getJsonObject() != sent;
+    QJsonObject now = anamnesi.getJsonObject();
+    now.insert(QStringLiteral("syncKey"), anamnesi.syncKey);
+    anamnesi.offline = now != sent;
     anamnesi.SaveToDB(false, false);
-    emit onUploadAnamnesiDone(&anamnesi);
+    finish(&anamnesi);
 }
 
-void HttpService::deleteAnamnesi(int webId)
+void HttpService::deleteAnamnesi(int webId, OutcomeHandler done)
 {
     QUrlQuery q = getDefaultQueryParams();
     addFormItem(q, QStringLiteral("action"), QStringLiteral("deleteAnamnesi"));
     addFormItem(q, QStringLiteral("idAnamnesi"), QString::number(webId));
     QNetworkReply *reply = postData(q);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, webId] { deleteAnamnesiReply(reply, webId); });
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, webId, done] { deleteAnamnesiReply(reply, webId, done); });
 }
 
-void HttpService::deleteAnamnesiReply(QNetworkReply *reply, int webId)
+void HttpService::deleteAnamnesiReply(QNetworkReply *reply, int webId, const OutcomeHandler &done)
 {
-    if (!readEnvelope(reply, nullptr)) {
+    int code = -1;
+    QString error;
+    const bool ok = readEnvelope(reply, nullptr, &code, nullptr, noQuietCode, &error);
+    // The local row went when the operator deleted it; a confirmation changes nothing here.
+    if (ok) {
+        qCDebug(lcCloud).noquote() << "deleteAnamnesi ok (http)";
+        noteConfirmed(m_anamnesiConfirmed, webId);
+        emit onUploadDeletedAnamnesiDone(webId);
+    } else {
         emit onUploadDeletedAnamnesiFail(webId);
-        return;
     }
-    emit onUploadDeletedAnamnesiDone(webId);
-    qCDebug(lcCloud).noquote() << "deleteAnamnesi ok (http)";
-    // Web id 0 would match every record never sent.
-    if (webId > 0)
-        store()->deleteAnamnesi(webId, true);
+    if (done)
+        done(outcomeOf(ok, code, error));
 }
 
 void HttpService::getUserAnamnesis(int webIdUser)
@@ -493,10 +630,12 @@ void HttpService::getUserAnamnesis(int webIdUser)
     addFormItem(q, QStringLiteral("action"), QStringLiteral("getUserAnamnesis"));
     addFormItem(q, QStringLiteral("idUser"), QString::number(webIdUser));
     QNetworkReply *reply = postData(q);
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { getUserAnamnesisReply(reply); });
+    const quint64 askedAt = m_confirmations;
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, askedAt] { getUserAnamnesisReply(reply, askedAt); });
 }
 
-void HttpService::getUserAnamnesisReply(QNetworkReply *reply)
+void HttpService::getUserAnamnesisReply(QNetworkReply *reply, quint64 askedAt)
 {
     QJsonObject data;
     if (!readEnvelope(reply, &data))
@@ -521,17 +660,31 @@ void HttpService::getUserAnamnesisReply(QNetworkReply *reply)
         anamnesi.idClient = localClient;
         anamnesi.offline = false;
         anamnesi.loadFromByteArray(item.value(QStringLiteral("object")).toString().toUtf8());
-        if (storeDownloadedAnamnesi(anamnesi))
+        anamnesi.syncKey = item.value(QStringLiteral("syncKey")).toString();
+        if (storeDownloadedAnamnesi(anamnesi, askedAt))
             list.append(anamnesi);
     }
     emit onGetAnamnesis(list);
 }
 
-bool HttpService::storeDownloadedAnamnesi(Anamnesi &anamnesi)
+bool HttpService::storeDownloadedAnamnesi(Anamnesi &anamnesi, quint64 askedAt)
 {
     if (anamnesi.web_id <= 0) {
         qCDebug(lcCloud).noquote() << "skipped anamnesi without a valid id";
         return false;
+    }
+    // Deleted here, deletion not yet confirmed: the service copy does not bring it back.
+    if (store()->outbox()->deletionPending(OutboxItem::Kind::AnamnesiDeletion, anamnesi.web_id)
+        || confirmedSince(m_anamnesiConfirmed, anamnesi.web_id, askedAt))
+        return false;
+    if (!anamnesi.syncKey.isEmpty()) {
+        // Created here, reply lost: the local row takes the service's id.
+        QSqlQuery adopt(store()->m_db);
+        adopt.prepare(QStringLiteral("update anamnesis set web_id = :web_id where syncKey = :key and "
+                                     "(web_id = 0 or web_id is null)"));
+        adopt.bindValue(QStringLiteral(":web_id"), anamnesi.web_id);
+        adopt.bindValue(QStringLiteral(":key"), anamnesi.syncKey);
+        adopt.exec();
     }
     QSqlQuery query(store()->m_db);
     query.prepare(QStringLiteral("select id, offline, deleted from anamnesis where web_id = :web_id"));
@@ -634,10 +787,10 @@ void HttpService::downloadFileReply(QNetworkReply *reply, const QString &url, co
 
 // ---------------------------------------------------------------- exam upload
 
-void HttpService::uploadExam(Exam *exam, QList<ScanFile> *scanFiles)
+void HttpService::uploadExam(Exam *exam, QList<ScanFile> *scanFiles, OutcomeHandler done)
 {
     if (!exam) {
-        failLater(&HttpService::onUploadExamFail);
+        failLater(&HttpService::onUploadExamFail, done, QStringLiteral("no exam"));
         return;
     }
     DataModule *dataModule = store();
@@ -662,25 +815,30 @@ void HttpService::uploadExam(Exam *exam, QList<ScanFile> *scanFiles)
     if (!archive) {
         qCDebug(lcCloud).noquote() << "zipFile" << QDir::tempPath() << "cannot hold the archive";
         builder->deleteLater();
-        failLater(&HttpService::onUploadExamFail);
+        failLater(&HttpService::onUploadExamFail, done, QStringLiteral("no room for the archive"));
         return;
     }
     qCDebug(lcCloud).noquote() << "zipFile" << archive->fileName();
     connect(builder, &ExamArchiveBuilder::finished, this,
-            [this, builder, archive, form](const ExamArchiveBuilder::Result &result) {
-                sendExam(builder, archive, result.ok, result.error, form);
+            [this, builder, archive, form, done](const ExamArchiveBuilder::Result &result) {
+                sendExam(builder, archive, result.ok, result.error, form, done);
             });
     builder->start(archive->fileName(), files);
 }
 
 void HttpService::sendExam(ExamArchiveBuilder *builder, UploadArchiveFile *archive, bool built,
-                           const QString &buildError, const ExamUploadForm &form)
+                           const QString &buildError, const ExamUploadForm &form, const OutcomeHandler &done)
 {
     builder->deleteLater();
+    const auto fail = [&](const QString &error) {
+        emit onUploadExamFail();
+        if (done)
+            done(outcomeOf(false, 0, error));
+    };
     if (!built) {
         // An unreadable body would only be refused by the service: stop here.
         qCDebug(lcCloud).noquote() << "zipFile" << archive->fileName() << "failed:" << buildError;
-        emit onUploadExamFail();
+        fail(buildError);
         return;
     }
     auto *multiPart = new QHttpMultiPart(QHttpMultiPart::FormDataType);
@@ -693,7 +851,7 @@ void HttpService::sendExam(ExamArchiveBuilder *builder, UploadArchiveFile *archi
     if (!archive->open(QIODevice::ReadOnly)) {
         qCDebug(lcCloud).noquote() << archive->fileName() << "doesn't exists";
         delete multiPart;
-        emit onUploadExamFail();
+        fail(QStringLiteral("archive missing"));
         return;
     }
     QHttpPart filePart;
@@ -710,15 +868,16 @@ void HttpService::sendExam(ExamArchiveBuilder *builder, UploadArchiveFile *archi
     // The time-out counts from the last progress, so a slow line still gets through.
     ReplyWatchdog::watch(reply, m_uploadTimeoutMs, maxReplyBytes);
     connect(reply, &QNetworkReply::uploadProgress, this, &HttpService::uploadProgress);
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { uploadExamReply(reply); });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, done] { uploadExamReply(reply, done); });
 }
 
-void HttpService::uploadExamReply(QNetworkReply *reply)
+void HttpService::uploadExamReply(QNetworkReply *reply, const OutcomeHandler &done)
 {
     QJsonObject data;
     int code = 0;
+    QString error;
     // A full storage has a log line of its own.
-    if (readEnvelope(reply, &data, &code, nullptr, 405)) {
+    if (readEnvelope(reply, &data, &code, nullptr, 405, &error)) {
         qCDebug(lcCloud).noquote() << "upload exam ok (http)";
         Exam exam;
         exam.idUser = positiveId(data.value(QStringLiteral("idUser")));
@@ -727,17 +886,23 @@ void HttpService::uploadExamReply(QNetworkReply *reply)
             // Receivers find their records by these two: without them nothing is known.
             qCDebug(lcCloud).noquote() << "error" << "uploadExamZip reply without client or date";
             emit onUploadExamFail();
+            if (done)
+                done(outcomeOf(false, 0, QStringLiteral("reply without client or date")));
             return;
         }
         emit onUploadExamDone(&exam);
+        if (done)
+            done(outcomeOf(true, 200, QString()));
         return;
     }
     if (code == 405) {
         qCDebug(lcCloud).noquote() << "uploadExam -> WebSpaceOver";
         emit onWebSpaceOver();
-        return;
+    } else {
+        emit onUploadExamFail();
     }
-    emit onUploadExamFail();
+    if (done)
+        done(outcomeOf(false, code, error));
 }
 
 // ---------------------------------------------------------------- remote works

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "anamnesis/Anamnesi.h"
+#include "cloud/ServiceOutcome.h"
 #include "store/Client.h"
 #include "store/Exam.h"
 #include "store/ScanFile.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -89,17 +91,25 @@ public:
     QUrl connectionProbeUrl() const;
 
     void getClients();
-    void saveClient(Client *client);
-    void deleteClient(int webId);
-    void saveAnamnesi(Anamnesi *anamnesi);
-    void deleteAnamnesi(int webId);
+    // The calls that change the service report their outcome to done (when given) as
+    // well as through the signals below. Pending work goes through OutboxSender, the
+    // one caller of these for it.
+    void saveClient(Client *client, OutcomeHandler done = {});
+    void deleteClient(int webId, OutcomeHandler done = {});
+    void saveAnamnesi(Anamnesi *anamnesi, OutcomeHandler done = {});
+    void deleteAnamnesi(int webId, OutcomeHandler done = {});
+    // Asks the service for the id of a record sent before whose reply never came, by
+    // sending it again with its key: a service that saw the key answers with that
+    // record's id (and one that did not makes it). Local records are not touched.
+    void resolveClient(const QJsonObject &record, OutcomeHandler done);
+    void resolveAnamnesi(int webIdUser, const QJsonObject &record, OutcomeHandler done);
     void getUserAnamnesis(int webIdUser);
     void getAnamnesiModels();
     // GET of url; the body is stored in folder under the last path component of the url.
     void downloadFile(const QString &url, const QString &folder);
 
     // Archive of the scans built off the interface thread, then streamed as multipart.
-    void uploadExam(Exam *exam, QList<ScanFile> *scanFiles);
+    void uploadExam(Exam *exam, QList<ScanFile> *scanFiles, OutcomeHandler done = {});
 
     void getUserWorks(int webIdUser);
     // The getUserFile address: idSender, action, idUser, kind ("jpg", "d2d"), filename.
@@ -142,30 +152,43 @@ private:
     // failures. True with the reply's data object when the status code is 200; code
     // gets the status code (-1 for a transport error). A failure with quietCode is not logged.
     bool readEnvelope(QNetworkReply *reply, QJsonObject *data, int *code = nullptr,
-                      QByteArray *body = nullptr, int quietCode = noQuietCode);
+                      QByteArray *body = nullptr, int quietCode = noQuietCode, QString *error = nullptr);
     // The reply of a client or questionnaire upload, its body logged: false when the
     // request failed, otherwise true with the id the service gave (0 when it gave none
     // usable).
-    bool readUploadReply(QNetworkReply *reply, int *webId);
+    ServiceOutcome readUploadReply(QNetworkReply *reply);
+    static ServiceOutcome outcomeOf(bool ok, int code, const QString &error);
 
-    void getClientsReply(QNetworkReply *reply);
-    void saveClientReply(QNetworkReply *reply, int localId, const QJsonObject &sent);
-    void deleteClientReply(QNetworkReply *reply);
-    void saveAnamnesiReply(QNetworkReply *reply, int localId, const QJsonObject &sent);
-    void deleteAnamnesiReply(QNetworkReply *reply, int webId);
-    void getUserAnamnesisReply(QNetworkReply *reply);
+    void getClientsReply(QNetworkReply *reply, quint64 askedAt);
+    void saveClientReply(QNetworkReply *reply, int localId, const QJsonObject &sent, const OutcomeHandler &done);
+    void deleteClientReply(QNetworkReply *reply, int webId, const OutcomeHandler &done);
+    void saveAnamnesiReply(QNetworkReply *reply, int localId, const QJsonObject &sent, const OutcomeHandler &done);
+    void deleteAnamnesiReply(QNetworkReply *reply, int webId, const OutcomeHandler &done);
+    void getUserAnamnesisReply(QNetworkReply *reply, quint64 askedAt);
     void getAnamnesiModelsReply(QNetworkReply *reply);
     void downloadFileReply(QNetworkReply *reply, const QString &url, const QString &folder);
     void sendExam(ExamArchiveBuilder *builder, UploadArchiveFile *archive, bool built,
-                  const QString &buildError, const ExamUploadForm &form);
-    void uploadExamReply(QNetworkReply *reply);
+                  const QString &buildError, const ExamUploadForm &form, const OutcomeHandler &done);
+    void uploadExamReply(QNetworkReply *reply, const OutcomeHandler &done);
     void getUserWorksReply(QNetworkReply *reply);
     static constexpr int noQuietCode = -1000000;
     // Stores one client of the downloaded list; false when it was left alone.
-    bool storeDownloadedClient(Client &client);
-    bool storeDownloadedAnamnesi(Anamnesi &anamnesi);
+    bool storeDownloadedClient(Client &client, quint64 askedAt);
+    // A downloaded client that is a local one whose creation reply never came.
+    bool adoptByKey(Client &client);
+    bool storeDownloadedAnamnesi(Anamnesi &anamnesi, quint64 askedAt);
     // Reports a failure from the event loop, like every other outcome.
-    void failLater(void (HttpService::*signal)());
+    void failLater(void (HttpService::*signal)(), const OutcomeHandler &done = {}, const QString &error = {});
+
+    // A download reply may have been made before a change of ours reached the service and
+    // arrive after its confirmation: it must not undo that change nor bring back what was
+    // deleted. Each confirmation gets the next number; a download remembers the number
+    // when it was asked for and leaves alone the records confirmed after that.
+    void noteConfirmed(QHash<int, quint64> &records, int webId);
+    static bool confirmedSince(const QHash<int, quint64> &records, int webId, quint64 since);
+    quint64 m_confirmations = 0;
+    QHash<int, quint64> m_clientConfirmed;
+    QHash<int, quint64> m_anamnesiConfirmed;
 
     int m_requestTimeoutMs = defaultRequestTimeoutMs;
     int m_uploadTimeoutMs = defaultUploadTimeoutMs;

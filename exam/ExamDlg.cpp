@@ -6,6 +6,7 @@
 #include "app/AppSettings.h"
 #include "app/ClientEditDlg.h"
 #include "cloud/HttpService.h"
+#include "cloud/OutboxSender.h"
 #include "exam/ExamLog.h"
 #include "exam/ZoneChooserDialog.h"
 #include "scan/ArchiveTabWidget.h"
@@ -15,6 +16,7 @@
 #include "store/Client.h"
 #include "store/DataModule.h"
 #include "store/Exam.h"
+#include "store/Outbox.h"
 
 #include <QAction>
 #include <QDate>
@@ -64,6 +66,7 @@ ExamDlg::ExamDlg(QWidget *parent)
     dirty = false;
     store = DataModule::instance();
     service = HttpService::instance();
+    sender = OutboxSender::instance();
     zoneChooser = new ZoneChooserDialog(this);
 
     anamnesisTab = new AnamnesisTabWidget(ui->tabAnamnesi);
@@ -118,6 +121,14 @@ ExamDlg::ExamDlg(QWidget *parent)
     // A confirmed upload of this client (from here or from its editor) gives it a web id
     // and moves its folder: the record and the scan paths must follow.
     connect(service, &HttpService::onUpdateClient, this, &ExamDlg::clientUpdated);
+    connect(sender, &OutboxSender::itemSent, this, &ExamDlg::itemSent);
+    connect(sender, &OutboxSender::itemFailed, this, &ExamDlg::itemFailed);
+    connect(sender, &OutboxSender::itemParked, this, &ExamDlg::itemFailed);
+    connect(sender, &OutboxSender::halted, this, [this](int code) {
+        if (m_sendInFlight)
+            sendFailed(code);
+    });
+    connect(sender, &OutboxSender::uploadProgress, this, &ExamDlg::uploadProgress);
 
     ui->tabWidget->setCurrentIndex(0);
     ui->progressBar->hide();
@@ -132,10 +143,7 @@ ExamDlg::ExamDlg(QWidget *parent)
     }
 }
 
-ExamDlg::~ExamDlg()
-{
-    endClientUpload();
-}
+ExamDlg::~ExamDlg() = default;
 
 void ExamDlg::buildCornerWidget()
 {
@@ -416,114 +424,66 @@ void ExamDlg::sendExam()
     if (!client)
         return;
     client->updateHeightAndWeight(ui->edHeight->value(), ui->edWeight->value());
-    m_sendInFlight = true;
-    if (client->web_id == 0) {
-        // Filled before the client goes out: when it cannot reach the service, this is
-        // the exam that waits in the queue.
-        fillExam();
-        uploadClient(client);
-        return;
-    }
-    connectSendSignals(false);
     refreshList();
     fillExam();
+    // The client goes first when the service has never confirmed it: the outbox keeps
+    // the exam waiting for it.
+    if ((client->web_id == 0 && !store->queueClient(client->id)) || !store->queueExam(client->id, *exam)) {
+        showUploadMessage(tr("Impossibile salvare l'esame nel database locale."));
+        return;
+    }
+    m_sendInFlight = true;
     ui->progressBar->setValue(0);
     ui->progressBar->show();
-    service->uploadExam(exam.get(), &scans);
+    sender->sendNow();
+    if (sender->isHalted())
+        sendFailed(sender->haltCode());
 }
 
-void ExamDlg::uploadClient(Client *uploaded)
+bool ExamDlg::partOfSend(const OutboxItem &item) const
 {
-    endClientUpload();
-    m_clientDoneConnection = connect(service, &HttpService::onUploadClientDone, this, &ExamDlg::uploadClientDone);
-    m_clientFailConnection = connect(service, &HttpService::onUploadClientFail, this, &ExamDlg::uploadClientFail);
-    service->saveClient(uploaded);
+    if (!m_sendInFlight || !client || item.clientId != client->id)
+        return false;
+    return item.kind == OutboxItem::Kind::Client
+           || (item.kind == OutboxItem::Kind::Exam && item.examDate == exam->examDate);
 }
 
-void ExamDlg::endClientUpload()
+void ExamDlg::itemSent(const OutboxItem &item)
 {
-    disconnect(m_clientDoneConnection);
-    disconnect(m_clientFailConnection);
-}
-
-void ExamDlg::uploadClientDone(int id)
-{
-    // Another client's confirmation is not the answer awaited here.
-    if (!client || id != client->id)
+    if (!partOfSend(item) || item.kind != OutboxItem::Kind::Exam)
         return;
-    endClientUpload();
-    client->loadFromDB(id);
-    showClientToTabs();
-    if (client->web_id != 0)
-        sendExam();
-    else
-        uploadExamFail();
+    dirty = false;
+    endSend(tr("Esame inviato al server"));
 }
 
-void ExamDlg::uploadClientFail()
+void ExamDlg::itemFailed(const OutboxItem &item, const ServiceOutcome &outcome)
 {
-    endClientUpload();
-    uploadExamFail();
+    if (partOfSend(item))
+        sendFailed(outcome.code);
 }
 
-void ExamDlg::connectSendSignals(bool disconnectThem)
+void ExamDlg::sendFailed(int code)
 {
-    if (!disconnectThem) {
-        // Unique: a second press of the send button must not double the outcomes.
-        connect(service, &HttpService::onUploadExamDone, this, &ExamDlg::uploadExamDone, Qt::UniqueConnection);
-        connect(service, &HttpService::onUploadExamFail, this, &ExamDlg::uploadExamFail, Qt::UniqueConnection);
-        connect(service, &HttpService::onUploadProgress, this, &ExamDlg::uploadProgress, Qt::UniqueConnection);
-        connect(service, &HttpService::onWebSpaceOver, this, &ExamDlg::uploadWebSpaceOver, Qt::UniqueConnection);
-    } else {
-        disconnect(service, &HttpService::onUploadExamDone, this, &ExamDlg::uploadExamDone);
-        disconnect(service, &HttpService::onUploadExamFail, this, &ExamDlg::uploadExamFail);
-        disconnect(service, &HttpService::onUploadProgress, this, &ExamDlg::uploadProgress);
-        disconnect(service, &HttpService::onWebSpaceOver, this, &ExamDlg::uploadWebSpaceOver);
+    if (code == 405) {
+        endSend(tr("Impossibile caricare i dati: lo spazio web riservato è esaurito."));
+        return;
     }
+    endSend(tr("Si è verificato un errore durante l'invio dell'esame al server.\n"
+               "Verificare la connessione a internet e riprovare.\n"
+               "L'esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita."));
+}
+
+void ExamDlg::endSend(const QString &message)
+{
+    m_sendInFlight = false;
+    ui->progressBar->hide();
+    showUploadMessage(message);
 }
 
 void ExamDlg::uploadProgress(qint64 sent, qint64 total)
 {
-    if (total != 0)
+    if (m_sendInFlight && total != 0)
         ui->progressBar->setValue(qRound(double(sent) * 100.0 / double(total)));
-}
-
-void ExamDlg::uploadExamDone(Exam *sentExam)
-{
-    // The record lives only while the signal is delivered.
-    Exam confirmed = sentExam ? *sentExam : Exam();
-    connectSendSignals(true);
-    m_sendInFlight = false;
-    dirty = false;
-    if (client)
-        store->removePendingExam(client->id, &confirmed);
-    ui->progressBar->hide();
-    showUploadMessage(tr("Esame inviato al server"));
-}
-
-void ExamDlg::uploadExamFail()
-{
-    queueExam(tr("Si è verificato un errore durante l'invio dell'esame al server.\n"
-                 "Verificare la connessione a internet e riprovare.\n"
-                 "L'esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita."));
-}
-
-void ExamDlg::uploadWebSpaceOver()
-{
-    queueExam(tr("Impossibile caricare i dati: lo spazio web riservato è esaurito."));
-}
-
-void ExamDlg::queueExam(const QString &message)
-{
-    connectSendSignals(true);
-    m_sendInFlight = false;
-    // The background upload waits for the next successful probe.
-    service->m_connected = false;
-    service->checkConnection();
-    if (client)
-        store->insertPendingExam(client->id, exam.get());
-    ui->progressBar->hide();
-    showUploadMessage(message);
 }
 
 void ExamDlg::showUploadMessage(const QString &text)
@@ -556,20 +516,7 @@ void ExamDlg::done(int r)
     if (box.clickedButton() == send)
         sendExam();
     else if (box.clickedButton() == leave)
-        leaveWithoutSending(r);
-}
-
-void ExamDlg::leaveWithoutSending(int r)
-{
-    // A send still under way when the dialog goes has nobody left to queue it if it
-    // fails: it is queued now. Should it succeed, its confirmation takes it off the
-    // queue again, and a second upload of the same day only replaces the first.
-    if (m_sendInFlight && client) {
-        qCDebug(lcExam).noquote() << "leaving during the upload: exam queued" << client->id
-                                  << exam->examDate.toString(Qt::ISODate);
-        store->insertPendingExam(client->id, exam.get());
-    }
-    QDialog::done(r);
+        QDialog::done(r);  // a send under way stays in the outbox and goes on without the dialog
 }
 
 void ExamDlg::tabChanged(int index)

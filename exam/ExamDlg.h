@@ -16,6 +16,9 @@ class Client;
 class DataModule;
 class Exam;
 class HttpService;
+class OutboxSender;
+struct OutboxItem;
+struct ServiceOutcome;
 class QAction;
 class QEvent;
 class QKeyEvent;
@@ -30,8 +33,9 @@ class ExamDlg;
 // The modal window in which the operator runs one exam of one client: the body data
 // (weight, height, activity level), the live scan from the calvimetro, the scans saved
 // on the chosen day, and sending all of it to the web service. Every finished scan is
-// named after a body zone and written to the client's folder; what cannot be sent is
-// queued for the main window's background upload. The other two pages show the
+// named after a body zone and written to the client's folder. Sending queues the exam
+// (and the client, when the service has never confirmed it) in the outbox and asks the
+// sender to go at once; what fails stays queued and goes later. The other two pages show the
 // client's anamnesis questionnaires and the exams already on the service.
 class ExamDlg : public QDialog
 {
@@ -48,10 +52,6 @@ public:
     static QString activityLevelText(int level);
 
     void addScanToList(const QString &jpgPath);
-    void uploadClient(Client *client);
-    // false connects the exam upload's outcome signals to this dialog, true removes
-    // exactly those connections.
-    void connectSendSignals(bool disconnect);
     // With unsent changes, asks before closing.
     void done(int r) override;
 
@@ -59,6 +59,7 @@ public:
     bool dirty = false;
     DataModule *store = nullptr;
     HttpService *service = nullptr;
+    OutboxSender *sender = nullptr;
     Client *client = nullptr;
     // Refilled from the dialog at every send.
     std::unique_ptr<Exam> exam;
@@ -84,9 +85,6 @@ public slots:
     void compareScan();
     void sendExam();
     void uploadProgress(qint64 sent, qint64 total);
-    void uploadExamDone(Exam *exam);
-    void uploadExamFail();
-    void uploadWebSpaceOver();
     void setDirty();
     void scanCompleted();
     void scanStarted();
@@ -99,13 +97,14 @@ protected:
 private:
     void buildCornerWidget();
     void fillExam();
-    // Ends a failed or refused send: the exam waits in the local queue.
-    void queueExam(const QString &message);
-    void leaveWithoutSending(int r);
+    // The outcome of the send under way, if the item is part of it.
+    void itemSent(const OutboxItem &item);
+    void itemFailed(const OutboxItem &item, const ServiceOutcome &outcome);
+    bool partOfSend(const OutboxItem &item) const;
+    // Ends a send that did not reach the service: the exam waits in the outbox.
+    void sendFailed(int code);
+    void endSend(const QString &message);
     void addMark();
-    void uploadClientDone(int id);
-    void uploadClientFail();
-    void endClientUpload();
     // The client's identity changed on the service (a new web id moves its folder).
     void clientUpdated(int id);
     void showClientToTabs();
@@ -115,6 +114,4 @@ private:
     bool m_choosingZone = false;
     // From "send" until the service has answered for the exam (client upload included).
     bool m_sendInFlight = false;
-    QMetaObject::Connection m_clientDoneConnection;
-    QMetaObject::Connection m_clientFailConnection;
 };

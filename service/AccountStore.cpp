@@ -69,6 +69,30 @@ void AccountStore::createSchema()
         " workId INTEGER NOT NULL REFERENCES works(id) ON DELETE CASCADE,"
         " name TEXT NOT NULL, size INTEGER NOT NULL, UNIQUE (workId, name));"
         "CREATE INDEX IF NOT EXISTS files_name ON files(name);");
+    // Added later: the keys that make a repeated creation find the first one's record.
+    for (const char *table : {"clients", "anamnesis"}) {
+        if (!hasColumn(table, "syncKey"))
+            m_db.exec(std::string("ALTER TABLE ") + table + " ADD COLUMN syncKey TEXT NOT NULL DEFAULT ''");
+    }
+    m_db.exec("CREATE INDEX IF NOT EXISTS clients_key ON clients(idSender, syncKey);"
+              "CREATE INDEX IF NOT EXISTS anamnesis_key ON anamnesis(idSender, syncKey);");
+}
+
+bool AccountStore::hasColumn(const char *table, const char *column)
+{
+    SqlStatement q(m_db, "SELECT 1 FROM pragma_table_info(?) WHERE name = ?");
+    q.bind(1, std::string(table)).bind(2, std::string(column));
+    return q.step();
+}
+
+std::int64_t AccountStore::idForKey(const char *table, std::int64_t account, const std::string &key)
+{
+    if (key.empty())
+        return 0;
+    const std::string sql = std::string("SELECT id FROM ") + table + " WHERE idSender = ? AND syncKey = ? LIMIT 1";
+    SqlStatement q(m_db, sql.c_str());
+    q.bind(1, account).bind(2, key);
+    return q.step() ? q.int64(0) : 0;
 }
 
 std::string AccountStore::clientFolder(std::int64_t account, std::int64_t idUser) const
@@ -92,7 +116,7 @@ std::vector<ClientRecord> AccountStore::clients(std::int64_t account)
     std::lock_guard<std::mutex> lock(m_mutex);
     SqlStatement q(m_db,
                    "SELECT id, surname, name, sex, birthday, address, city, province, zipcode, phone, email,"
-                   " height, weight FROM clients WHERE idSender = ? ORDER BY id");
+                   " height, weight, syncKey FROM clients WHERE idSender = ? ORDER BY id");
     q.bind(1, account);
     std::vector<ClientRecord> list;
     while (q.step()) {
@@ -110,6 +134,7 @@ std::vector<ClientRecord> AccountStore::clients(std::int64_t account)
         c.email = q.text(10);
         c.height = q.real(11);
         c.weight = q.real(12);
+        c.syncKey = q.text(13);
         list.push_back(std::move(c));
     }
     return list;
@@ -136,21 +161,23 @@ std::int64_t AccountStore::saveClient(std::int64_t account, const ClientRecord &
         q.bind(6, c.city).bind(7, c.province).bind(8, c.zipcode).bind(9, c.phone).bind(10, c.email);
         q.bind(11, c.height).bind(12, c.weight);
     };
-    if (c.id > 0 && hasClientLocked(account, c.id)) {
+    std::int64_t id = c.id > 0 && hasClientLocked(account, c.id) ? c.id : idForKey("clients", account, c.syncKey);
+    if (id > 0) {
         SqlStatement q(m_db,
                        "UPDATE clients SET surname = ?, name = ?, sex = ?, birthday = ?, address = ?,"
                        " city = ?, province = ?, zipcode = ?, phone = ?, email = ?, height = ?, weight = ?,"
                        " updated = datetime('now') WHERE id = ? AND idSender = ?");
         bindFields(q);
-        q.bind(13, c.id).bind(14, account);
+        q.bind(13, id).bind(14, account);
         q.run();
-        return c.id;
+        return id;
     }
     SqlStatement q(m_db,
                    "INSERT INTO clients (surname, name, sex, birthday, address, city, province, zipcode,"
-                   " phone, email, height, weight, idSender) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                   " phone, email, height, weight, idSender, syncKey)"
+                   " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     bindFields(q);
-    q.bind(13, account);
+    q.bind(13, account).bind(14, c.syncKey);
     q.run();
     return m_db.lastInsertId();
 }
@@ -176,7 +203,7 @@ std::optional<std::vector<AnamnesiRecord>> AccountStore::anamnesis(std::int64_t 
     if (!hasClientLocked(account, idUser))
         return std::nullopt;
     SqlStatement q(m_db,
-                   "SELECT id, idUser, name, anamnesiDate, object FROM anamnesis"
+                   "SELECT id, idUser, name, anamnesiDate, object, syncKey FROM anamnesis"
                    " WHERE idSender = ? AND idUser = ? ORDER BY anamnesiDate DESC, id DESC");
     q.bind(1, account).bind(2, idUser);
     std::vector<AnamnesiRecord> list;
@@ -187,6 +214,7 @@ std::optional<std::vector<AnamnesiRecord>> AccountStore::anamnesis(std::int64_t 
         a.name = q.text(2);
         a.anamnesiDate = q.text(3);
         a.object = q.text(4);
+        a.syncKey = q.text(5);
         list.push_back(std::move(a));
     }
     return list;
@@ -197,20 +225,23 @@ std::int64_t AccountStore::saveAnamnesi(std::int64_t account, const AnamnesiReco
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!hasClientLocked(account, a.idUser))
         return 0;
-    if (a.id > 0) {
+    for (const std::int64_t id : {a.id, idForKey("anamnesis", account, a.syncKey)}) {
+        if (id <= 0)
+            continue;
         SqlStatement q(m_db,
                        "UPDATE anamnesis SET idUser = ?, name = ?, anamnesiDate = ?, object = ?,"
                        " updated = datetime('now') WHERE id = ? AND idSender = ?");
         q.bind(1, a.idUser).bind(2, a.name).bind(3, a.anamnesiDate).bind(4, a.object);
-        q.bind(5, a.id).bind(6, account);
+        q.bind(5, id).bind(6, account);
         q.run();
         if (m_db.changes() > 0)
-            return a.id;
+            return id;
     }
     SqlStatement q(m_db,
-                   "INSERT INTO anamnesis (idSender, idUser, name, anamnesiDate, object)"
-                   " VALUES (?, ?, ?, ?, ?)");
+                   "INSERT INTO anamnesis (idSender, idUser, name, anamnesiDate, object, syncKey)"
+                   " VALUES (?, ?, ?, ?, ?, ?)");
     q.bind(1, account).bind(2, a.idUser).bind(3, a.name).bind(4, a.anamnesiDate).bind(5, a.object);
+    q.bind(6, a.syncKey);
     q.run();
     return m_db.lastInsertId();
 }

@@ -30,7 +30,8 @@ public:
     std::vector<ClientRecord> clients(std::int64_t account);
     bool hasClient(std::int64_t account, std::int64_t id);
     // Updates the account's client with that id; any other id (0, unknown, or
-    // another account's) makes a new client. Returns the client's id.
+    // another account's) updates the account's client with the same non-empty key, or
+    // makes a new client. Returns the client's id.
     std::int64_t saveClient(std::int64_t account, const ClientRecord &client);
     // Removes the client with its questionnaires, exams and files; false when the
     // account has no such client.
@@ -56,6 +57,8 @@ public:
 
 private:
     void createSchema();
+    bool hasColumn(const char *table, const char *column);
+    std::int64_t idForKey(const char *table, std::int64_t account, const std::string &key);
     bool hasClientLocked(std::int64_t account, std::int64_t id);
     std::uint64_t usedBytesLocked(std::int64_t account);
     std::string clientFolder(std::int64_t account, std::int64_t idUser) const;

@@ -117,7 +117,8 @@ EndpointActions::Reply EndpointActions::getUsers(std::int64_t account)
                          {"phone", c.phone},
                          {"email", c.email},
                          {"height", JsonRead::formatNumber(c.height)},
-                         {"weight", JsonRead::formatNumber(c.weight)}});
+                         {"weight", JsonRead::formatNumber(c.weight)},
+                         {"syncKey", c.syncKey}});
     }
     Reply reply;
     reply.data["users"] = std::move(users);
@@ -136,7 +137,7 @@ EndpointActions::Reply EndpointActions::setUserData(std::int64_t account, const 
         {"surname", &c.surname}, {"name", &c.name},         {"sex", &c.sex},
         {"address", &c.address}, {"city", &c.city},         {"province", &c.province},
         {"zipcode", &c.zipcode}, {"phone", &c.phone},       {"email", &c.email},
-        {"birthday", &c.birthday}};
+        {"birthday", &c.birthday}, {"syncKey", &c.syncKey}};
     for (const auto &[key, target] : texts) {
         if (!JsonRead::text(data, key, *target, maxClientText))
             return failure(400, std::string("invalid ") + key);
@@ -174,8 +175,9 @@ EndpointActions::Reply EndpointActions::uploadAnamnesi(std::int64_t account, con
     if (!parseObject(a.object, data))
         return failure(400, "data is not a JSON object");
     if (!JsonRead::text(data, "Name", a.name, maxClientText) ||
-        !JsonRead::text(data, "Date", a.anamnesiDate, maxClientText))
-        return failure(400, "invalid Name or Date");
+        !JsonRead::text(data, "Date", a.anamnesiDate, maxClientText) ||
+        !JsonRead::text(data, "syncKey", a.syncKey, maxClientText))
+        return failure(400, "invalid Name, Date or syncKey");
 
     const std::int64_t id = a.idUser > 0 ? m_store.saveAnamnesi(account, a) : 0;
     if (id == 0)
@@ -209,7 +211,8 @@ EndpointActions::Reply EndpointActions::getUserAnamnesis(std::int64_t account, c
                          {"idUser", a.idUser},
                          {"name", a.name},
                          {"anamnesiDate", a.anamnesiDate},
-                         {"object", a.object}});
+                         {"object", a.object},
+                         {"syncKey", a.syncKey}});
     }
     Reply reply;
     reply.data["anamnesis"] = std::move(items);

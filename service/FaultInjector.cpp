@@ -38,6 +38,8 @@ bool FaultInjector::add(const std::string &mode, const std::string &match, int c
         fault.mode = Mode::NonJson;
     } else if (name == "drop") {
         fault.mode = Mode::Drop;
+    } else if (name == "lost") {
+        fault.mode = Mode::Lost;
     } else if (name == "delay") {
         fault.mode = Mode::Delay;
         if (!parseNumber(argument, 0, 600000, fault.value)) {

@@ -19,6 +19,7 @@ public:
         Delay,      // the normal reply, value milliseconds late
         Code,       // a reply envelope with status code value, nothing done
         Huge,       // HTTP 200 with a valid JSON body of value megabytes
+        Lost,       // the request is carried out, then the connection is reset: the reply is lost
     };
 
     struct Fault
@@ -31,7 +32,7 @@ public:
     };
 
     // Parses "hang", "stall", "status500", "nonjson", "drop", "delay:MS", "code:N",
-    // "huge:MB" (default 64); count 0 or less keeps the fault until clear().
+    // "huge:MB" (default 64), "lost"; count 0 or less keeps the fault until clear().
     bool add(const std::string &mode, const std::string &match, int count, std::string &error);
     // Takes one use of the oldest fault matching a request of that kind.
     std::optional<Fault> take(const std::string &kind, bool scriptRequest);

@@ -21,6 +21,9 @@ struct ClientRecord
     std::string email;
     double height = 0.0;
     double weight = 0.0;
+    // Made by the installation that created the client: a creation sent again with the
+    // same key (its reply was lost) finds the record made the first time.
+    std::string syncKey;
 };
 
 struct AnamnesiRecord
@@ -30,6 +33,7 @@ struct AnamnesiRecord
     std::string name;
     std::string anamnesiDate;  // "yyyy-MM-dd hh:mm:ss" as the questionnaire carries it
     std::string object;        // the questionnaire's JSON text, kept as received
+    std::string syncKey;       // as for clients
 };
 
 struct WorkRecord

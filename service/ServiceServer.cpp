@@ -515,6 +515,8 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
     if (fault && applyFault(*fault, req, res, *ctx))
         return;
     dispatch(req, res, realm, *ctx, request);
+    if (ctx->replyLost)
+        dropConnection(req);
 }
 
 void ServiceServer::handleScriptGet(const httplib::Request &req, httplib::Response &res, Realm &realm)
@@ -528,6 +530,11 @@ void ServiceServer::handleScriptGet(const httplib::Request &req, httplib::Respon
     ctx->account = accountText(request.fields);
     if (const auto fault = m_faults.take(ctx->kind, true); fault && applyFault(*fault, req, res, *ctx))
         return;
+    if (ctx->replyLost) {
+        // A download changes nothing: losing its reply is a plain drop.
+        dropConnection(req);
+        return;
+    }
     if (ctx->kind != "getUserFile") {
         EndpointActions::Reply reply;
         reply.code = 400;
@@ -688,6 +695,9 @@ bool ServiceServer::applyFault(const FaultInjector::Fault &fault, const httplib:
     case Mode::Drop:
         dropConnection(req);
         return true;
+    case Mode::Lost:
+        ctx.replyLost = true;
+        return false;
     case Mode::Hang:
     case Mode::Stall: {
         const int fd = ConnectionControl::findSocket(req);

@@ -51,6 +51,7 @@ private:
         std::string fault;
         nlohmann::json record = nlohmann::json::object();
         bool finished = false;
+        bool replyLost = false;  // the "lost" fault: done, then the connection is reset
     };
     struct Realm
     {

@@ -1,7 +1,6 @@
 #include "store/Client.h"
 
 #include "anamnesis/Anamnesi.h"
-#include "cloud/HttpService.h"
 #include "store/DataModule.h"
 #include "store/StoreLog.h"
 
@@ -18,7 +17,6 @@
 
 Client::Client()
     : m_dataModule(DataModule::instance())
-    , m_httpService(HttpService::m_instance)
 {
 }
 
@@ -67,16 +65,12 @@ void Client::loadFromRecord(const QSqlRecord *record)
     offline = field("offline").toBool();
     height = field("height").toDouble();
     weight = field("weight").toDouble();
+    syncKey = field("syncKey").toString();
 }
 
-void Client::saveToDB(bool upload, bool byWebId)
+bool Client::saveToDB(bool upload, bool byWebId)
 {
-    store()->saveClient(this, byWebId);
-    if (upload) {
-        if (!m_httpService)
-            m_httpService = HttpService::instance();
-        m_httpService->saveClient(this);
-    }
+    return store()->saveClient(this, byWebId, upload);
 }
 
 QJsonObject Client::toJSONObject(bool useWebId) const
@@ -96,6 +90,9 @@ QJsonObject Client::toJSONObject(bool useWebId) const
     json.insert(QStringLiteral("phone"), phone);
     json.insert(QStringLiteral("height"), height);
     json.insert(QStringLiteral("weight"), weight);
+    // An extra member: a service that does not know it ignores it.
+    if (!syncKey.isEmpty())
+        json.insert(QStringLiteral("syncKey"), syncKey);
     return json;
 }
 

@@ -11,7 +11,6 @@
 
 class Anamnesi;
 class DataModule;
-class HttpService;
 class QSqlRecord;
 
 // One client (a row of the clients table) as a plain value. Its scan files live in
@@ -38,16 +37,19 @@ public:
     double weight = 0.0;
     int activityLevel = 0;
     bool offline = true;
-    // Guarded: a record copied around may outlive the store or service it was built
-    // with (tests replace both); a stale pointer is then taken again from the shared one.
+    // Made here when the client is first stored; sent with it, so that the service
+    // recognises a creation it has already taken (a reply lost on the way back).
+    QString syncKey;
+    // Guarded: a record copied around may outlive the store it was built with (tests
+    // replace it); a stale pointer is then taken again from the shared one.
     QPointer<DataModule> m_dataModule;
-    // Taken on the first upload, so that building records never starts the service client.
-    QPointer<HttpService> m_httpService;
 
     void loadFromDB(int id);
     void loadFromWebID(int webId);
     void loadFromRecord(const QSqlRecord *record);
-    void saveToDB(bool upload, bool byWebId);
+    // With upload, the change also goes into the outbox (same transaction) and the
+    // sender is woken. False when nothing was written.
+    bool saveToDB(bool upload, bool byWebId);
     QJsonObject toJSONObject(bool useWebId) const;
 
     // These throw std::runtime_error when the statement itself fails.

@@ -3,13 +3,19 @@
 #include "anamnesis/Anamnesi.h"
 #include "store/Client.h"
 #include "store/Exam.h"
-#include "store/ScanFile.h"
+#include "store/Outbox.h"
+#include "store/OutboxDescription.h"
 #include "store/StoreLog.h"
+#include "store/StoreSavepoint.h"
 #include "store/StoreSchema.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QUuid>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStandardPaths>
@@ -18,7 +24,6 @@
 
 #include <sqlite3.h>
 
-#include <functional>
 #include <stdexcept>
 
 DataModule *DataModule::m_instance = nullptr;
@@ -50,6 +55,11 @@ void configureSqliteLibrary()
     Q_UNUSED(configured)
 }
 
+QString newSyncKey()
+{
+    return QUuid::createUuid().toString(QUuid::Id128);
+}
+
 }  // namespace
 
 DataModule::DataModule(QObject *parent)
@@ -68,34 +78,71 @@ DataModule::DataModule(const QString &dataLocation, QObject *parent)
     m_dbFile = m_basePath + QStringLiteral("calvestra.db");
     m_assetsPath = m_basePath + QStringLiteral("assets/");
 
-    // One level at a time: a failure shows up in the file operations that follow.
-    for (const QString &path : {makerPath, m_basePath, m_dataPath, m_assetsPath}) {
-        QDir dir;
-        if (!dir.exists(path))
-            dir.mkdir(path);
+    // With their parents: on a fresh account even the data location may not exist yet.
+    for (const QString &path : {m_dataPath, m_assetsPath}) {
+        if (!QDir().mkpath(path)) {
+            qCDebug(lcStore).noquote() << "cannot create the data folder";
+            throw std::runtime_error(
+                tr("Impossibile creare la cartella dei dati %1. Verificare i permessi o lo spazio su disco.")
+                    .arg(QDir::toNativeSeparators(path))
+                    .toStdString());
+        }
     }
+    // Health data: the store's folders are the user's alone.
+    for (const QString &path : {makerPath, m_basePath, m_dataPath, m_assetsPath})
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
     configureSqliteLibrary();
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
     m_db.setDatabaseName(m_dbFile);
-    if (QFile::exists(m_dbFile)) {
-        // A file that does not open is reported by the first statements.
-        m_db.open();
-    } else {
-        if (!m_db.open()) {
-            qCDebug(lcStore).noquote() << "cannot CREATE DATABASE";
+    m_outbox = new Outbox(m_db, this);
+    openDatabase();
+}
+
+void DataModule::openDatabase()
+{
+    m_damaged = false;
+    m_damageText.clear();
+    // A file of no bytes is what an interrupted first start leaves: SQLite reads it as
+    // an empty database, which gets the schema like a new one.
+    const QFileInfo file(m_dbFile);
+    const bool fresh = !file.exists() || file.size() == 0;
+    if (!m_db.open()) {
+        qCDebug(lcStore).noquote() << "cannot CREATE DATABASE";
+        if (fresh) {
             dropConnection(m_db);
-            throw std::runtime_error("unable to create/open the database. Check file permissions?");
+            throw std::runtime_error(tr("Impossibile creare il database %1. Verificare i permessi dei file.")
+                                         .arg(QDir::toNativeSeparators(m_dbFile))
+                                         .toStdString());
         }
-        createDatabase();
+        m_damaged = true;
+        m_damageText = m_db.lastError().text();
+        return;
     }
-    checkDatabaseVersion();
+    QFile::setPermissions(m_dbFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (fresh)
+        createDatabase();
+    int version = 0;
+    QSqlError error;
+    if (!StoreSchema::readVersion(m_db, &version, &error)) {
+        // Not a database, a damaged one, or not this application's: nothing is written
+        // to it, so that it can be kept aside as it is.
+        qCDebug(lcStore).noquote() << "SqLite error:" << error.text();
+        m_damaged = true;
+        m_damageText = error.text();
+        return;
+    }
+    if (version < StoreSchema::currentVersion)
+        updateDatabase(version);
 }
 
 DataModule::~DataModule()
 {
     if (m_instance == this)
         m_instance = nullptr;
+    // The outbox holds a handle to the connection too.
+    delete m_outbox;
+    m_outbox = nullptr;
     dropConnection(m_db);
 }
 
@@ -171,35 +218,82 @@ int DataModule::queryValue(const QString &expr, const QString &table, const QStr
     return query.value(QStringLiteral("_val")).toInt();
 }
 
-void DataModule::resetDB()
+bool DataModule::setAside(const QString &why, bool databaseToo)
 {
-    if (!QFile::exists(m_dbFile))
-        return;
-    m_db.close();
-    QFile::remove(m_dbFile);
-    if (m_db.open()) {
-        createDatabase();
-        checkDatabaseVersion();
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString aside = m_basePath + why + QLatin1Char('-') + stamp;
+    for (int n = 2; QFileInfo::exists(aside); ++n)
+        aside = m_basePath + why + QLatin1Char('-') + stamp + QLatin1Char('-') + QString::number(n);
+    if (!QDir().mkpath(aside)) {
+        reportError(tr("Impossibile creare la cartella %1").arg(aside));
+        return false;
     }
+    QFile::setPermissions(aside, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (databaseToo && QFile::exists(m_dbFile) && !QFile::rename(m_dbFile, aside + QStringLiteral("/calvestra.db"))) {
+        reportError(tr("Impossibile spostare %1").arg(m_dbFile));
+        return false;
+    }
+    if (QFileInfo::exists(m_dataPath) && !QDir().rename(m_dataPath, aside + QStringLiteral("/data"))) {
+        reportError(tr("Impossibile spostare %1").arg(m_dataPath));
+        return false;
+    }
+    m_setAsidePath = aside;
+    qCDebug(lcStore).noquote() << "set aside into" << aside;
+    return QDir().mkpath(m_dataPath);
 }
 
-void DataModule::saveClient(Client *client, bool byWebId)
+bool DataModule::resetDB()
+{
+    m_db.close();
+    // The old scan folders are named after local ids that the new database hands out
+    // again: a new client would find (and send) another person's scans. Without them
+    // moved, the database stays.
+    if (!setAside(QStringLiteral("reset"), false)) {
+        openDatabase();
+        return false;
+    }
+    bool ok = true;
+    if (QFile::exists(m_dbFile) && !QFile::remove(m_dbFile)) {
+        reportError(tr("Impossibile eliminare %1").arg(m_dbFile));
+        ok = false;
+    }
+    openDatabase();
+    m_outbox->announce();
+    return ok && !m_damaged;
+}
+
+bool DataModule::startAfresh()
+{
+    m_db.close();
+    const bool ok = setAside(QStringLiteral("damaged"), true);
+    if (!ok) {
+        openDatabase();
+        return false;
+    }
+    openDatabase();
+    m_outbox->announce();
+    return !m_damaged;
+}
+
+bool DataModule::saveClient(Client *client, bool byWebId, bool queue)
 {
     static const QString insertSql = QStringLiteral(
         "INSERT INTO clients  (web_id, surname, name, sex, birthday, address, city, province, zipcode, phone, "
-        "email, height, weight, activityLevel, offline) VALUES (:web_id, :surname, :name, :sex, :birthday, "
-        ":address, :city, :province, :zipcode, :phone, :email, :height, :weight, :activityLevel, :offline)");
+        "email, height, weight, activityLevel, offline, syncKey) VALUES (:web_id, :surname, :name, :sex, :birthday, "
+        ":address, :city, :province, :zipcode, :phone, :email, :height, :weight, :activityLevel, :offline, :syncKey)");
     static const QString updateByWebIdSql = QStringLiteral(
         "UPDATE clients SET  surname = :surname, name = :name, sex = :sex, birthday = :birthday, "
         "address = :address, city = :city, province = :province, zipcode = :zipcode,  phone = :phone, "
         "email = :email, height = :height, weight = :weight, activityLevel = :activityLevel, "
         "offline = :offline  WHERE web_id = :web_id");
     static const QString updateByIdSql = QStringLiteral(
-        "UPDATE clients SET  web_id = :web_id, surname = :surname, name = :name, sex = :sex, "
+        "UPDATE clients SET  web_id = COALESCE(NULLIF(:web_id, 0), web_id), surname = :surname, name = :name, sex = :sex, "
         "birthday = :birthday, address = :address, city = :city, province = :province, zipcode = :zipcode,  "
         "phone = :phone, email = :email, height = :height, weight = :weight, activityLevel = :activityLevel, "
         "offline = :offline WHERE id = :id");
 
+    // A copy made before the service confirmed the record carries web id 0: saving it
+    // keeps the id the row has meanwhile (the update never clears a web id).
     bool insert = false;
     bool updateById = false;
     if (byWebId) {
@@ -209,18 +303,24 @@ void DataModule::saveClient(Client *client, bool byWebId)
         } catch (const std::runtime_error &e) {
             // Nothing is written when the match cannot be decided.
             reportError(QString::fromUtf8(e.what()));
-            return;
+            return false;
         }
         insert = !exists;
     } else {
         insert = client->id == 0;
         updateById = !insert;
     }
+    // The key that lets the service recognise this client when its creation is sent again.
+    if (insert && client->syncKey.isEmpty())
+        client->syncKey = newSyncKey();
 
+    StoreSavepoint savepoint(m_db);
     QSqlQuery query(m_db);
     query.prepare(insert ? insertSql : (updateById ? updateByIdSql : updateByWebIdSql));
     if (updateById)
         query.bindValue(QStringLiteral(":id"), client->id);
+    if (insert)
+        query.bindValue(QStringLiteral(":syncKey"), client->syncKey);
     query.bindValue(QStringLiteral(":web_id"), client->web_id);
     query.bindValue(QStringLiteral(":surname"), client->surname);
     query.bindValue(QStringLiteral(":name"), client->name);
@@ -236,44 +336,81 @@ void DataModule::saveClient(Client *client, bool byWebId)
     query.bindValue(QStringLiteral(":weight"), client->weight);
     query.bindValue(QStringLiteral(":activityLevel"), client->activityLevel);
     query.bindValue(QStringLiteral(":offline"), client->offline);
-    const bool ok = query.exec();
-    if (!ok)
+    if (!savepoint.isOpen() || !query.exec()) {
         reportError(query.lastError());
+        if (insert)
+            client->id = 0;
+        return false;
+    }
+    if (updateById && query.numRowsAffected() == 0) {
+        // Deleted meanwhile: saving it again must not bring it back without a row.
+        reportError(tr("Il cliente %1 non esiste più").arg(client->id));
+        return false;
+    }
+    const int id = insert ? query.lastInsertId().toInt() : client->id;
+    if (updateById && client->web_id == 0)
+        client->web_id = queryValue(QStringLiteral("web_id"), QStringLiteral("clients"),
+                                    QStringLiteral("id = ") + QString::number(id));
+    if ((queue && !m_outbox->addClient(id)) || !savepoint.commit()) {
+        reportError(tr("Impossibile registrare il cliente tra i dati da inviare"));
+        if (insert)
+            client->id = 0;
+        return false;
+    }
     if (insert)
-        client->id = ok ? query.lastInsertId().toInt() : 0;
+        client->id = id;
+    if (queue)
+        m_outbox->announce();
+    return true;
 }
 
-void DataModule::deleteClient(int id)
+bool DataModule::deleteClient(int id)
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("delete from clients where id = :id"));
-    query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec())
-        reportError(query.lastError());
-
-    QSqlQuery pending(m_db);
-    pending.prepare(QStringLiteral("delete from pendingExams where idClient = :idClient"));
-    pending.bindValue(QStringLiteral(":idClient"), id);
-    if (!pending.exec())
-        reportError(pending.lastError());
+    Client client;
+    client.loadFromDB(id);
+    if (client.id != id || id <= 0) {
+        reportError(tr("Il cliente %1 non esiste").arg(id));
+        return false;
+    }
+    const QString folder = client.getDataPath(false);
+    {
+        StoreSavepoint savepoint(m_db);
+        QSqlQuery anamnesis(m_db);
+        anamnesis.prepare(QStringLiteral("delete from anamnesis where idClient = :id"));
+        anamnesis.bindValue(QStringLiteral(":id"), id);
+        QSqlQuery row(m_db);
+        row.prepare(QStringLiteral("delete from clients where id = :id"));
+        row.bindValue(QStringLiteral(":id"), id);
+        if (!savepoint.isOpen() || !anamnesis.exec() || !row.exec()) {
+            reportError(anamnesis.lastError().isValid() ? anamnesis.lastError() : row.lastError());
+            return false;
+        }
+        if (!m_outbox->addClientDeletion(id, client.web_id, client.syncKey, client.toJSONObject(true))
+            || !savepoint.commit()) {
+            reportError(tr("Impossibile registrare l'eliminazione del cliente"));
+            return false;
+        }
+    }
+    m_outbox->announce();
+    // The scans go with the client; a folder that will not go is only logged, the
+    // record is already gone.
+    if (QFileInfo::exists(folder) && !QDir(folder).removeRecursively())
+        qCDebug(lcStore).noquote() << "could not remove the scan folder of client" << id;
+    return true;
 }
 
-void DataModule::saveAnamnesi(Anamnesi *anamnesi, bool byWebId)
+bool DataModule::saveAnamnesi(Anamnesi *anamnesi, bool byWebId, bool queue)
 {
-    static const QString insertByWebIdSql = QStringLiteral(
-        "INSERT INTO anamnesis  (web_id, idClient, anamnesiDate,  name, object, offline) "
-        "VALUES (:web_id, :idClient, :anamnesiDate,  :name, :object, :offline)");
+    static const QString insertSql = QStringLiteral(
+        "INSERT INTO anamnesis  (web_id, idClient, anamnesiDate, name, object, offline, syncKey) "
+        "VALUES (:web_id, :idClient, :anamnesiDate, :name, :object, :offline, :syncKey)");
     static const QString updateByWebIdSql = QStringLiteral(
         "UPDATE anamnesis SET  idClient = :idClient, anamnesiDate = :anamnesiDate, name = :name, "
         "object = :object, offline = :offline WHERE web_id = :web_id");
-    static const QString insertSql = QStringLiteral(
-        "INSERT INTO anamnesis  (web_id, idClient, anamnesiDate, name, object, offline) "
-        "VALUES (:web_id, :idClient, :anamnesiDate, :name, :object, :offline)");
     static const QString updateByIdSql = QStringLiteral(
-        "UPDATE anamnesis SET  web_id = :web_id, idClient = :idClient, anamnesiDate = :anamnesiDate, "
+        "UPDATE anamnesis SET  web_id = COALESCE(NULLIF(:web_id, 0), web_id), idClient = :idClient, anamnesiDate = :anamnesiDate, "
         "name = :name, object = :object, offline = :offline WHERE id = :id");
 
-    QString sql;
     bool insert = false;
     bool updateById = false;
     if (byWebId) {
@@ -282,20 +419,23 @@ void DataModule::saveAnamnesi(Anamnesi *anamnesi, bool byWebId)
             exists = Anamnesi::web_id_exists(anamnesi->web_id);
         } catch (const std::runtime_error &e) {
             reportError(QString::fromUtf8(e.what()));
-            return;
+            return false;
         }
         insert = !exists;
-        sql = exists ? updateByWebIdSql : insertByWebIdSql;
     } else {
         insert = anamnesi->id == 0;
         updateById = !insert;
-        sql = insert ? insertSql : updateByIdSql;
     }
+    if (insert && anamnesi->syncKey.isEmpty())
+        anamnesi->syncKey = newSyncKey();
 
+    StoreSavepoint savepoint(m_db);
     QSqlQuery query(m_db);
-    query.prepare(sql);
+    query.prepare(insert ? insertSql : (updateById ? updateByIdSql : updateByWebIdSql));
     if (updateById)
         query.bindValue(QStringLiteral(":id"), anamnesi->id);
+    if (insert)
+        query.bindValue(QStringLiteral(":syncKey"), anamnesi->syncKey);
     const QString object =
         QString::fromUtf8(QJsonDocument(anamnesi->getJsonObject()).toJson(QJsonDocument::Compact));
     query.bindValue(QStringLiteral(":web_id"), anamnesi->web_id);
@@ -304,220 +444,99 @@ void DataModule::saveAnamnesi(Anamnesi *anamnesi, bool byWebId)
     query.bindValue(QStringLiteral(":name"), anamnesi->name);
     query.bindValue(QStringLiteral(":object"), object);
     query.bindValue(QStringLiteral(":offline"), anamnesi->offline);
-    const bool ok = query.exec();
-    if (!ok)
+    if (!savepoint.isOpen() || !query.exec()) {
         reportError(query.lastError());
+        if (insert)
+            anamnesi->id = 0;
+        return false;
+    }
+    if (updateById && query.numRowsAffected() == 0) {
+        reportError(tr("L'anamnesi %1 non esiste più").arg(anamnesi->id));
+        return false;
+    }
+    const int id = insert ? query.lastInsertId().toInt() : anamnesi->id;
+    if (updateById && anamnesi->web_id == 0)
+        anamnesi->web_id = queryValue(QStringLiteral("web_id"), QStringLiteral("anamnesis"),
+                                      QStringLiteral("id = ") + QString::number(id));
+    if ((queue && !m_outbox->addAnamnesi(id, anamnesi->idClient)) || !savepoint.commit()) {
+        reportError(tr("Impossibile registrare l'anamnesi tra i dati da inviare"));
+        if (insert)
+            anamnesi->id = 0;
+        return false;
+    }
     if (insert)
-        anamnesi->id = ok ? query.lastInsertId().toInt() : 0;
-}
-
-bool DataModule::deleteAnamnesi(int id, bool byWebId)
-{
-    Anamnesi loaded;
-    loaded.loadFromDB(id, byWebId);
-
-    QString sql;
-    if (loaded.offline && loaded.web_id == 0)
-        sql = QStringLiteral("delete from anamnesis where id = :id");  // never reached the service
-    else if (byWebId)
-        sql = QStringLiteral("delete from anamnesis where web_id = :id");
-    else
-        sql = QStringLiteral("update anamnesis set deleted = 1 where id = :id");  // until the service confirms
-
-    QSqlQuery query(m_db);
-    query.prepare(sql);
-    query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec()) {
-        reportError(query.lastError());
-        return false;
-    }
-    return loaded.web_id != 0;
-}
-
-bool DataModule::insertPendingExam(int idClient, Exam *exam)
-{
-    QSqlQuery count(m_db);
-    count.prepare(QStringLiteral(
-        "select count(*) as cnt from pendingExams where idClient = :idClient and examDate = :examDate"));
-    count.bindValue(QStringLiteral(":idClient"), idClient);
-    count.bindValue(QStringLiteral(":examDate"), exam->examDate);
-    if (!count.exec()) {
-        reportError(count.lastError());
-        return false;
-    }
-    const int existing = count.first() ? count.value(QStringLiteral("cnt")).toInt() : 0;
-    count.finish();
-
-    QSqlQuery query(m_db);
-    if (existing != 0)
-        query.prepare(QStringLiteral("update pendingExams set height = :height, weight = :weight, "
-                                     "activityLevel = :activityLevel where idClient = :idClient and "
-                                     "examDate = :examDate"));
-    else
-        query.prepare(QStringLiteral("insert into pendingExams (idClient, examDate, height, weight, "
-                                     "activityLevel) VALUES(:idClient, :examDate, :height, :weight, "
-                                     ":activityLevel)"));
-    query.bindValue(QStringLiteral(":idClient"), idClient);
-    query.bindValue(QStringLiteral(":examDate"), exam->examDate);
-    query.bindValue(QStringLiteral(":height"), exam->height);
-    query.bindValue(QStringLiteral(":weight"), exam->weight);
-    query.bindValue(QStringLiteral(":activityLevel"), exam->activityLevel);
-    if (!query.exec()) {
-        reportError(query.lastError());
-        return false;
-    }
+        anamnesi->id = id;
+    if (queue)
+        m_outbox->announce();
     return true;
 }
 
-bool DataModule::removePendingExam(int idClient, Exam *exam)
+bool DataModule::deleteAnamnesi(int id)
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("delete from pendingExams where idClient = :idClient and examDate = :examDate"));
-    query.bindValue(QStringLiteral(":idClient"), idClient);
-    query.bindValue(QStringLiteral(":examDate"), exam->examDate);
-    if (!query.exec()) {
-        reportError(query.lastError());
+    Anamnesi loaded;
+    loaded.loadFromDB(id, false);
+    // Only the row with this very id: a web id that matches nothing must never
+    // delete a questionnaire whose local id happens to be that number.
+    if (id <= 0 || loaded.id != id) {
+        reportError(tr("L'anamnesi %1 non esiste").arg(id));
         return false;
     }
+    {
+        StoreSavepoint savepoint(m_db);
+        QSqlQuery query(m_db);
+        query.prepare(QStringLiteral("delete from anamnesis where id = :id"));
+        query.bindValue(QStringLiteral(":id"), id);
+        if (!savepoint.isOpen() || !query.exec()) {
+            reportError(query.lastError());
+            return false;
+        }
+        QJsonObject lastSent = loaded.getJsonObject();
+        lastSent.insert(QStringLiteral("syncKey"), loaded.syncKey);
+        if (!m_outbox->addAnamnesiDeletion(id, loaded.idClient, loaded.web_id, loaded.syncKey, lastSent)
+            || !savepoint.commit()) {
+            reportError(tr("Impossibile registrare l'eliminazione dell'anamnesi"));
+            return false;
+        }
+    }
+    m_outbox->announce();
+    return true;
+}
+
+bool DataModule::queueClient(int idClient)
+{
+    if (!m_outbox->addClient(idClient)) {
+        reportError(tr("Impossibile registrare il cliente tra i dati da inviare"));
+        return false;
+    }
+    m_outbox->announce();
+    return true;
+}
+
+bool DataModule::queueExam(int idClient, const Exam &exam)
+{
+    const QJsonObject bodyData{{QStringLiteral("height"), exam.height},
+                               {QStringLiteral("weight"), exam.weight},
+                               {QStringLiteral("activityLevel"), exam.activityLevel}};
+    if (!m_outbox->addExam(idClient, exam.examDate, bodyData)) {
+        reportError(tr("Impossibile registrare l'esame tra i dati da inviare"));
+        return false;
+    }
+    m_outbox->announce();
     return true;
 }
 
 bool DataModule::havePendingStuff()
 {
     // A failed count (-1) counts as pending.
-    if (queryValue(QStringLiteral("count(*)"), QStringLiteral("clients"), QStringLiteral("web_id = 0 or offline = 1")) != 0)
-        return true;
-    if (queryValue(QStringLiteral("count(*)"), QStringLiteral("pendingExams"), QString()) != 0)
-        return true;
-    return queryValue(QStringLiteral("count(*)"), QStringLiteral("anamnesis"),
-                      QStringLiteral("web_id = 0 or offline = 1 or deleted = 1")) != 0;
+    return m_outbox->count() != 0;
+}
+
+int DataModule::pendingCount()
+{
+    return qMax(0, m_outbox->count());
 }
 
 QString DataModule::getPendingDescription()
 {
-    const QString dateFormat = QStringLiteral("yyyy.MM.dd");
-    const auto text = [](const QSqlQuery &q, const QString &column) { return q.value(column).toString(); };
-    const auto date = [&](const QSqlQuery &q, const QString &column) {
-        return q.value(column).toDate().toString(dateFormat);
-    };
-    const auto anamnesiLine = [&](const QSqlQuery &q) {
-        return date(q, QStringLiteral("anamnesiDate")) + QLatin1Char(' ') + text(q, QStringLiteral("anamnesiName"))
-               + QStringLiteral(" (") + text(q, QStringLiteral("name")) + QLatin1Char(' ')
-               + text(q, QStringLiteral("surname")) + QLatin1Char(')');
-    };
-
-    struct Section
-    {
-        QString sql;
-        QString title;
-        std::function<QString(const QSqlQuery &)> line;
-    };
-    const Section sections[] = {
-        {QStringLiteral("select * from clients where web_id = 0 or offline = 1"), tr("Clienti"),
-         [&](const QSqlQuery &q) {
-             return text(q, QStringLiteral("name")) + QLatin1Char(' ') + text(q, QStringLiteral("surname"));
-         }},
-        {QStringLiteral("select c.surname, c.name, p.examDate from pendingExams p left outer join clients c "
-                        "on c.id = p.idClient"),
-         tr("Esami"),
-         [&](const QSqlQuery &q) {
-             return date(q, QStringLiteral("examDate")) + QLatin1Char(' ') + text(q, QStringLiteral("name"))
-                    + QLatin1Char(' ') + text(q, QStringLiteral("surname"));
-         }},
-        {QStringLiteral("select  c.surname, c.name, a.name as anamnesiName, a.anamnesiDate from anamnesis a "
-                        "left outer join clients c on c.id = a.idClient where a.web_id = 0 or a.offline = 1"),
-         tr("Anamnesi"), anamnesiLine},
-        {QStringLiteral("select  c.surname, c.name, a.name as anamnesiName, a.anamnesiDate from anamnesis a "
-                        "left outer join clients c on c.id = a.idClient where deleted = 1"),
-         tr("Anamnesi eliminate"), anamnesiLine},
-    };
-
-    QString result;
-    for (const Section &section : sections) {
-        QSqlQuery query(m_db);
-        query.setForwardOnly(true);
-        if (!query.exec(section.sql)) {
-            reportError(query.lastError());
-            continue;
-        }
-        QString lines;
-        while (query.next())
-            lines += section.line(query) + QLatin1Char('\n');
-        if (!lines.isEmpty())
-            result += QLatin1Char('\n') + section.title + QStringLiteral(":\n") + lines;
-    }
-    return result;
-}
-
-bool DataModule::getPendingClients(QList<Client> &list)
-{
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("select * from clients where web_id = 0 or offline = 1"))) {
-        reportError(query.lastError());
-        return false;
-    }
-    bool appended = false;
-    while (query.next()) {
-        Client client;
-        client.loadFromDB(query.value(QStringLiteral("id")).toInt());
-        list.append(client);
-        appended = true;
-    }
-    return appended;
-}
-
-bool DataModule::getPendingAnamesis(QList<Anamnesi> &list, bool deleted)
-{
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    const QString sql = deleted ? QStringLiteral("select * from anamnesis where deleted = 1")
-                                : QStringLiteral("select * from anamnesis where web_id = 0 or offline = 1");
-    if (!query.exec(sql)) {
-        reportError(query.lastError());
-        return false;
-    }
-    bool appended = false;
-    while (query.next()) {
-        Anamnesi anamnesi;
-        anamnesi.loadFromDB(query.value(QStringLiteral("id")).toInt(), false);
-        list.append(anamnesi);
-        appended = true;
-    }
-    return appended;
-}
-
-bool DataModule::getPendingExams(QList<Exam> &list)
-{
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("select * from pendingExams"))) {
-        reportError(query.lastError());
-        return false;
-    }
-    bool appended = false;
-    while (query.next()) {
-        Client client;
-        client.loadFromDB(query.value(QStringLiteral("idClient")).toInt());
-        // The exam waits until its client has reached the service.
-        if (client.web_id == 0)
-            continue;
-        Exam exam;
-        exam.idUser = client.web_id;
-        exam.examDate = query.value(QStringLiteral("examDate")).toDate();
-        exam.height = query.value(QStringLiteral("height")).toDouble();
-        exam.weight = query.value(QStringLiteral("weight")).toDouble();
-        exam.activityLevel = query.value(QStringLiteral("activityLevel")).toInt();
-
-        const QString folder = client.getDataPath(true);
-        const QStringList files = client.getFileList(exam.examDate, QStringLiteral(".jpg"));
-        for (const QString &name : files) {
-            const QString path = folder + name;
-            exam.scanNames.append(path.left(path.lastIndexOf(QLatin1Char('.'))));
-            exam.scanFiles.append(ScanFile::createFromFilePath(path));
-        }
-        list.append(exam);
-        appended = true;
-    }
-    return appended;
+    return OutboxDescription::describe(*m_outbox, m_db);
 }

@@ -9,6 +9,7 @@
 class Anamnesi;
 class Client;
 class Exam;
+class Outbox;
 
 // The local store: the folder tree in the user's data location, the SQLite database
 // inside it and every write of client and anamnesis rows. There is one instance,
@@ -19,8 +20,10 @@ class DataModule : public QObject
     Q_OBJECT
 
 public:
-    // Opens (or creates) the store under the platform's generic data location.
-    // Throws std::runtime_error when a new database file cannot be created.
+    // Opens (or creates) the store under the platform's generic data location, folders
+    // created with their parents. Throws std::runtime_error, with a message for the
+    // operator, when the folders or a new database file cannot be created. A database
+    // file that cannot be read is left as it is and reported by isDamaged().
     explicit DataModule(QObject *parent = nullptr);
     ~DataModule() override;
 
@@ -38,21 +41,41 @@ public:
 
     bool runQuery(const QString &sql);
     int queryValue(const QString &expr, const QString &table, const QString &where);
-    void resetDB();
+    // Starts an empty database. The scan folders of the old one move aside (their local
+    // ids would be taken by new clients) into a folder beside "data/"; false when that
+    // or the new database fails.
+    bool resetDB();
 
-    void saveClient(Client *client, bool byWebId);
-    void deleteClient(int id);
-    void saveAnamnesi(Anamnesi *anamnesi, bool byWebId);
-    bool deleteAnamnesi(int id, bool byWebId);
+    // True when the database file exists but cannot be read as this application's
+    // database. Nothing has been written to it; startAfresh() moves it (and the scan
+    // folders) aside and starts a new one, when the operator agrees.
+    bool isDamaged() const { return m_damaged; }
+    QString damageText() const { return m_damageText; }
+    bool startAfresh();
+    // Where the last resetDB or startAfresh put the old files.
+    QString setAsidePath() const { return m_setAsidePath; }
 
-    // Pending-upload bookkeeping: what the web service does not have yet.
-    bool insertPendingExam(int idClient, Exam *exam);
-    bool removePendingExam(int idClient, Exam *exam);
+    // Each write returns false (and reports onSqlError) when it did not happen. With
+    // queue, the change goes into the outbox in the same transaction.
+    bool saveClient(Client *client, bool byWebId, bool queue = false);
+    // Deletes the client here with its questionnaires, its waiting items and its scan
+    // folder, and leaves a deletion for the service when the service may hold it.
+    bool deleteClient(int id);
+    bool saveAnamnesi(Anamnesi *anamnesi, bool byWebId, bool queue = false);
+    // The operator's deletion of a questionnaire by its local id: false (and nothing
+    // deleted) when no such row exists.
+    bool deleteAnamnesi(int id);
+    // Queues the stored client for the service (again).
+    bool queueClient(int idClient);
+    // Queues one day's exam of a client with its body data; its scans are the client's
+    // files of that day when it is sent.
+    bool queueExam(int idClient, const Exam &exam);
+
+    // What the web service does not have yet.
+    Outbox *outbox() const { return m_outbox; }
     bool havePendingStuff();
+    int pendingCount();
     QString getPendingDescription();
-    bool getPendingClients(QList<Client> &list);
-    bool getPendingAnamesis(QList<Anamnesi> &list, bool deleted);
-    bool getPendingExams(QList<Exam> &list);
 
     QString m_basePath;
     QString m_dataPath;
@@ -71,4 +94,12 @@ private:
 
     void reportError(const QString &text);
     void reportError(const QSqlError &error);
+    void openDatabase();
+    // Moves the database file (when asked) and the scan folders into a new folder beside them.
+    bool setAside(const QString &why, bool databaseToo);
+
+    Outbox *m_outbox = nullptr;
+    bool m_damaged = false;
+    QString m_damageText;
+    QString m_setAsidePath;
 };

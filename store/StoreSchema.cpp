@@ -41,6 +41,19 @@ const QStringList StoreSchema::createIndexes = {
     QStringLiteral("CREATE INDEX IF NOT EXISTS anamnesis_deleted ON anamnesis (deleted)"),
 };
 
+// Everything meant for the service waits here until the service confirms it: one row per
+// record and kind, written in the same transaction as the change. Deletions stay as rows
+// (tombstones) until confirmed, so a download never brings the record back.
+const QString StoreSchema::createOutbox = QStringLiteral(
+    "CREATE TABLE outbox ( id INTEGER PRIMARY KEY AUTOINCREMENT, kind TEXT NOT NULL,"
+    "recordId INTEGER NOT NULL DEFAULT 0, clientId INTEGER NOT NULL DEFAULT 0,"
+    "webId INTEGER NOT NULL DEFAULT 0, syncKey TEXT NOT NULL DEFAULT '', examDate TEXT NOT NULL DEFAULT '',"
+    "payload TEXT NOT NULL DEFAULT '', revision INTEGER NOT NULL DEFAULT 1,"
+    "attempts INTEGER NOT NULL DEFAULT 0, failures INTEGER NOT NULL DEFAULT 0,"
+    "nextAttempt INTEGER NOT NULL DEFAULT 0, parked INTEGER NOT NULL DEFAULT 0,"
+    "lastCode INTEGER NOT NULL DEFAULT 0, lastError TEXT NOT NULL DEFAULT '',"
+    "created INTEGER NOT NULL DEFAULT 0)");
+
 void StoreSchema::createDatabase(const QSqlDatabase &db)
 {
     for (const QString &sql : {createDbInfo, insertFirstVersion, createClients, createPendingExamsByClient}) {
@@ -76,6 +89,10 @@ bool StoreSchema::upgrade(const QSqlDatabase &db, int version, QSqlError *error)
         if (!upgradeToVersion3(db, error))
             return false;
     }
+    if (version < 4) {
+        if (!upgradeToVersion4(db, error))
+            return false;
+    }
     return true;
 }
 
@@ -104,11 +121,6 @@ bool StoreSchema::tableExists(const QSqlDatabase &db, const QString &table)
 
 bool StoreSchema::upgradeToVersion3(const QSqlDatabase &db, QSqlError *error)
 {
-    QSqlDatabase conn = db;
-    if (!conn.transaction()) {
-        *error = conn.lastError();
-        return false;
-    }
     QStringList steps;
     // The old table is keyed on the client alone; its rows move over unchanged.
     if (tableExists(db, QStringLiteral("pendingExams"))) {
@@ -127,7 +139,52 @@ bool StoreSchema::upgradeToVersion3(const QSqlDatabase &db, QSqlError *error)
             steps << sql;
     }
     steps << stampVersion(3);
+    return runSteps(db, steps, error);
+}
 
+bool StoreSchema::upgradeToVersion4(const QSqlDatabase &db, QSqlError *error)
+{
+    // What version 3 kept as marks and rows becomes outbox items, in the order the old
+    // background pass sent them: clients, questionnaires, questionnaire deletions, exams.
+    // Records get the key that makes their creation on the service idempotent.
+    const QString newKey = QStringLiteral("lower(hex(randomblob(16)))");
+    QStringList steps{createOutbox,
+                      QStringLiteral("CREATE INDEX outbox_record ON outbox (kind, recordId)"),
+                      QStringLiteral("CREATE INDEX outbox_client ON outbox (clientId)")};
+    if (tableExists(db, QStringLiteral("clients"))) {
+        steps << QStringLiteral("ALTER TABLE clients ADD COLUMN syncKey TEXT")
+              << QStringLiteral("UPDATE clients SET syncKey = ") + newKey
+              << QStringLiteral("INSERT INTO outbox (kind, recordId, clientId) SELECT 'client', id, id FROM clients "
+                                "WHERE web_id = 0 OR web_id IS NULL OR offline = 1 ORDER BY id");
+    }
+    if (tableExists(db, QStringLiteral("anamnesis"))) {
+        steps << QStringLiteral("ALTER TABLE anamnesis ADD COLUMN syncKey TEXT")
+              << QStringLiteral("UPDATE anamnesis SET syncKey = ") + newKey
+              << QStringLiteral("INSERT INTO outbox (kind, recordId, clientId) SELECT 'anamnesi', id, idClient "
+                                "FROM anamnesis WHERE (web_id = 0 OR web_id IS NULL OR offline = 1) AND deleted = 0 "
+                                "ORDER BY id")
+              << QStringLiteral("INSERT INTO outbox (kind, clientId, webId) SELECT 'anamnesiDelete', idClient, web_id "
+                                "FROM anamnesis WHERE deleted = 1 AND web_id > 0 ORDER BY id")
+              << QStringLiteral("DELETE FROM anamnesis WHERE deleted = 1");
+    }
+    if (tableExists(db, QStringLiteral("pendingExams"))) {
+        steps << QStringLiteral("INSERT INTO outbox (kind, clientId, examDate, payload) SELECT 'exam', idClient, "
+                                "examDate, json_object('height', height, 'weight', weight, 'activityLevel', "
+                                "activityLevel) FROM pendingExams ORDER BY idClient, examDate")
+              << QStringLiteral("DROP TABLE pendingExams");
+    }
+    steps << QStringLiteral("UPDATE outbox SET created = CAST(strftime('%s', 'now') AS INTEGER) * 1000")
+          << stampVersion(4);
+    return runSteps(db, steps, error);
+}
+
+bool StoreSchema::runSteps(const QSqlDatabase &db, const QStringList &steps, QSqlError *error)
+{
+    QSqlDatabase conn = db;
+    if (!conn.transaction()) {
+        *error = conn.lastError();
+        return false;
+    }
     for (const QString &sql : steps) {
         QSqlQuery query(db);
         if (!query.exec(sql)) {

@@ -12,7 +12,7 @@
 class StoreSchema
 {
 public:
-    static constexpr int currentVersion = 3;
+    static constexpr int currentVersion = 4;
 
     static const QString createDbInfo;
     static const QString insertFirstVersion;
@@ -21,6 +21,7 @@ public:
     static const QString createAnamnesis;              // added by version 2
     static const QString createPendingExams;           // version 3: one row per client and day
     static const QStringList createIndexes;            // version 3
+    static const QString createOutbox;                 // version 4
 
     // Runs the statements of a new (version 1) database. Their results are not
     // checked: a failure shows up in the statements that follow.
@@ -39,5 +40,8 @@ public:
 private:
     static bool upgradeToVersion2(const QSqlDatabase &db, int version, QSqlError *error);
     static bool upgradeToVersion3(const QSqlDatabase &db, QSqlError *error);
+    static bool upgradeToVersion4(const QSqlDatabase &db, QSqlError *error);
+    // Runs the statements in one transaction; false with the failing statement's error.
+    static bool runSteps(const QSqlDatabase &db, const QStringList &steps, QSqlError *error);
     static bool tableExists(const QSqlDatabase &db, const QString &table);
 };

@@ -59,7 +59,9 @@ QString DemoScanner::scan(const QString &folder, const QString &zone, const QDat
                                              [&completed] { completed = true; });
     // The acquisition sees the press on the first block: one block more than lines.
     probe->sweep(lines + 1);
-    const bool done = waitUntil([&completed] { return completed; }, waitMs);
+    // The picture is the widget's once the thread has handed it over; saving before that
+    // is refused.
+    const bool done = waitUntil([&] { return completed && !m_widget->commThread->isScanBusy(); }, waitMs);
     QObject::disconnect(connection);
     if (!done) {
         *error = QStringLiteral("the sweep did not end in a scan");

@@ -5,6 +5,7 @@
 
 #include "anamnesis/Anamnesi.h"
 #include "cloud/HttpService.h"
+#include "cloud/OutboxSender.h"
 #include "store/Client.h"
 #include "store/DataModule.h"
 #include "store/Exam.h"
@@ -23,23 +24,6 @@ namespace {
 // Each wait is bounded: a service that stops answering ends the run with a reason.
 constexpr int requestWaitMs = 35000;
 constexpr int uploadWaitMs = 125000;
-
-// Makes one request and waits for its answer: true when `done` came; false after any of
-// the `refused` signals or the time limit.
-template <typename Done, typename... Refused>
-bool awaitAnswer(HttpService *service, const std::function<void()> &request, int timeoutMs, Done done,
-                 Refused... refused)
-{
-    bool succeeded = false;
-    bool failed = false;
-    QList<QMetaObject::Connection> connections{QObject::connect(service, done, service, [&] { succeeded = true; })};
-    (connections.append(QObject::connect(service, refused, service, [&] { failed = true; })), ...);
-    request();
-    waitUntil([&] { return succeeded || failed; }, timeoutMs);
-    for (const QMetaObject::Connection &connection : std::as_const(connections))
-        QObject::disconnect(connection);
-    return succeeded;
-}
 
 int localClientCount(DataModule *store)
 {
@@ -181,11 +165,25 @@ bool DemoSeeder::addClient(const DemoCatalogue::SampleClient &sample, Client *cl
     return sendClient(client);
 }
 
+bool DemoSeeder::drain(int timeoutMs)
+{
+    // What was queued goes out through the application's own sender; a refusal or a
+    // refused account ends the wait at once.
+    OutboxSender *sender = OutboxSender::instance();
+    bool refused = false;
+    const auto parked = QObject::connect(sender, &OutboxSender::itemParked, sender, [&] { refused = true; });
+    const auto halted = QObject::connect(sender, &OutboxSender::halted, sender, [&] { refused = true; });
+    sender->start();
+    sender->sendNow();
+    waitUntil([&] { return refused || sender->isHalted() || m_store->pendingCount() == 0; }, timeoutMs);
+    QObject::disconnect(parked);
+    QObject::disconnect(halted);
+    return m_store->pendingCount() == 0;
+}
+
 bool DemoSeeder::sendClient(Client *client)
 {
-    const bool done = awaitAnswer(
-        m_service, [&] { m_service->saveClient(client); }, requestWaitMs, &HttpService::onUploadClientDone,
-        &HttpService::onUploadClientFail);
+    const bool done = m_store->queueClient(client->id) && drain(requestWaitMs);
     client->loadFromDB(client->id);
     if (!done || client->web_id <= 0)
         return fail(QStringLiteral("the service did not take %1 %2").arg(client->surname, client->name));
@@ -214,9 +212,7 @@ bool DemoSeeder::addQuestionnaire(const Client &client, const DemoCatalogue::Que
     }
     record.offline = true;
 
-    const bool done = awaitAnswer(
-        m_service, [&] { record.SaveToDB(true, false); }, requestWaitMs, &HttpService::onUploadAnamnesiDone,
-        &HttpService::onUploadAnamnesiFail);
+    const bool done = record.SaveToDB(true, false) && drain(requestWaitMs);
     return done || fail(QStringLiteral("the service did not take the questionnaire %1").arg(record.name));
 }
 
@@ -245,9 +241,7 @@ bool DemoSeeder::addExam(Client *client, const DemoCatalogue::PastExam &sample, 
     for (const ScanFile &scan : std::as_const(scans))
         exam.scanNames << scan.baseName;
 
-    const bool done = awaitAnswer(
-        m_service, [&] { m_service->uploadExam(&exam, &scans); }, uploadWaitMs, &HttpService::onUploadExamDone,
-        &HttpService::onUploadExamFail, &HttpService::onWebSpaceOver);
+    const bool done = m_store->queueExam(client->id, exam) && drain(uploadWaitMs);
     return done
            || fail(QStringLiteral("the service did not take the exam of %1 %2 on %3")
                        .arg(client->surname, client->name, day.toString(Qt::ISODate)));

@@ -38,6 +38,8 @@ private:
     bool fetchModels(const QList<DemoCatalogue::SampleClient> &clients);
     bool addClient(const DemoCatalogue::SampleClient &sample, Client *client);
     bool sendClient(Client *client);
+    // Sends what the outbox holds and waits until it is empty; false on a refusal or time-out.
+    bool drain(int timeoutMs);
     bool addQuestionnaire(const Client &client, const DemoCatalogue::Questionnaire &sample, const QDate &today);
     bool addExam(Client *client, const DemoCatalogue::PastExam &sample, const QDate &today, int *scanSeed);
     bool fail(const QString &reason);
