@@ -28,7 +28,7 @@ constexpr int kCheckIntervalMs = 1500;
 // The worker makes no device calls while disconnected; it only looks at the status (a
 // presence tick wakes it at once).
 constexpr int kDisconnectedPollMs = 10;
-// A button wait that failed (device gone, handle being opened) is retried after this.
+// A button wait that failed (device gone, a request not taken) is retried after this.
 constexpr int kCancelledWaitRetryMs = 20;
 // A scan whose transfers keep failing is over: the probe is not answering any more.
 constexpr int kMaxFailedTransfersInScan = 10;
