@@ -15,7 +15,8 @@ inline constexpr unsigned char endpointIn = 0x81;
 
 // Every exchange is a 2-byte request followed by one reply.
 inline constexpr int requestLength = 2;
-inline constexpr unsigned int writeTimeoutMs = 0;  // 0 = no limit
+// A probe that takes no request ends the exchange as a failed transfer.
+inline constexpr unsigned int writeTimeoutMs = 1000;
 inline constexpr unsigned int readTimeoutMs = 5000;
 
 // Info request: 0x00 0x03, up to 128 bytes of text (one character per 16-bit unit).

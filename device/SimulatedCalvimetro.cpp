@@ -189,6 +189,12 @@ int SimulatedCalvimetro::bulkTransfer(unsigned char endpoint, unsigned char *dat
             --m_writeErrorCount;
             return m_writeError;
         }
+        if (!m_takingRequests) {
+            const Clock::time_point until
+                = timeoutMs ? Clock::now() + scaled(std::chrono::milliseconds(timeoutMs)) : Clock::time_point::max();
+            const int r = waitLocked(lock, until, m_session);
+            return r != 0 ? r : int(ErrorTimeout);
+        }
         m_model.receive(data, length);
         *transferred = length;
         return 0;
@@ -425,6 +431,12 @@ void SimulatedCalvimetro::injectWriteError(int error, int count)
     std::lock_guard<std::mutex> lock(m_mutex);
     m_writeError = error;
     m_writeErrorCount = std::max(count, 0);
+}
+
+void SimulatedCalvimetro::setTakingRequests(bool taking)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_takingRequests = taking;
 }
 
 void SimulatedCalvimetro::injectReadFault(const ReadFault &fault)

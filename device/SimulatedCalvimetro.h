@@ -97,6 +97,9 @@ public:
     void setOtherDevices(const QVector<UsbDeviceEntry> &devices);
 
     void injectWriteError(int error, int count = 1);
+    // A hung probe that takes no request: OUT transfers wait for their time-out (without
+    // one, until the probe is unplugged or the transport interrupted).
+    void setTakingRequests(bool taking);
     void injectReadFault(const ReadFault &fault);
     void clearFaults();
 
@@ -131,6 +134,7 @@ private:
     std::deque<ReadFault> m_readFaults;
     int m_writeError = 0;
     int m_writeErrorCount = 0;
+    bool m_takingRequests = true;
 
     double m_blockRate = 0.0;
     int m_idlePollDelayUs = 200;

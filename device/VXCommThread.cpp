@@ -25,9 +25,10 @@ using namespace CalvimetroProtocol;
 namespace {
 
 constexpr int kCheckIntervalMs = 1500;
-// The worker makes no device calls while disconnected; it only looks at the status.
+// The worker makes no device calls while disconnected; it only looks at the status (a
+// presence tick wakes it at once).
 constexpr int kDisconnectedPollMs = 10;
-// A button wait that failed (device gone, handle being opened) is retried after this.
+// A button wait that failed (device gone, a request not taken) is retried after this.
 constexpr int kCancelledWaitRetryMs = 20;
 // A scan whose transfers keep failing is over: the probe is not answering any more.
 constexpr int kMaxFailedTransfersInScan = 10;
@@ -80,9 +81,9 @@ VXCommThread::~VXCommThread()
     }
     status = vxsDisconnected;
     requestStop();
-    // The worker ends within one transfer: the transport cuts it short, or the read
-    // gives up at its 5 s time-out. Only then are the handle and the library closed,
-    // so that the worker never uses them after they are gone.
+    // The worker ends within one transfer: the transport cuts it short, or the transfer
+    // gives up at its time-out (5 s at most). Only then are the handle and the library
+    // closed, so that the worker never uses them after they are gone.
     wait();
     {
         std::lock_guard<std::mutex> lock(m_pauseMutex);
@@ -131,66 +132,53 @@ bool VXCommThread::checkVXConnection()
 
 bool VXCommThread::linkOpen() const
 {
-    std::lock_guard<std::mutex> link(m_linkMutex);
     return m_transport && m_transport->isOpen();
 }
 
 bool VXCommThread::openVXHandle()
 {
-    bool claimed = false;
-    bool serialRead = false;
-    QString serialText;
-    {
-        std::lock_guard<std::mutex> link(m_linkMutex);
-        qCDebug(lcDevice).noquote() << "open VX Handle";
-        if (!m_transport || !m_transport->open(vendorId, productId)) {
-            qCDebug(lcDevice).noquote() << "Cannot open device";
-            return false;
-        }
-        qCDebug(lcDevice).noquote() << "Device Opened";
-
-        std::array<unsigned char, 256> buffer{};
-        const int length = m_transport->readStringAscii(serialIndex, buffer.data(), int(buffer.size()));
-        if (length < 0) {
-            qCDebug(lcDevice).noquote() << "error reading serial no";
-        } else {
-            const size_t limit = std::min(size_t(length), buffer.size() - 1);
-            const size_t n = strnlen(reinterpret_cast<const char *>(buffer.data()), limit);
-            serial = QString::fromLatin1(reinterpret_cast<const char *>(buffer.data()), qsizetype(n));
-            serialText = serial;
-            serialRead = true;
-        }
-
-        if (m_transport->kernelDriverActive(interfaceNumber) == 1) {
-            qCDebug(lcDevice).noquote() << "Kernel Driver Active";
-            if (m_transport->detachKernelDriver(interfaceNumber) == 0)
-                qCDebug(lcDevice).noquote() << "Kernel Driver Detached!";
-        }
-
-        if (m_transport->claimInterface(interfaceNumber) < 0) {
-            qCDebug(lcDevice).noquote() << "Cannot Claim Interface";
-            if (m_transport->releaseInterface(interfaceNumber) != 0)
-                qCDebug(lcDevice).noquote() << "Cannot Release Interface";
-            else
-                qCDebug(lcDevice).noquote() << "Released Interface";
-            m_transport->close();
-        } else {
-            qCDebug(lcDevice).noquote() << "Claimed Interface";
-            m_handleLost = false;
-            claimed = true;
-        }
+    qCDebug(lcDevice).noquote() << "open VX Handle";
+    if (!m_transport || !m_transport->open(vendorId, productId)) {
+        qCDebug(lcDevice).noquote() << "Cannot open device";
+        return false;
     }
-    // Signals go out with no lock held: a receiver connected directly may call back.
-    if (serialRead)
-        emit serialReaded(serialText);
-    return claimed;
+    qCDebug(lcDevice).noquote() << "Device Opened";
+
+    std::array<unsigned char, 256> buffer{};
+    const int length = m_transport->readStringAscii(serialIndex, buffer.data(), int(buffer.size()));
+    if (length < 0) {
+        qCDebug(lcDevice).noquote() << "error reading serial no";
+    } else {
+        const size_t limit = std::min(size_t(length), buffer.size() - 1);
+        const size_t n = strnlen(reinterpret_cast<const char *>(buffer.data()), limit);
+        serial = QString::fromLatin1(reinterpret_cast<const char *>(buffer.data()), qsizetype(n));
+        emit serialReaded(serial);
+    }
+
+    if (m_transport->kernelDriverActive(interfaceNumber) == 1) {
+        qCDebug(lcDevice).noquote() << "Kernel Driver Active";
+        if (m_transport->detachKernelDriver(interfaceNumber) == 0)
+            qCDebug(lcDevice).noquote() << "Kernel Driver Detached!";
+    }
+
+    if (m_transport->claimInterface(interfaceNumber) < 0) {
+        qCDebug(lcDevice).noquote() << "Cannot Claim Interface";
+        if (m_transport->releaseInterface(interfaceNumber) != 0)
+            qCDebug(lcDevice).noquote() << "Cannot Release Interface";
+        else
+            qCDebug(lcDevice).noquote() << "Released Interface";
+        m_transport->close();
+        return false;
+    }
+    qCDebug(lcDevice).noquote() << "Claimed Interface";
+    m_handleLost = false;
+    return true;
 }
 
 void VXCommThread::closeVXHandle()
 {
     if (!deviceEnabled)
         return;
-    std::lock_guard<std::mutex> link(m_linkMutex);
     qCDebug(lcDevice).noquote() << "closeVXHandle" << reinterpret_cast<void *>(m_transport->handleId());
     if (m_transport->isOpen()) {
         if (m_transport->releaseInterface(interfaceNumber) != 0)
@@ -205,23 +193,22 @@ VXCommThread::Exchange VXCommThread::exchange(unsigned char first, unsigned char
                                               int replyLength, bool readAfterWriteError)
 {
     Exchange result;
-    {
-        // One lock for the request and its reply: two exchanges never interleave on the
-        // pipes, and the handle cannot be closed while a transfer is in flight.
-        std::lock_guard<std::mutex> link(m_linkMutex);
-        if (!m_transport || !m_transport->isOpen()) {
-            result.noHandle = true;
-            result.writeResult = UsbTransport::ErrorNoDevice;
-            result.readResult = UsbTransport::ErrorNoDevice;
-            return result;
-        }
-        std::array<unsigned char, requestLength> request{first, second};
-        result.writeResult = m_transport->bulkTransfer(endpointOut, request.data(), requestLength, &result.written,
-                                                       writeTimeoutMs);
-        if (!result.writeFailed() || readAfterWriteError)
-            result.readResult = m_transport->bulkTransfer(endpointIn, reply, replyLength, &result.received,
-                                                          readTimeoutMs);
+    if (!m_transport || !m_transport->isOpen()) {
+        result.noHandle = true;
+        result.writeResult = UsbTransport::ErrorNoDevice;
+        result.readResult = UsbTransport::ErrorNoDevice;
+        return result;
     }
+    std::array<unsigned char, requestLength> request{first, second};
+    result.writeResult = m_transport->bulkTransfer(endpointOut, request.data(), requestLength, &result.written,
+                                                   writeTimeoutMs);
+    // A request the probe never took has no reply coming: the read would only wait out
+    // its own time-out.
+    const bool notTaken = result.writeResult == UsbTransport::ErrorTimeout && result.written == 0;
+    if (!result.writeFailed() || (readAfterWriteError && !notTaken))
+        result.readResult = m_transport->bulkTransfer(endpointIn, reply, replyLength, &result.received, readTimeoutMs);
+    else if (notTaken)
+        result.readResult = UsbTransport::ErrorTimeout;
     if (result.writeResult == UsbTransport::ErrorNoDevice || result.readResult == UsbTransport::ErrorNoDevice)
         m_handleLost = true;
     return result;
@@ -292,6 +279,7 @@ bool VXCommThread::waitForButtonPressed()
         return false;
     std::array<unsigned char, blockSize> block;
     for (;;) {
+        takePresenceTick();  // between two requests, the link may be closed or opened again
         if (status == vxsDisconnected)
             return false;
         const Exchange result = exchange(waitGain, blockCommand, block.data(), blockSize, false);
@@ -385,7 +373,8 @@ void VXCommThread::run()
 
 void VXCommThread::workerLoop()
 {
-    checkConnection();
+    // The first look, without waiting for the timer.
+    applyPresence(checkVXConnection());
     if (stopRequested)
         return;
     while (!stopRequested) {
@@ -397,7 +386,7 @@ void VXCommThread::workerLoop()
         case vxsScanning:
         case vxsProcessing:
             // Scanning and processing are entered and left by this thread within one
-            // pass; disconnected waits for the timer to find the probe.
+            // pass; disconnected waits for a tick to find the probe.
             pause(kDisconnectedPollMs);
             break;
         }
@@ -414,7 +403,7 @@ void VXCommThread::connectedPass()
     }
     qCDebug(lcDevice).noquote() << "Button Pressed";
     if (!beginScan())
-        return;  // the timer changed the link meanwhile
+        return;  // the object is being destroyed
     emit statusChanged(vxsScanning);
     scanningPass();
 }
@@ -434,8 +423,8 @@ void VXCommThread::scanningPass()
     VXStatus expected = vxsScanning;
     if (status.compare_exchange_strong(expected, vxsProcessing))
         emit statusChanged(vxsProcessing);
-    // Straight on, without going back to the loop: a timer tick may already have
-    // moved the status on, and the scan must be processed all the same.
+    // Straight on, without going back to the loop: the scan is processed whatever a
+    // tick in the pause below does to the status.
     processingPass();
 }
 
@@ -475,6 +464,8 @@ bool VXCommThread::beginScan()
     VXStatus expected = vxsConnected;
     if (!status.compare_exchange_strong(expected, vxsScanning))
         return false;
+    // Ticks leave a scan alone; one taken before it is stale by its end.
+    m_presenceTick = kNoTick;
     ++m_scanBusy;
     m_workerWriting = true;
     return true;
@@ -496,7 +487,7 @@ void VXCommThread::endHandOver()
 
 void VXCommThread::finishScan()
 {
-    // Back to connected, unless the timer found the probe gone meanwhile or the object
+    // Back to connected, unless a tick in the pause found the probe gone or the object
     // is being destroyed.
     if (stopRequested)
         return;
@@ -511,8 +502,17 @@ void VXCommThread::finishScan()
 
 void VXCommThread::pause(int ms)
 {
-    std::unique_lock<std::mutex> lock(m_pauseMutex);
-    m_pauseCondition.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopRequested.load(); });
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(m_pauseMutex);
+            const bool woken = m_pauseCondition.wait_until(
+                lock, until, [this] { return stopRequested.load() || m_presenceTick.load() != kNoTick; });
+            if (!woken || stopRequested)
+                return;
+        }
+        takePresenceTick();
+    }
 }
 
 void VXCommThread::requestStop()
@@ -530,7 +530,35 @@ void VXCommThread::requestStop()
 
 void VXCommThread::checkConnection()
 {
-    std::lock_guard<std::recursive_mutex> check(m_checkMutex);
+    // The object's thread only enumerates the bus, which never waits for a transfer; the
+    // worker acts on what it found between two of its own transfers.
+    if (status.load() == vxsScanning)
+        return;  // ticks leave a scan alone
+    const bool present = checkVXConnection();
+    {
+        std::lock_guard<std::mutex> lock(m_pauseMutex);
+        m_presenceTick = present ? kPresent : kAbsent;
+    }
+    m_pauseCondition.notify_all();
+}
+
+bool VXCommThread::isPresenceCheckPending() const
+{
+    return m_presenceTick.load() != kNoTick;
+}
+
+void VXCommThread::takePresenceTick()
+{
+    int tick = m_presenceTick.load();
+    if (tick == kNoTick)
+        return;
+    applyPresence(tick == kPresent);
+    // A newer tick that came meanwhile stays for the next look.
+    m_presenceTick.compare_exchange_strong(tick, kNoTick);
+}
+
+void VXCommThread::applyPresence(bool present)
+{
     VXStatus old = status.load();
     if (old == vxsScanning)
         return;
@@ -538,11 +566,10 @@ void VXCommThread::checkConnection()
     if (m_handleLost.exchange(false))
         closeVXHandle();
 
-    const bool present = checkVXConnection();
     const VXStatus next = present ? vxsConnected : vxsDisconnected;
     const bool reopen = next == vxsConnected && old == vxsConnected && !linkOpen();
     if (!status.compare_exchange_strong(old, next))
-        return;  // the worker changed the status meanwhile; the next tick looks again
+        return;  // the object is being destroyed
     if (next == old && !reopen)
         return;
     qCDebug(lcDevice).noquote() << "Status changed" << int(old) << "->" << int(next);

@@ -22,18 +22,18 @@ class UsbTransport;
 // The link to the calvimetro and the scan it took.
 //
 // The object lives in the user-interface thread, where a timer checks every 1500 ms
-// whether the probe is plugged in, opens or closes it and reads its info string. Its
-// worker thread (run) waits for the probe's button, reads scan lines while it is held,
-// and trims the scan and builds its picture when it is released. The same object holds
-// the finished scan, saves and loads it as a .d2d file and renders it.
+// whether the probe is plugged in. Its worker thread (run) owns the link: it opens the
+// probe and reads its info string, or closes it, as the last check found it; waits for
+// the probe's button, reads scan lines while it is held, and trims the scan and builds
+// its picture when it is released. The same object holds the finished scan, saves and
+// loads it as a .d2d file and renders it.
 //
-// Threads: `status` is atomic and changed by compare-and-swap, so neither thread
-// overwrites a change the other just made. Every exchange with the device and the
-// opening and closing of the handle happen under one lock, so the timer never closes the
-// handle under a transfer in flight. While the worker writes the scan buffers (from the
-// button press until its picture has been handed over) the operations that read them
-// from another thread (getScanImage, saveToFile, loadFromFile) are refused with a log
-// line.
+// Threads: the user-interface thread never waits for a transfer; the timer only
+// enumerates the bus and hands the worker its finding. Only the worker changes `status`
+// (atomic, compare-and-swap against the destructor) and uses the handle. While the
+// worker writes the scan buffers (from the button press until its picture has been
+// handed over) the operations that read them from another thread (getScanImage,
+// saveToFile, loadFromFile) are refused with a log line.
 class VXCommThread : public QThread
 {
     Q_OBJECT
@@ -90,8 +90,10 @@ public:
     // True from the button press until the scan's picture has reached this object's
     // thread.
     bool isScanBusy() const;
+    // True from a presence check until the worker has acted on it.
+    bool isPresenceCheckPending() const;
 
-    // Written by both threads.
+    // Written by the worker, and by the destructor.
     std::atomic<VXStatus> status{vxsDisconnected};
     std::atomic<bool> stopRequested{false};
     bool deviceEnabled = false;
@@ -125,6 +127,7 @@ signals:
     void onSetMark();
 
 public slots:
+    // The presence check of the timer; the worker opens or closes the link accordingly.
     void checkConnection();
 
 protected:
@@ -147,6 +150,9 @@ private:
     Exchange exchange(unsigned char first, unsigned char second, unsigned char *reply, int replyLength,
                       bool readAfterWriteError);
     bool linkOpen() const;
+    // The worker's side of a presence check.
+    void takePresenceTick();
+    void applyPresence(bool present);
     void connectedPass();
     void scanningPass();
     void processingPass();
@@ -162,15 +168,14 @@ private:
     void pause(int ms);
     void requestStop();
 
+    // Used by the worker only, and by the destructor once the worker has ended.
     std::unique_ptr<UsbTransport> m_transport;
     std::atomic<bool> m_handleLost{false};
     std::atomic<int> m_processingPauseMs{2000};
-
-    // Serialises checkConnection between the timer and the worker's first call;
-    // recursive so that a slot connected directly may call it again.
-    std::recursive_mutex m_checkMutex;
-    // Held around every exchange and around opening and closing the handle.
-    mutable std::mutex m_linkMutex;
+    // The last presence check not yet acted on by the worker; set under m_pauseMutex so
+    // that it wakes a pause.
+    enum PresenceTick { kNoTick = -1, kAbsent = 0, kPresent = 1 };
+    std::atomic<int> m_presenceTick{kNoTick};
     // Guards the two below; held by user-interface operations on the scan.
     mutable std::mutex m_scanMutex;
     // Scans whose picture has not yet reached this object's thread.

@@ -17,6 +17,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A calvimetro (and a mouse) on a umockdev test bed, so that the real libusb enumerates it and
@@ -74,6 +75,16 @@ public:
         }
         umockdev_testbed_uevent(m_testbed, ("/sys" + kProbe).c_str(), "remove");
         umockdev_testbed_remove_device(m_testbed, ("/sys" + kProbe).c_str());
+    }
+    // A hung probe: its replies are withheld, or its requests not even taken; libusb discards
+    // the waiting URBs at its time-out. Back to normal, the ones still waiting are answered.
+    enum Hang { NotHung, Replies, Requests };
+    void hang(Hang hang)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_hang = hang;
+        for (UMockdevIoctlData *urb : std::exchange(m_pending, {}))
+            hang == NotHung ? answer(urb) : m_pending.push_back(urb);
     }
 
 private:
@@ -177,24 +188,32 @@ private:
         g_object_ref(urbData);  // kept until reaped
         urb->status = 0;
         urb->actual_length = 0;
+        const bool out = urb->endpoint == CalvimetroProtocol::endpointOut;
+        if (urb->type == USBDEVFS_URB_TYPE_BULK && m_hang > (out ? Replies : NotHung))
+            m_pending.push_back(urbData);
+        else
+            answer(urbData);
+        finish(client, 0);
+    }
+    void answer(UMockdevIoctlData *urbData)
+    {
+        auto *urb = reinterpret_cast<usbdevfs_urb *>(urbData->data);
+        uint8_t *buffer = umockdev_ioctl_data_resolve(urbData, offsetof(usbdevfs_urb, buffer), 0, nullptr)->data;
         const bool bulk = urb->type == USBDEVFS_URB_TYPE_BULK;
         if (urb->type == USBDEVFS_URB_TYPE_CONTROL) {
-            controlTransfer(urb, buffer->data);
+            controlTransfer(urb, buffer);
         } else if (bulk && urb->endpoint == CalvimetroProtocol::endpointOut) {
-            m_model.receive(buffer->data, urb->buffer_length);
+            m_model.receive(buffer, urb->buffer_length);
             urb->actual_length = urb->buffer_length;
         } else if (bulk && urb->endpoint == CalvimetroProtocol::endpointIn) {
-            const int n = m_model.send(buffer->data, urb->buffer_length);
-            if (n < 0) {  // nothing asked: silent until libusb gives up and discards the URB
-                m_pending.push_back(urbData);
-                return finish(client, 0);
-            }
+            const int n = m_model.send(buffer, urb->buffer_length);
+            if (n < 0)  // nothing asked: silent until libusb gives up and discards the URB
+                return m_pending.push_back(urbData);
             urb->actual_length = n;
         } else {
             urb->status = -EPIPE;
         }
         m_completed.push_back(urbData);
-        finish(client, 0);
     }
 
     // Only string descriptors are asked for; the data stage follows the 8-byte setup packet.
@@ -224,6 +243,7 @@ private:
     CalvimetroModel m_model;
     bool m_driverBound = true;
     bool m_gone = false;
+    Hang m_hang = NotHung;
     std::deque<UMockdevIoctlData *> m_completed;  // URBs ready to be reaped (one reference each)
-    std::deque<UMockdevIoctlData *> m_pending;    // IN URBs waiting for a request to answer
+    std::deque<UMockdevIoctlData *> m_pending;    // IN URBs waiting for a request to answer, any while hung
 };

@@ -8,6 +8,7 @@
 #include "device/VXCommThread.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -92,6 +93,37 @@ private slots:
         QVERIFY(probe.waitForStatus(VXCommThread::vxsDisconnected));
         thread.reset();
         QVERIFY(probe.hasLog("libusb_exit"));
+    }
+
+    // A hung probe holds the worker up for a transfer's time-out at most, and never the
+    // interface thread: its presence timer (every 20 ms here) keeps the event loop turning.
+    void hungProbe()
+    {
+        CalvimetroUsbfsEmulator emulator;
+        ScannerProbe probe;
+        auto thread = std::make_unique<VXCommThread>(std::make_unique<LibUsbTransport>());
+        probe.watch(*thread);
+        thread->setCheckInterval(20);
+        const auto unhang = qScopeGuard([&] { emulator.hang(CalvimetroUsbfsEmulator::NotHung); });
+        thread->start();
+        QVERIFY(probe.waitForStatus(VXCommThread::vxsConnected));
+        QElapsedTimer clock;
+        qint64 stall = 0;  // the longest time the event loop did not turn
+        const auto until = [&](const QString &line) {
+            clock.start();
+            return probe.waitFor([&] { return stall = std::max(stall, clock.restart()), probe.hasLog(line); }, 20000);
+        };
+        emulator.hang(CalvimetroUsbfsEmulator::Replies);
+        QVERIFY(until("wait button- read error"));  // the read's 5 s time-out
+        QVERIFY2(stall < 2000, qPrintable(QString::number(stall)));
+        emulator.hang(CalvimetroUsbfsEmulator::NotHung);  // and it scans again
+        emulator.withModel([](CalvimetroModel &m) { m.startSweep(3); });
+        QVERIFY(probe.waitForScans(1) && probe.waitForStatus(VXCommThread::vxsConnected, 2));
+        emulator.hang(CalvimetroUsbfsEmulator::Requests);
+        QElapsedTimer hung;
+        hung.start();
+        QVERIFY(until("wait button - Write Error"));
+        QVERIFY2(hung.elapsed() < writeTimeoutMs + 3000 && stall < 2000, qPrintable(QString::number(stall)));
     }
 };
 

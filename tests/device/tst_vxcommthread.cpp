@@ -47,6 +47,12 @@ struct Link
     bool linesShown(int n) { return ScannerProbe::waitFor([&] { return probe.lines().size() >= n; }); }
     // The scan may be read once handed over, as the user interface's operations wait for.
     bool handedOver() { return ScannerProbe::waitFor([&] { return !thread->isScanBusy(); }); }
+    // A timer tick, and the worker done with it.
+    bool look()
+    {
+        thread->checkConnection();
+        return ScannerProbe::waitFor([&] { return !thread->isPresenceCheckPending(); });
+    }
 };
 
 enum SetUpFault { NoFault, OpenFails, ClaimFails, UnreadableDevice, InitFails };
@@ -104,8 +110,7 @@ private slots:
         });
         QVERIFY2(link.probe.waitForLog(logLine), qPrintable(link.probe.log().join('\n')));
         QVERIFY(dpo < 0 || link.connected());
-        // Waits for the worker's first look to end (the two never run at once).
-        link.thread->checkConnection();
+        QVERIFY(link.look());  // taken after the worker's first look
         QCOMPARE(link.thread->dpo.load(), dpo < 0 ? 91 : dpo);
         QCOMPARE(link.probe.offsets().size(), dpo < 0 ? 0 : 1);
         if (dpo >= 0)  // a tick with nothing new changes nothing
@@ -115,7 +120,7 @@ private slots:
             QCOMPARE(link.status(), Status::vxsDisconnected);
             QVERIFY(!link.device->isOpen());
             setFault(*link.device, fault, false);
-            link.thread->checkConnection();
+            QVERIFY(link.look());
             if (fault == InitFails) {  // a library that never started finds nothing
                 QCOMPARE(link.status(), Status::vxsDisconnected);
                 return;
@@ -140,7 +145,7 @@ private slots:
         link.device->sweep(301);         // the first block shows the press; 300 lines follow
         QVERIFY(link.probe.waitForStatus(Status::vxsProcessing));
         // A tick in the pause after the scan connects the link; the worker still reports its end.
-        link.thread->checkConnection();
+        QVERIFY(link.look());
         QVERIFY(link.probe.hasLog("Status changed 3 -> 1"));
         QVERIFY(link.connected(3));
         QCOMPARE(link.probe.statuses(), QList<int>({1, 2, 3, 1, 1}));
@@ -182,7 +187,7 @@ private slots:
             QVERIFY(link.probe.hasLog(QString::fromLatin1(op) + " refused: a scan is in progress"));
         // The enumeration no longer finds the probe while its transfers still work.
         setFault(*link.device, UnreadableDevice, true);
-        link.thread->checkConnection();
+        QVERIFY(link.look());
         QCOMPARE(link.status(), Status::vxsScanning);
         QVERIFY(link.device->isOpen());
 
@@ -196,7 +201,7 @@ private slots:
         QVERIFY(link.thread->saveToFile(stored) && link.thread->loadFromFile(stored));
         QCOMPARE(link.thread->lineCount, image->width());
         QVERIFY(link.connected(2));
-        link.thread->checkConnection();
+        QVERIFY(link.look());
         QCOMPARE(link.status(), Status::vxsDisconnected);
         QVERIFY(!link.device->isOpen());
     }
@@ -213,7 +218,7 @@ private slots:
         }));
         QVERIFY(link.probe.waitForLog("vxsConnected operation cancelled"));
         QCOMPARE(link.status(), Status::vxsConnected);  // until the timer looks
-        link.thread->checkConnection();
+        QVERIFY(link.look());
         QCOMPARE(link.device->openCount(), 2);
         link.device->sweep(6);
         QVERIFY(link.probe.waitForScans(1));
@@ -280,6 +285,20 @@ private slots:
         link.device->injectWriteError(UsbTransport::ErrorIo);
         QVERIFY(link.probe.waitForLog("wait button - Write Error"));
         QVERIFY(link.probe.waitForLog("vxsConnected operation cancelled"));
+    }
+
+    // A probe that stops taking requests mid-scan: each request gives up at the write time-out,
+    // and ten failures in a row end the scan with the lines taken.
+    void probeStopsTakingRequests()
+    {
+        Link link;
+        QVERIFY(link.connected());
+        link.device->setBlockRate(100);
+        link.device->pressButton();
+        QVERIFY(link.linesShown(2));
+        link.device->setTakingRequests(false);
+        QVERIFY(link.probe.waitForLog("read scan - too many failed transfers"));
+        QVERIFY(link.probe.waitForScans(1) && link.probe.hasLog("read scan - Write Error"));
     }
 
     void idlePatternDecidesTheButton()
