@@ -84,9 +84,9 @@ void OutboxDlg::refresh()
         if (line.item.id == selected)
             row->setSelected(true);
     }
-    QString summary = tr("%n dati in attesa di invio.", nullptr, int(lines.size()));
+    QString summary = tr("Dati in attesa di invio: %1.").arg(lines.size());
     if (parked > 0)
-        summary += QLatin1Char(' ') + tr("%n rifiutati dal server: selezionarli per riprovare o scartarli.", nullptr, parked);
+        summary += QLatin1Char(' ') + tr("Rifiutati dal server: %1 (selezionarli per riprovare o scartarli).").arg(parked);
     if (m_sender->isHalted())
         summary += QLatin1Char(' ') + tr("L'invio è sospeso: verificare l'account nelle impostazioni.");
     m_summary->setText(summary);

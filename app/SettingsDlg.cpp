@@ -75,8 +75,7 @@ void SettingsDlg::resetDatabase()
                           "eliminati e verranno riscaricati.");
     const int unsent = store->pendingCount();
     if (unsent > 0)
-        question += QLatin1Char('\n')
-                    + tr("%n elementi non ancora inviati al server andranno persi.", nullptr, unsent);
+        question += QLatin1Char('\n') + tr("Dati non ancora inviati al server, che andranno persi: %1.").arg(unsent);
     question += QLatin1Char('\n') + tr("Continuare?");
     const auto answer = QMessageBox::question(this, tr("Ripristino Database"), question,
                                               QMessageBox::Yes | QMessageBox::No);

@@ -485,7 +485,9 @@ void HttpService::saveClientReply(QNetworkReply *reply, int localId, const QJson
         qCDebug(lcCloud).noquote() << "uploaded client no longer stored locally" << localId;
         store()->outbox()->resolveDeletion(OutboxItem::Kind::ClientDeletion,
                                            sent.value(QStringLiteral("syncKey")).toString(), outcome.webId);
-        finish(true);
+        emit onUploadClientFail();
+        if (done)
+            done(outcome);  // its item went with the client
         return;
     }
     noteConfirmed(m_clientConfirmed, outcome.webId);

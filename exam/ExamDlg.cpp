@@ -515,8 +515,13 @@ void ExamDlg::done(int r)
     box.exec();
     if (box.clickedButton() == send)
         sendExam();
-    else if (box.clickedButton() == leave)
-        QDialog::done(r);  // a send under way stays in the outbox and goes on without the dialog
+    else if (box.clickedButton() == leave) {
+        // A send under way stays in the outbox and goes on without the dialog: its
+        // outcome is no longer this dialog's to report.
+        m_sendInFlight = false;
+        ui->progressBar->hide();
+        QDialog::done(r);
+    }
 }
 
 void ExamDlg::tabChanged(int index)

@@ -5,6 +5,7 @@
 #include "app/AppSettings.h"
 #include "app/MainWindow.h"
 #include "cloud/HttpService.h"
+#include "cloud/OutboxSender.h"
 #include "store/DataModule.h"
 
 #include <QAbstractButton>
@@ -133,10 +134,14 @@ public:
         AppSettings::setAutoLoadUsers(false);
         HttpService::resetInstanceForTests(false);
         DataModule::resetInstanceForTests(m_dir.path());
+        // Quick retries: a test waits seconds, not minutes.
+        OutboxSender::resetInstanceForTests(true)->setTimes(100, 100, 800);
+        OutboxSender::m_instance->setGuardTimes(3000, 3000);
     }
     ~WindowSetup()
     {
         window.reset();
+        OutboxSender::resetInstanceForTests(false);
         HttpService::resetInstanceForTests(false);
         DataModule::resetInstanceForTests();
     }
@@ -147,12 +152,12 @@ private:
     QTemporaryDir m_dir;
 };
 
-// A local client; returns its local id.
+// A local client, queued for the service when it is marked as not yet sent; returns its local id.
 inline int addLocalClient(const QString &surname, const QString &name, int webId = 0, bool offline = true)
 {
     Client c;
     std::tie(c.surname, c.name, c.web_id, c.offline) = std::tuple(surname, name, webId, offline);
-    c.saveToDB(false, false);
+    c.saveToDB(offline, false);
     return c.id;
 }
 

@@ -66,7 +66,7 @@ public:
     QString snapshot() const
     {
         QString text;
-        for (const QString &table : {u"clients"_s, u"anamnesis"_s, u"pendingExams"_s}) {
+        for (const QString &table : {u"clients"_s, u"anamnesis"_s, u"outbox"_s}) {
             QSqlQuery query(store()->m_db);
             for (query.exec(u"select * from "_s + table); query.next(); text += u'\n')
                 for (int i = 0; i < query.record().count(); ++i)

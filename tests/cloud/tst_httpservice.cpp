@@ -225,9 +225,17 @@ private slots:
         QCOMPARE(download(), 1);
         // Deleted here and not yet confirmed: a download does not bring it back.
         const int localId = other.scalar(u"select id from anamnesis where web_id = %1"_s.arg(webId)).toInt();
-        QVERIFY(other.store()->deleteAnamnesi(localId, false));
+        QVERIFY(other.store()->deleteAnamnesi(localId));
         QCOMPARE(download(), 0);
-        QCOMPARE(other.scalar(u"select group_concat(deleted) from anamnesis"_s).toString(), u"1"_s);
+        QVERIFY(other.scalar(u"select count(*) from anamnesis"_s).toInt() == 0 && other.scalar(u"select webId from outbox"_s).toInt() == webId);
+        // Confirmed twice (a resend): a local row whose own id is that web id stays.
+        while (other.scalar(u"select coalesce(max(id), 0) from anamnesis"_s).toInt() < webId)
+            other.addAnamnesi(client, u"Altra"_s, QDate(2024, 4, 3));
+        QSignalSpy confirmed(other.http(), &HttpService::onUploadDeletedAnamnesiDone);
+        other->deleteAnamnesi(webId);
+        other->deleteAnamnesi(webId);
+        QVERIFY(QTest::qWaitFor([&] { return confirmed.size() == 2; }, 20000));
+        QCOMPARE(other.scalar(u"select count(*) from anamnesis where id = %1"_s.arg(webId)).toInt(), 1);
         // Pages without a file name, other schemes and failures write nothing; a link is replaced, not followed.
         QTemporaryDir dir;
         const QString into = dir.filePath(u"models/"_s), model = u"Valutazione_sportiva.anm"_s;
@@ -387,12 +395,12 @@ private slots:
         QTest::newRow("reply too large") << u"huge:%1"_s.arg((HttpService::maxReplyBytes >> 20) + 8) << "setUserData" << 0 << "client"
                                          << "onUploadClientFail" << "error reply: reply larger than" << 1;
         QTest::newRow("large reply without id") << "huge:2" << "setUserData" << 0 << "client" << "onUploadClientFail"
-                                                << "error setUserData reply without a valid id" << 1;
+                                                << "error upload reply without a valid id" << 1;
         // The network layer sends a request again once when its connection drops early.
         QTest::newRow("dropped mid-upload") << "drop" << "uploadExamZip" << 0 << "exam" << "onUploadExamFail" << "error reply: " << 1;
         for (const auto &[action, call, outcome, log] :
-             {std::tuple{"setUserData", "client", "onUploadClientFail", "error setUserData reply without a valid id"},
-              {"uploadAnamnesi", "anamnesi", "onUploadAnamnesiFail", "error uploadAnamnesi reply without a valid id"},
+             {std::tuple{"setUserData", "client", "onUploadClientFail", "error upload reply without a valid id"},
+              {"uploadAnamnesi", "anamnesi", "onUploadAnamnesiFail", "error upload reply without a valid id"},
               {"uploadExamZip", "exam", "onUploadExamFail", "error uploadExamZip reply without client or date"},
               {"getUsers", "clients", "onGetClients", ""}, {"getUserWorks", "works", "onGetUserWorks", ""},
               {"getUserAnamnesis", "anamnesis", "onGetAnamnesis", ""}})

@@ -2,6 +2,8 @@
 // service on 127.0.0.1: its scans, the closing question, the exam sent or queued.
 #include "TestMain.h"
 
+#include "cloud/OutboxSender.h"
+
 #include "ReferenceService.h"
 #include "ServiceSession.h"
 
@@ -96,8 +98,9 @@ QString storeText(const QString &sql)
 
 QString pending()
 {
-    return storeText(QStringLiteral("select group_concat(d, ', ') from (select examDate || ' ' || height || ' ' || weight "
-                                    "|| ' ' || activityLevel as d from pendingExams order by examDate)"));
+    return storeText(QStringLiteral("select group_concat(d, ', ') from (select examDate || ' ' || json_extract(payload, '$.height') "
+                                    "|| ' ' || json_extract(payload, '$.weight') || ' ' || json_extract(payload, '$.activityLevel') "
+                                    "as d from outbox where kind = 'exam' order by examDate)"));
 }
 
 QMap<QString, QByteArray> folderContents(const QString &folder)
@@ -129,11 +132,19 @@ struct Rig
         client.height = 166.5;
         client.weight = 58.2;
         client.saveToDB(false, false);
+        // The application's sender, running, with quick retries.
+        OutboxSender::resetInstanceForTests(true)->setTimes(100, 100, 800);
+        OutboxSender::m_instance->start();
         dlg = std::make_unique<ExamDlg>();
         dlg->init(&client);
         dlg->show();
         dlg->ui->scan->commThread->setCheckInterval(40);
         dlg->ui->scan->commThread->setProcessingPause(30);
+    }
+    ~Rig()
+    {
+        dlg.reset();
+        OutboxSender::resetInstanceForTests(false);
     }
     Ui::ExamDlg *ui() const { return dlg->ui.get(); }
     SimulatedCalvimetro *sim() const { return dlg->ui->scan->commThread->simulator(); }
@@ -398,8 +409,8 @@ private slots:
         QVERIFY(rig.close(QStringLiteral("Annulla")).isEmpty() && !rig.dlg->isVisible());
     }
 
-    // The service is down: the client cannot go, and the exam waits in the store with
-    // the dialog's body data for the main window's background upload.
+    // The service is down: the client cannot go, and the exam waits in the outbox with
+    // the dialog's body data.
     void serviceDownQueuesTheExam()
     {
         m_service.stop();
@@ -408,14 +419,14 @@ private slots:
         rig.ui()->edWeight->setValue(80.3);
         rig.ui()->slActivityLevel->setValue(4);
         QCOMPARE(rig.send(), failureText);
-        QVERIFY(!rig.dlg->service->m_connected && rig.dlg->dirty && rig.client.web_id == 0);
+        QVERIFY(rig.dlg->dirty && rig.client.web_id == 0);
         QCOMPARE(pending(), QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(" 166.5 80.3 4"));
         QVERIFY(!rig.close(QStringLiteral("Esci senza inviare")).isEmpty() && !rig.dlg->isVisible());
     }
 
     // Sent from the editor while the exam is open, the client is confirmed: the header
     // and the folder are the new ones, and it is not sent again with the exam. Its exams
-    // are refused (storage full, a failing service) and queued, one row a day.
+    // are refused (storage full, a failing service) and wait in the outbox, one a day.
     void clientFromTheEditorAndExamRefused()
     {
         Rig rig(m_service, 504);
@@ -437,9 +448,10 @@ private slots:
         copyToDay(rig.dlg->scans.at(0), yesterday);
         rig.ui()->dtDay->setDate(yesterday);
         rig.ui()->edWeight->setValue(59.0);
-        QVERIFY(m_service.injectFault(QStringLiteral("status500"), QStringLiteral("uploadExamZip")));
+        QVERIFY(m_service.injectFault(QStringLiteral("status500"), QStringLiteral("uploadExamZip"), 0));
         QCOMPARE(rig.send(), failureText);
         QCOMPARE(pending(), QStringLiteral("%1 166.5 59 0, %2 166.5 58.2 0").arg(yesterday.toString(Qt::ISODate), today.toString(Qt::ISODate)));
+        QCOMPARE(storeText(QStringLiteral("select group_concat(parked) from (select parked from outbox where kind = 'exam' order by examDate)")), QStringLiteral("0,1"));
         int clientUploads = 0;
         for (const QJsonValue &request : m_service.receivedRequests())
             clientUploads += request["kind"].toString() == QStringLiteral("setUserData") ? 1 : 0;
@@ -447,7 +459,7 @@ private slots:
     }
 
     // "Invia Dati" in the closing question sends and keeps the dialog open while the
-    // upload runs; leaving while an exam is still on its way queues it at once.
+    // upload runs; an exam still on its way when the dialog is left goes on without it.
     void sendingWhileClosing()
     {
         Rig rig(m_service, 505);
@@ -464,9 +476,12 @@ private slots:
         rig.ui()->edWeight->setValue(58.4);
         QVERIFY(m_service.injectFault(QStringLiteral("delay:2500"), QStringLiteral("uploadExamZip")));
         QTest::mouseClick(rig.ui()->btSend, Qt::LeftButton);
-        QVERIFY(QTest::qWaitFor([&] { return rig.ui()->progressBar->isVisible(); }, kWaitMs) && pending().isEmpty());
-        QVERIFY(!rig.close(QStringLiteral("Esci senza inviare")).isEmpty() && !rig.dlg->isVisible());
+        QVERIFY(QTest::qWaitFor([&] { return rig.ui()->progressBar->isVisible(); }, kWaitMs));
         QCOMPARE(pending(), QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(" 166.5 58.4 0"));
+        QVERIFY(!rig.close(QStringLiteral("Esci senza inviare")).isEmpty() && !rig.dlg->isVisible());
+        QVERIFY(QTest::qWaitFor([&] { return pending().isEmpty(); }, kWaitMs));
+        const QByteArray form = "idSender=505&action=getUserWorks&idUser=" + QByteArray::number(rig.client.web_id);
+        QVERIFY(m_service.request("POST", m_service.endpointUrl().path(), form, "application/x-www-form-urlencoded").body.contains("\"weight\":58.4"));
     }
 
 private:
