@@ -118,6 +118,8 @@ bool ReferenceService::launch(int timeoutMs)
         arguments << QStringLiteral("--delay-ms") << QString::number(m_delayMs);
     if (m_testHooks)
         arguments << QStringLiteral("--test-hooks");
+    if (!m_authentication)
+        arguments << QStringLiteral("--no-auth");
     arguments << m_extraArguments;
 
     const QDeadlineTimer deadline(timeoutMs);
@@ -204,9 +206,26 @@ void ReferenceService::collectExit()
     m_exitedNormally = m_process->exitStatus() == QProcess::NormalExit;
 }
 
+ReferenceService::Account ReferenceService::addAccount(const QString &name) const
+{
+    QProcess command;
+    command.start(executable(), {QStringLiteral("account"), QStringLiteral("add"), QStringLiteral("--name"), name,
+                                 QStringLiteral("--data"), dataDir()});
+    Account account;
+    if (!command.waitForFinished(15000) || command.exitCode() != 0)
+        return account;
+    for (const QByteArray &line : command.readAllStandardOutput().split('\n')) {
+        if (line.startsWith("number="))
+            account.number = line.mid(7).toInt();
+        else if (line.startsWith("token="))
+            account.token = line.mid(6);
+    }
+    return account;
+}
+
 ReferenceService::Response ReferenceService::request(const QByteArray &method, const QString &pathAndQuery,
                                                      const QByteArray &body, const QByteArray &contentType,
-                                                     int timeoutMs) const
+                                                     int timeoutMs, const QByteArray &extraHeaders) const
 {
     Response response;
     if (m_port == 0)
@@ -220,8 +239,9 @@ ReferenceService::Response ReferenceService::request(const QByteArray &method, c
                       QByteArray::number(m_port) + "\r\nConnection: close\r\n";
     if (!contentType.isEmpty())
         head += "Content-Type: " + contentType + "\r\n";
-    if (!body.isEmpty() || method == "POST")
+    if ((!body.isEmpty() || method == "POST") && !extraHeaders.toLower().contains("content-length:"))
         head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    head += extraHeaders;
     socket.write(head + "\r\n" + body);
 
     QByteArray raw;

@@ -35,6 +35,17 @@ public:
     void setQuotaMb(double megabytes) { m_quotaMb = megabytes; }
     void setDelayMs(int milliseconds) { m_delayMs = milliseconds; }
     void setTestHooks(bool on) { m_testHooks = on; }
+    // Off by default: the service trusts idSender (--no-auth) and needs no tokens.
+    void setAuthentication(bool on) { m_authentication = on; }
+
+    // An account made with the service's own command on the data folder (also while
+    // it runs); number 0 when that failed.
+    struct Account
+    {
+        int number = 0;
+        QByteArray token;
+    };
+    Account addAccount(const QString &name) const;
     void setExtraArguments(const QStringList &arguments) { m_extraArguments = arguments; }
 
     // Starts and waits until the service answers its connectivity page.
@@ -55,9 +66,11 @@ public:
     // Everything the service wrote to its log so far (all runs).
     QString log() const;
 
-    // A blocking HTTP/1.1 request with "Connection: close".
+    // A blocking HTTP/1.1 request with "Connection: close". extraHeaders are whole
+    // lines ("Name: value\r\n"); one with Content-Length replaces the body's own.
     Response request(const QByteArray &method, const QString &pathAndQuery, const QByteArray &body = {},
-                     const QByteArray &contentType = {}, int timeoutMs = 10000) const;
+                     const QByteArray &contentType = {}, int timeoutMs = 10000,
+                     const QByteArray &extraHeaders = {}) const;
 
     // Test hooks: a fault for the next matching requests, the log of received
     // requests, and a reset of both.
@@ -75,6 +88,7 @@ private:
     double m_quotaMb = -1;
     int m_delayMs = 0;
     bool m_testHooks = true;
+    bool m_authentication = false;
     QStringList m_extraArguments;
     int m_exitCode = -1;
     bool m_exitedNormally = false;
