@@ -395,6 +395,11 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
     const AccessControl::Verdict access =
         m_access->admit(clientAddress(req), req.get_header_value("Authorization"));
     if (!access.ok()) {
+        if (multipart)
+            return refuseUnread(req, res, *ctx, access.code, access.reason, hasBody ? length : 0);
+        // A form is small: read and dropped, the connection stays usable.
+        if (hasBody && !isChunked(req) && length <= limit && reader([](const char *, size_t) { return true; }))
+            return refuse(res, *ctx, access.code, access.reason, false);
         res.set_header("Connection", "close");
         return refuse(res, *ctx, access.code, access.reason, false);
     }
@@ -403,10 +408,8 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
         return sendText(res, 413, "request too large\n");
     }
     // The account is known before the body: an upload that cannot fit is not read.
-    if (multipart && m_access->authenticates() && !mayFit(realm, access.account, length)) {
-        res.set_header("Connection", "close");
-        return refuse(res, *ctx, 405, "web space exhausted", false);
-    }
+    if (multipart && m_access->authenticates() && !mayFit(realm, access.account, length))
+        return refuseUnread(req, res, *ctx, 405, "web space exhausted", length);
 
     EndpointActions::Request request;
     request.publicBase = publicBase(req);
@@ -527,10 +530,8 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
         }
         if (dropped)
             return;
-        if (!early.ok()) {
-            res.set_header("Connection", "close");
-            return refuse(res, *ctx, early.code, early.reason, false);
-        }
+        if (!early.ok())
+            return refuseUnread(req, res, *ctx, early.code, early.reason, length > total ? length - total : 0);
         if (!ok || writeFailed || tooLarge) {
             ctx->record["fields"] = fieldsJson(request.fields);
             if (writeFailed)
@@ -710,6 +711,22 @@ void ServiceServer::refuse(httplib::Response &res, Context &ctx, int code, const
         if (code == 401)
             res.set_header("WWW-Authenticate", "Bearer realm=\"calvestra\"");
     }
+}
+
+void ServiceServer::refuseUnread(const httplib::Request &req, httplib::Response &res, Context &ctx, int code,
+                                 const std::string &text, std::uint64_t unread)
+{
+    refuse(res, ctx, code, text, false);
+    res.set_header("Connection", "close");
+    if (unread == 0)
+        return;
+    // Answered before the body comes, and the body still sent is taken and dropped.
+    std::ostringstream reply;
+    reply << "HTTP/1.1 200 OK\r\nContent-Type: application/json; charset=utf-8\r\nContent-Length: "
+          << res.body.size() << "\r\nConnection: close\r\n\r\n"
+          << res.body;
+    finish(req, 200, res.body.size());
+    ConnectionControl::replyAndDrain(req, reply.str(), unread, m_options.readTimeoutS);
 }
 
 bool ServiceServer::mayFit(Realm &realm, std::int64_t account, std::uint64_t length)

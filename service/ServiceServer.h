@@ -80,6 +80,10 @@ private:
     // A refusal in the envelope; httpStatus 200 for the script's POSTs, the code itself
     // for a file, whose body the client would otherwise take for the file.
     void refuse(httplib::Response &res, Context &ctx, int code, const std::string &text, bool asStatus);
+    // A refusal of a script POST whose body (unread bytes of it) has not been read:
+    // answered at once, the rest of the body dropped as it comes.
+    void refuseUnread(const httplib::Request &req, httplib::Response &res, Context &ctx, int code,
+                      const std::string &text, std::uint64_t unread);
     // Whether an upload of that declared size may still fit the account's space (a day
     // sent again replaces its files, so the largest stored exam counts as free).
     bool mayFit(Realm &realm, std::int64_t account, std::uint64_t length);
