@@ -206,23 +206,6 @@ void ReferenceService::collectExit()
     m_exitedNormally = m_process->exitStatus() == QProcess::NormalExit;
 }
 
-ReferenceService::Account ReferenceService::addAccount(const QString &name) const
-{
-    QProcess command;
-    command.start(executable(), {QStringLiteral("account"), QStringLiteral("add"), QStringLiteral("--name"), name,
-                                 QStringLiteral("--data"), dataDir()});
-    Account account;
-    if (!command.waitForFinished(15000) || command.exitCode() != 0)
-        return account;
-    for (const QByteArray &line : command.readAllStandardOutput().split('\n')) {
-        if (line.startsWith("number="))
-            account.number = line.mid(7).toInt();
-        else if (line.startsWith("token="))
-            account.token = line.mid(6);
-    }
-    return account;
-}
-
 ReferenceService::Response ReferenceService::request(const QByteArray &method, const QString &pathAndQuery,
                                                      const QByteArray &body, const QByteArray &contentType,
                                                      int timeoutMs, const QByteArray &extraHeaders) const

@@ -38,14 +38,6 @@ public:
     // Off by default: the service trusts idSender (--no-auth) and needs no tokens.
     void setAuthentication(bool on) { m_authentication = on; }
 
-    // An account made with the service's own command on the data folder (also while
-    // it runs); number 0 when that failed.
-    struct Account
-    {
-        int number = 0;
-        QByteArray token;
-    };
-    Account addAccount(const QString &name) const;
     void setExtraArguments(const QStringList &arguments) { m_extraArguments = arguments; }
 
     // Starts and waits until the service answers its connectivity page.
