@@ -7,6 +7,7 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
@@ -47,6 +48,9 @@ void watchSignals(ServiceServer &server, ServiceLog &log, const std::atomic<bool
 
 int main(int argc, char **argv)
 {
+    // Clients' health data and the token hashes: whatever the service makes is its
+    // owner's alone.
+    ::umask(077);
     if (argc > 1 && std::string(argv[1]) == "account")
         return AccountCommand::run(argc - 1, argv + 1);
 
