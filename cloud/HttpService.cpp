@@ -106,7 +106,6 @@ HttpService::HttpService(QObject *parent)
     qRegisterMetaType<QList<Client>>();
     qRegisterMetaType<QList<Exam>>();
     qRegisterMetaType<QList<Anamnesi>>();
-    reloadTlsSettings();
     connect(m_connectionTimer, &QTimer::timeout, this, &HttpService::checkConnection);
     checkConnection();
     m_connectionTimer->start(connectionCheckIntervalMs);
@@ -159,24 +158,31 @@ void HttpService::setWebServiceURL(bool dev)
 
 bool HttpService::reloadTlsSettings()
 {
-    m_tls = QSslConfiguration::defaultConfiguration();
+    m_tls.reset();
     const QString caFile = AppSettings::caFile();
-    if (caFile.isEmpty())
-        return true;
-    const QList<QSslCertificate> authorities = QSslCertificate::fromPath(caFile, QSsl::Pem);
-    if (authorities.isEmpty()) {
-        qCWarning(lcCloud).noquote() << "no certificates in the CA file" << caFile;
-        return false;
+    return caFile.isEmpty() || !QSslCertificate::fromPath(caFile, QSsl::Pem).isEmpty();
+}
+
+const QSslConfiguration &HttpService::tls() const
+{
+    // Made when the first HTTPS request needs it: a plain endpoint never loads TLS.
+    if (!m_tls) {
+        m_tls = QSslConfiguration::defaultConfiguration();
+        const QString caFile = AppSettings::caFile();
+        const QList<QSslCertificate> authorities =
+            caFile.isEmpty() ? QList<QSslCertificate>() : QSslCertificate::fromPath(caFile, QSsl::Pem);
+        if (!caFile.isEmpty() && authorities.isEmpty())
+            qCWarning(lcCloud).noquote() << "no certificates in the CA file" << caFile;
+        m_tls->addCaCertificates(authorities);
     }
-    m_tls.addCaCertificates(authorities);
-    return true;
+    return *m_tls;
 }
 
 QNetworkRequest HttpService::serviceRequest(const QUrl &url, bool token) const
 {
     QNetworkRequest request(url);
     if (url.scheme() == QLatin1String("https"))
-        request.setSslConfiguration(m_tls);
+        request.setSslConfiguration(tls());
     const QString secret = AccountToken::instance()->token();
     if (token && !secret.isEmpty())
         request.setRawHeader(QByteArrayLiteral("Authorization"), "Bearer " + secret.toUtf8());

@@ -15,6 +15,8 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <optional>
+
 class DataModule;
 class ExamArchiveBuilder;
 class QJsonObject;
@@ -196,7 +198,8 @@ private:
     // Reports a failure from the event loop, like every other outcome.
     void failLater(void (HttpService::*signal)(), const OutcomeHandler &done = {}, const QString &error = {});
 
-    QSslConfiguration m_tls;
+    const QSslConfiguration &tls() const;
+    mutable std::optional<QSslConfiguration> m_tls;
 
     int m_requestTimeoutMs = defaultRequestTimeoutMs;
     int m_uploadTimeoutMs = defaultUploadTimeoutMs;
