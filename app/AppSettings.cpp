@@ -56,3 +56,6 @@ void AppSettings::setIdTrainer(int id) { writeValue(keyIdTrainer, id); }
 
 QString AppSettings::userName() { return readValue(keyUserName, QString()).toString(); }
 void AppSettings::setUserName(const QString &name) { writeValue(keyUserName, name); }
+
+QString AppSettings::caFile() { return readValue(keyCaFile, QString()).toString(); }
+void AppSettings::setCaFile(const QString &path) { writeValue(keyCaFile, path); }

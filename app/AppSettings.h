@@ -16,6 +16,11 @@ public:
     static inline const QString keyEndpoint = QStringLiteral("endpoint");
     static inline const QString keyIdTrainer = QStringLiteral("idTrainer");
     static inline const QString keyUserName = QStringLiteral("user_name");
+    // The account's token, only where no keyring answers (see cloud/AccountToken).
+    static inline const QString keyAccountToken = QStringLiteral("accountToken");
+    // A PEM file of certificate authorities trusted besides the system's, for a
+    // service with a certificate of its own.
+    static inline const QString keyCaFile = QStringLiteral("caFile");
 
     static inline const QString defaultLang = QStringLiteral("it");
     static constexpr bool defaultAutoLoadUsers = true;
@@ -41,6 +46,8 @@ public:
     static void setIdTrainer(int id);
     static QString userName();
     static void setUserName(const QString &name);
+    static QString caFile();
+    static void setCaFile(const QString &path);
 
     // The maker's web host (update file, manual, web application), fixed at build time.
     static QString webHost();

@@ -10,6 +10,7 @@
 #include "app/UiHelpers.h"
 #include "app/ui_MainWindow.h"
 #include "anamnesis/AnamnesisModelsRequest.h"
+#include "cloud/AccountToken.h"
 #include "cloud/HttpService.h"
 #include "cloud/OutboxSender.h"
 #include "cloud/VersionCheck.h"
@@ -78,6 +79,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(sender, &OutboxSender::itemSent, this, &MainWindow::itemSent);
     connect(sender, &OutboxSender::itemParked, this, &MainWindow::itemParked);
     connect(sender, &OutboxSender::halted, this, &MainWindow::sendingHalted);
+    // A keyring may hand the token over only after the window is up.
+    connect(AccountToken::instance(), &AccountToken::changed, this, &MainWindow::accountChanged);
     connect(sender, &OutboxSender::stateChanged, this, &MainWindow::checkPendingUploads);
     connect(service, &HttpService::onConnectionStatus, this, &MainWindow::setConnectionStatus);
     connect(service, &HttpService::onSwUpdateFile, this, &MainWindow::onCheckSoftwareUpdate);
@@ -181,7 +184,7 @@ void MainWindow::createStatusWidgets()
     haltLabel->setObjectName(QStringLiteral("haltLabel"));
     haltSettingsButton = new QPushButton(tr("Impostazioni..."), this);
     haltSettingsButton->setObjectName(QStringLiteral("haltSettingsButton"));
-    connect(haltSettingsButton, &QPushButton::clicked, this, &MainWindow::openSettings);
+    connect(haltSettingsButton, &QPushButton::clicked, this, &MainWindow::openAccountSettings);
     statusBar()->addWidget(haltLabel);
     statusBar()->addWidget(haltSettingsButton);
     haltLabel->hide();
@@ -373,19 +376,53 @@ void MainWindow::httpOnGetClients(QList<Client> clients)
 
 void MainWindow::openSettings()
 {
+    showSettings(false);
+}
+
+void MainWindow::openAccountSettings()
+{
+    showSettings(true);
+}
+
+void MainWindow::showSettings(bool accountTab)
+{
+    const int account = AppSettings::idTrainer();
+    const QString token = AccountToken::instance()->token();
     auto dlg = std::make_unique<SettingsDlg>(nullptr);
+    if (accountTab)
+        dlg->showAccountTab();
     connect(dlg.get(), &SettingsDlg::onResetDB, this, &MainWindow::refreshClients);
     connect(dlg.get(), &SettingsDlg::onSwitchBetaMode, this, [this](bool on) {
         applyBetaMode(on);
         updateTitle();
     });
+    m_inSettings = true;
     dlg->exec();
+    m_inSettings = false;
     language = AppSettings::lang();
     dlg.reset();
     showUploadNotifyMessage = AppSettings::showUploadNotifyMessage();
-    // The account may have been set or changed: sending starts again.
+    // Whatever the operator did there, sending starts again.
+    if (account != AppSettings::idTrainer() || token != AccountToken::instance()->token()) {
+        accountChanged();
+    } else {
+        service->m_idTrainer = AppSettings::idTrainer();
+        sender->resume();
+    }
+}
+
+void MainWindow::accountChanged()
+{
+    if (m_inSettings)
+        return;  // taken in once the dialog closes
     service->m_idTrainer = AppSettings::idTrainer();
     sender->resume();
+    if (!service->hasAccount())
+        return;
+    // What could not be fetched without an account is fetched now.
+    if (loadClientsAtStart)
+        service->getClients();
+    requestAnamnesisModelsWhenReachable(service);
 }
 
 void MainWindow::openQueryManager()

@@ -62,6 +62,8 @@ public slots:
     void doExam();
     void refreshClients();
     void openSettings();
+    // The settings with the account's number and token in front.
+    void openAccountSettings();
     void setDevMode(bool on);
     // Shows or hides the cloud button with the list of what waits.
     void checkPendingUploads();
@@ -88,6 +90,9 @@ private:
     void itemSent(const OutboxItem &item);
     void itemParked(const OutboxItem &item, const ServiceOutcome &outcome);
     void sendingHalted(int code);
+    // The account or its token changed: sending starts again, lists are fetched.
+    void accountChanged();
+    void showSettings(bool accountTab);
     void storeError(const QString &text);
     void notify(const QString &text);
 
@@ -114,4 +119,5 @@ private:
 
     QString m_manualUrl;
     bool m_cloudButtonShown = false;
+    bool m_inSettings = false;
 };

@@ -3,13 +3,23 @@
 #include "app/AppSettings.h"
 #include "app/FolderRevealer.h"
 #include "app/ui_SettingsDlg.h"
+#include "cloud/AccountToken.h"
 #include "cloud/HttpService.h"
 #include "store/DataModule.h"
 
 #include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QIntValidator>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
 #include <QMessageBox>
 #include <QShortcut>
+
+#include <limits>
 
 const QStringList &SettingsDlg::languageCodes()
 {
@@ -41,6 +51,8 @@ SettingsDlg::SettingsDlg(QWidget *parent)
             [](bool on) { AppSettings::setShowUploadNotifyMessage(on); });
     connect(ui->btResetDb, &QPushButton::clicked, this, &SettingsDlg::resetDatabase);
     connect(ui->btOpenDbPath, &QPushButton::clicked, this, &SettingsDlg::openDatabaseFolder);
+
+    buildAccountTab();
 
     ui->txtEndpoint->setText(AppSettings::endpoint());
     connect(ui->txtEndpoint, &QLineEdit::editingFinished, this, &SettingsDlg::endpointEdited);
@@ -101,6 +113,97 @@ void SettingsDlg::endpointEdited()
     AppSettings::setEndpoint(ui->txtEndpoint->text());
     // In development mode the edited address keeps pointing at the development script.
     m_service->setWebServiceURL(AppSettings::devMode());
+}
+
+void SettingsDlg::buildAccountTab()
+{
+    m_accountTab = new QWidget(this);
+    m_accountTab->setObjectName(QStringLiteral("tabAccount"));
+    auto *form = new QFormLayout(m_accountTab);
+    m_account = new QLineEdit(m_accountTab);
+    m_account->setObjectName(QStringLiteral("txtAccount"));
+    m_account->setValidator(new QIntValidator(1, std::numeric_limits<int>::max(), m_account));
+    if (AppSettings::idTrainer() > 0)
+        m_account->setText(QString::number(AppSettings::idTrainer()));
+    m_token = new QLineEdit(m_accountTab);
+    m_token->setObjectName(QStringLiteral("txtToken"));
+    m_token->setEchoMode(QLineEdit::Password);
+    m_caFile = new QLineEdit(AppSettings::caFile(), m_accountTab);
+    m_caFile->setObjectName(QStringLiteral("txtCaFile"));
+    auto *browse = new QToolButton(m_accountTab);
+    browse->setText(QStringLiteral("..."));
+    auto *caRow = new QHBoxLayout;
+    caRow->addWidget(m_caFile);
+    caRow->addWidget(browse);
+    m_accountState = new QLabel(m_accountTab);
+    m_accountState->setObjectName(QStringLiteral("lbAccountState"));
+    m_accountState->setWordWrap(true);
+    form->addRow(tr("Numero account"), m_account);
+    form->addRow(tr("Token"), m_token);
+    form->addRow(tr("Certificati CA"), caRow);
+    form->addRow(m_accountState);
+    ui->tabWidget->insertTab(ui->tabWidget->count() - 1, m_accountTab, tr("Account"));
+
+    connect(m_account, &QLineEdit::editingFinished, this, &SettingsDlg::accountEdited);
+    connect(m_token, &QLineEdit::editingFinished, this, &SettingsDlg::tokenEdited);
+    connect(m_caFile, &QLineEdit::editingFinished, this, &SettingsDlg::caFileEdited);
+    connect(browse, &QToolButton::clicked, this, &SettingsDlg::chooseCaFile);
+    showAccountState();
+}
+
+void SettingsDlg::showAccountTab()
+{
+    ui->tabWidget->setCurrentWidget(m_accountTab);
+}
+
+void SettingsDlg::showAccountState()
+{
+    const bool hasToken = !AccountToken::instance()->token().isEmpty();
+    m_token->setPlaceholderText(hasToken ? tr("(conservato)") : QString());
+    if (AppSettings::idTrainer() <= 0)
+        m_accountState->setText(tr("Nessun account configurato: i dati non vengono inviati al server."));
+    else if (!hasToken)
+        m_accountState->setText(tr("Nessun token: un server con autenticazione rifiuta i dati."));
+    else
+        m_accountState->clear();
+}
+
+void SettingsDlg::accountEdited()
+{
+    const int account = m_account->text().toInt();
+    AppSettings::setIdTrainer(account > 0 ? account : 0);
+    m_service->m_idTrainer = AppSettings::idTrainer();
+    showAccountState();
+}
+
+void SettingsDlg::tokenEdited()
+{
+    const QString token = m_token->text().trimmed();
+    if (token.isEmpty())
+        return;
+    // Kept at once for the requests; the keyring is written in the background.
+    AccountToken::instance()->store(token);
+    m_token->clear();
+    showAccountState();
+}
+
+void SettingsDlg::caFileEdited()
+{
+    AppSettings::setCaFile(m_caFile->text().trimmed());
+    if (!m_service->reloadTlsSettings())
+        m_accountState->setText(tr("Il file indicato non contiene certificati."));
+    else
+        showAccountState();
+}
+
+void SettingsDlg::chooseCaFile()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Certificati CA"), m_caFile->text(),
+                                                      tr("Certificati (*.pem *.crt);;Tutti i file (*)"));
+    if (path.isEmpty())
+        return;
+    m_caFile->setText(path);
+    caFileEdited();
 }
 
 void SettingsDlg::keyPressEvent(QKeyEvent *event)

@@ -6,15 +6,19 @@
 
 class HttpService;
 class QKeyEvent;
+class QLabel;
+class QLineEdit;
 
 namespace Ui {
 class SettingsDlg;
 }
 
 // The settings dialog: language, client download at start, upload notifications, the
-// database services and, on a hidden tab, the web-service endpoint. Every control
-// writes its setting as soon as it changes; there is no OK or Cancel. Control+Shift+D
-// shows the hidden tab, and while it is shown Control+Shift+B switches beta mode.
+// database services, the service account (number, token, extra certificate
+// authorities) and, on a hidden tab, the web-service endpoint. Every control writes
+// its setting as soon as it changes; there is no OK or Cancel. The token is never
+// shown: the field says whether one is kept. Control+Shift+D shows the hidden tab, and
+// while it is shown Control+Shift+B switches beta mode.
 class SettingsDlg : public QDialog
 {
     Q_OBJECT
@@ -25,6 +29,7 @@ public:
 
     // The language codes offered, in the order of the language list.
     static const QStringList &languageCodes();
+    void showAccountTab();
 
 signals:
     void onResetDB();
@@ -38,10 +43,21 @@ private:
     void resetDatabase();
     void openDatabaseFolder();
     void endpointEdited();
+    void buildAccountTab();
+    void accountEdited();
+    void tokenEdited();
+    void caFileEdited();
+    void chooseCaFile();
+    void showAccountState();
     // Control+Shift with D or B.
     void hiddenKey(int key);
 
     HttpService *m_service = nullptr;
     std::unique_ptr<Ui::SettingsDlg> ui;
     bool m_debugTabShown = false;
+    QWidget *m_accountTab = nullptr;
+    QLineEdit *m_account = nullptr;
+    QLineEdit *m_token = nullptr;
+    QLineEdit *m_caFile = nullptr;
+    QLabel *m_accountState = nullptr;
 };

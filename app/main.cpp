@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "app/StartupCheck.h"
+#include "cloud/AccountToken.h"
 #include "cloud/HttpService.h"
 
 #include <QApplication>
@@ -31,6 +32,8 @@ int main(int argc, char *argv[])
 
     if (!Startup::openStore())
         return 1;
+    // Briefly: a keyring that answers late hands the token over when it does.
+    AccountToken::instance()->load(AccountToken::startWaitMs);
 
     int exitCode = 0;
     {

@@ -1,6 +1,7 @@
 #include "cloud/HttpService.h"
 
 #include "app/AppSettings.h"
+#include "cloud/AccountToken.h"
 #include "cloud/CloudLog.h"
 #include "cloud/ExamArchiveBuilder.h"
 #include "cloud/ReplyWatchdog.h"
@@ -19,6 +20,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSaveFile>
+#include <QSslCertificate>
 #include <QSqlQuery>
 #include <QTimer>
 
@@ -154,6 +156,61 @@ void HttpService::setWebServiceURL(bool dev)
     m_url = QUrl(text, QUrl::TolerantMode);
 }
 
+bool HttpService::reloadTlsSettings()
+{
+    m_tls.reset();
+    const QString caFile = AppSettings::caFile();
+    return caFile.isEmpty() || !QSslCertificate::fromPath(caFile, QSsl::Pem).isEmpty();
+}
+
+const QSslConfiguration &HttpService::tls() const
+{
+    // Made when the first HTTPS request needs it: a plain endpoint never loads TLS.
+    if (!m_tls) {
+        m_tls = QSslConfiguration::defaultConfiguration();
+        const QString caFile = AppSettings::caFile();
+        const QList<QSslCertificate> authorities =
+            caFile.isEmpty() ? QList<QSslCertificate>() : QSslCertificate::fromPath(caFile, QSsl::Pem);
+        if (!caFile.isEmpty() && authorities.isEmpty())
+            qCWarning(lcCloud).noquote() << "no certificates in the CA file" << caFile;
+        m_tls->addCaCertificates(authorities);
+    }
+    return *m_tls;
+}
+
+QNetworkRequest HttpService::serviceRequest(const QUrl &url, bool token) const
+{
+    QNetworkRequest request(url);
+    if (url.scheme() == QLatin1String("https"))
+        request.setSslConfiguration(tls());
+    const QString secret = AccountToken::instance()->token();
+    if (token && !secret.isEmpty())
+        request.setRawHeader(QByteArrayLiteral("Authorization"), "Bearer " + secret.toUtf8());
+    return request;
+}
+
+bool HttpService::withoutAccount(const OutcomeHandler &done, void (HttpService::*signal)())
+{
+    // Account 0 would be every unconfigured installation's: nothing goes there.
+    if (hasAccount())
+        return false;
+    QMetaObject::invokeMethod(
+        this,
+        [this, done, signal] {
+            emit accountRefused(0);
+            if (signal)
+                emit(this->*signal)();
+            if (done) {
+                ServiceOutcome outcome;
+                outcome.code = ServiceOutcome::noAccount;
+                outcome.error = QStringLiteral("no account configured");
+                done(outcome);
+            }
+        },
+        Qt::QueuedConnection);
+    return true;
+}
+
 QUrlQuery HttpService::getDefaultQueryParams() const
 {
     DataModule *dataModule = const_cast<HttpService *>(this)->store();
@@ -191,7 +248,7 @@ QByteArray HttpService::encodeForm(const QUrlQuery &q)
 QNetworkReply *HttpService::postData(const QUrlQuery &q)
 {
     const QByteArray body = encodeForm(q);
-    QNetworkRequest request(m_url);
+    QNetworkRequest request = serviceRequest(m_url, true);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
     request.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
     QNetworkReply *reply = m_networkManager->post(request, body);
@@ -199,9 +256,9 @@ QNetworkReply *HttpService::postData(const QUrlQuery &q)
     return reply;
 }
 
-QNetworkReply *HttpService::getFile(const QUrl &url, int idleMs, qint64 maxBytes)
+QNetworkReply *HttpService::getFile(const QUrl &url, int idleMs, qint64 maxBytes, bool token)
 {
-    QNetworkReply *reply = m_networkManager->get(QNetworkRequest(url));
+    QNetworkReply *reply = m_networkManager->get(serviceRequest(url, token));
     ReplyWatchdog::watch(reply, idleMs, maxBytes);
     return reply;
 }
@@ -228,6 +285,8 @@ bool HttpService::readEnvelope(QNetworkReply *reply, QJsonObject *data, int *cod
     const int statusCode = status.value(QStringLiteral("code")).toInt(0);
     if (code)
         *code = statusCode;
+    if (statusCode == 401 || statusCode == 403)
+        emit accountRefused(statusCode);
     if (statusCode != 200) {
         const QString text = status.value(QStringLiteral("extradescr")).toString();
         if (statusCode != quietCode)
@@ -263,7 +322,7 @@ ServiceOutcome HttpService::outcomeOf(bool ok, int code, const QString &error)
 
 void HttpService::checkConnection()
 {
-    QNetworkRequest request(connectionProbeUrl());
+    QNetworkRequest request = serviceRequest(connectionProbeUrl(), false);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     QNetworkReply *reply = m_networkManager->get(request);
     ReplyWatchdog::watch(reply, m_probeTimeoutMs, maxReplyBytes);
@@ -295,6 +354,8 @@ void HttpService::uploadProgress(qint64 sent, qint64 total)
 
 void HttpService::getClients()
 {
+    if (withoutAccount())
+        return;
     QUrlQuery q = getDefaultQueryParams();
     addFormItem(q, QStringLiteral("action"), QStringLiteral("getUsers"));
     QNetworkReply *reply = postData(q);
@@ -418,7 +479,7 @@ bool HttpService::adoptByKey(Client &client)
 
 void HttpService::saveClient(Client *client, OutcomeHandler done)
 {
-    if (!client)
+    if (!client || withoutAccount(done, &HttpService::onUploadClientFail))
         return;
     const int localId = client->id;
     const QJsonObject sent = client->toJSONObject(true);
@@ -432,6 +493,8 @@ void HttpService::saveClient(Client *client, OutcomeHandler done)
 
 void HttpService::resolveClient(const QJsonObject &record, OutcomeHandler done)
 {
+    if (withoutAccount(done))
+        return;
     QJsonObject sent = record;
     sent.insert(QStringLiteral("id"), 0);
     QUrlQuery q = getDefaultQueryParams();
@@ -505,6 +568,8 @@ void HttpService::saveClientReply(QNetworkReply *reply, int localId, const QJson
 
 void HttpService::deleteClient(int webId, OutcomeHandler done)
 {
+    if (withoutAccount(done))
+        return;
     QUrlQuery q = getDefaultQueryParams();
     addFormItem(q, QStringLiteral("action"), QStringLiteral("deleteUser"));
     addFormItem(q, QStringLiteral("idUser"), QString::number(webId));
@@ -530,7 +595,7 @@ void HttpService::deleteClientReply(QNetworkReply *reply, int webId, const Outco
 
 void HttpService::saveAnamnesi(Anamnesi *anamnesi, OutcomeHandler done)
 {
-    if (!anamnesi)
+    if (!anamnesi || withoutAccount(done, &HttpService::onUploadAnamnesiFail))
         return;
     const int localId = anamnesi->id;
     Client client;
@@ -555,6 +620,8 @@ void HttpService::saveAnamnesi(Anamnesi *anamnesi, OutcomeHandler done)
 
 void HttpService::resolveAnamnesi(int webIdUser, const QJsonObject &record, OutcomeHandler done)
 {
+    if (withoutAccount(done))
+        return;
     QUrlQuery q = getDefaultQueryParams();
     addFormItem(q, QStringLiteral("action"), QStringLiteral("uploadAnamnesi"));
     addFormItem(q, QStringLiteral("idUser"), QString::number(webIdUser));
@@ -628,6 +695,8 @@ void HttpService::deleteAnamnesiReply(QNetworkReply *reply, int webId, const Out
 
 void HttpService::getUserAnamnesis(int webIdUser)
 {
+    if (withoutAccount())
+        return;
     QUrlQuery q = getDefaultQueryParams();
     addFormItem(q, QStringLiteral("action"), QStringLiteral("getUserAnamnesis"));
     addFormItem(q, QStringLiteral("idUser"), QString::number(webIdUser));
@@ -716,6 +785,8 @@ bool HttpService::storeDownloadedAnamnesi(Anamnesi &anamnesi, quint64 askedAt)
 
 void HttpService::getAnamnesiModels()
 {
+    if (withoutAccount())
+        return;
     QUrlQuery q = getDefaultQueryParams();
     addFormItem(q, QStringLiteral("action"), QStringLiteral("getAnamnesiModels"));
     QNetworkReply *reply = postData(q);
@@ -795,6 +866,8 @@ void HttpService::uploadExam(Exam *exam, QList<ScanFile> *scanFiles, OutcomeHand
         failLater(&HttpService::onUploadExamFail, done, QStringLiteral("no exam"));
         return;
     }
+    if (withoutAccount(done, &HttpService::onUploadExamFail))
+        return;
     DataModule *dataModule = store();
     ExamUploadForm form;
     form.idSender = QByteArray::number(m_idTrainer);
@@ -865,7 +938,7 @@ void HttpService::sendExam(ExamArchiveBuilder *builder, UploadArchiveFile *archi
     archive->setParent(multiPart);
     multiPart->append(filePart);
 
-    QNetworkReply *reply = m_networkManager->post(QNetworkRequest(form.url), multiPart);
+    QNetworkReply *reply = m_networkManager->post(serviceRequest(form.url, true), multiPart);
     multiPart->setParent(reply);
     // The time-out counts from the last progress, so a slow line still gets through.
     ReplyWatchdog::watch(reply, m_uploadTimeoutMs, maxReplyBytes);
@@ -911,6 +984,8 @@ void HttpService::uploadExamReply(QNetworkReply *reply, const OutcomeHandler &do
 
 void HttpService::getUserWorks(int webIdUser)
 {
+    if (withoutAccount())
+        return;
     QUrlQuery q = getDefaultQueryParams();
     addFormItem(q, QStringLiteral("idUser"), QString::number(webIdUser));
     addFormItem(q, QStringLiteral("action"), QStringLiteral("getUserWorks"));
@@ -958,7 +1033,17 @@ QUrl HttpService::getUserFileUrl(int webIdUser, const QString &kind, const QStri
 
 QNetworkReply *HttpService::getUserFile(int webIdUser, const QString &kind, const QString &fileName)
 {
-    return getFile(getUserFileUrl(webIdUser, kind, fileName), m_requestTimeoutMs, maxDownloadBytes);
+    // Without an account the caller still gets a reply, one that fails at once
+    // without a request (a scheme nothing serves).
+    if (withoutAccount())
+        return m_networkManager->get(QNetworkRequest(QUrl(QStringLiteral("calvestra-no-account:"))));
+    QNetworkReply *reply = getFile(getUserFileUrl(webIdUser, kind, fileName), m_requestTimeoutMs, maxDownloadBytes, true);
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status == 401 || status == 403)
+            emit accountRefused(status);
+    });
+    return reply;
 }
 
 // ---------------------------------------------------------------- software update

@@ -11,9 +11,12 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSslConfiguration>
 #include <QString>
 #include <QUrl>
 #include <QUrlQuery>
+
+#include <optional>
 
 class DataModule;
 class ExamArchiveBuilder;
@@ -35,6 +38,12 @@ struct ExamUploadForm;
 // that ends in the call's failure signal. Replies are read defensively: a missing or
 // wrongly typed member, a body that is not JSON or one too large never changes local
 // records.
+//
+// Requests to the script carry the account's token (cloud/AccountToken) as
+// "Authorization: Bearer"; a service that does not know the header ignores it. Without
+// an account (idTrainer 0) no script request is sent at all, and a reply that refuses
+// the token (401, 403) is announced by accountRefused(). HTTPS endpoints trust the
+// system's certificate authorities plus those of the "caFile" setting.
 //
 // Tests point the client at a service by writing the "endpoint" (and "idTrainer")
 // settings and calling resetInstanceForTests(), which drops the shared instance with
@@ -75,6 +84,11 @@ public:
 
     // Endpoint from the "endpoint" setting; dev picks the "_dev.php" script beside it.
     void setWebServiceURL(bool dev);
+    bool hasAccount() const { return m_idTrainer > 0; }
+    // Reads the "caFile" setting again; false when it names a file without certificates.
+    bool reloadTlsSettings();
+    // A request to url with the TLS settings and, with token, the account's token.
+    QNetworkRequest serviceRequest(const QUrl &url, bool token) const;
     // idSender, action=getUsers, appVersion, appOS.
     QUrlQuery getDefaultQueryParams() const;
     // One form-encoded POST to m_url, with the request time-out and reply size limit.
@@ -144,10 +158,15 @@ signals:
     // An anamnesis deletion the service did not confirm (transport or service
     // failure): the local row stays marked deleted and can be sent again.
     void onUploadDeletedAnamnesiFail(int web_id);
+    // Nothing can be synchronised with this account: 0 when none is configured (nothing
+    // was sent), 401 or 403 when the service refused the token.
+    void accountRefused(int code);
 
 private:
     DataModule *store();
-    QNetworkReply *getFile(const QUrl &url, int idleMs, qint64 maxBytes);
+    QNetworkReply *getFile(const QUrl &url, int idleMs, qint64 maxBytes, bool token = false);
+    // True (and the caller hears of it from the event loop) when no account is set.
+    bool withoutAccount(const OutcomeHandler &done = {}, void (HttpService::*signal)() = nullptr);
     // Common reply handling: schedules the reply's deletion, logs transport and service
     // failures. True with the reply's data object when the status code is 200; code
     // gets the status code (-1 for a transport error). A failure with quietCode is not logged.
@@ -189,6 +208,9 @@ private:
     quint64 m_confirmations = 0;
     QHash<int, quint64> m_clientConfirmed;
     QHash<int, quint64> m_anamnesiConfirmed;
+
+    const QSslConfiguration &tls() const;
+    mutable std::optional<QSslConfiguration> m_tls;
 
     int m_requestTimeoutMs = defaultRequestTimeoutMs;
     int m_uploadTimeoutMs = defaultUploadTimeoutMs;

@@ -84,6 +84,8 @@ HttpService *OutboxSender::service()
         m_service = HttpService::instance();
         m_wasConnected = m_service->m_connected;
         connect(m_service, &HttpService::onConnectionStatus, this, &OutboxSender::connectionChanged);
+        // Any request refused for the account's sake (a download too) stops the sending.
+        connect(m_service, &HttpService::accountRefused, this, &OutboxSender::halt);
         connect(m_service, &HttpService::onUploadProgress, this, [this](qint64 sent, qint64 total) {
             // An upload that still moves bytes is not hanging.
             if (m_guardingExam && m_guard->isActive())
@@ -153,12 +155,22 @@ void OutboxSender::checkAccount()
         }
         return;
     }
-    if (m_haltCode == 0) {
-        m_haltCode = -1;
+    if (m_haltCode == 0)
+        halt(0);
+}
+
+void OutboxSender::halt(int code)
+{
+    const int haltCode = code == 0 ? -1 : code;
+    if (m_haltCode == haltCode)
+        return;
+    m_haltCode = haltCode;
+    if (code == 0)
         qCDebug(lcCloud).noquote() << "no account configured: nothing is sent";
-        emit halted(0);
-        emit stateChanged();
-    }
+    else
+        qCDebug(lcCloud).noquote() << "the service refused the account's token:" << code;
+    emit halted(code);
+    emit stateChanged();
 }
 
 void OutboxSender::pump()
@@ -311,6 +323,7 @@ OutboxSender::Verdict OutboxSender::verdict(OutboxItem::Kind kind, int code)
         return Verdict::Done;
     case 401:
     case 403:
+    case ServiceOutcome::noAccount:
         return Verdict::AccountRefused;
     case 404:
         // Nothing to delete is what a deletion wants.
@@ -361,9 +374,7 @@ void OutboxSender::finished(quint64 attempt, const ServiceOutcome &outcome)
         break;
     case Verdict::AccountRefused:
         outbox->retryLater(item.id, outcome.code, outcome.error, QDateTime::currentDateTime());
-        m_haltCode = outcome.code;
-        qCDebug(lcCloud).noquote() << "the service refused the account's token:" << outcome.code;
-        emit halted(outcome.code);
+        halt(outcome.code == ServiceOutcome::noAccount ? 0 : outcome.code);
         break;
     }
     emit stateChanged();

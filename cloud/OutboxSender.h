@@ -77,6 +77,8 @@ private:
     OutcomeHandler handlerFor(quint64 attempt);
     void connectionChanged(bool connected);
     void checkAccount();
+    // Stops sending for that reason (0: no account; 401, 403: token refused), once.
+    void halt(int code);
 
     QPointer<DataModule> m_store;
     QPointer<HttpService> m_service;

@@ -31,7 +31,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "science")
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6network6 (>= 6.4), \
 libqt6sql6 (>= 6.4), libqt6sql6-sqlite (>= 6.4), libqt6dbus6 (>= 6.4), qt6-qpa-plugins, \
-libusb-1.0-0, libzip4, libsqlite3-0, libcpp-httplib0.11")
+libqt6keychain1, libusb-1.0-0, libzip4, libsqlite3-0, libcpp-httplib0.11, libssl3")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
 set(CPACK_GENERATOR "DEB")
 include(CPack)

@@ -309,6 +309,17 @@ std::uint64_t AccountStore::usedBytes(std::int64_t account)
     return usedBytesLocked(account);
 }
 
+std::uint64_t AccountStore::uploadRoom(std::int64_t account, std::uint64_t quotaBytes)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    SqlStatement q(m_db, "SELECT COALESCE(SUM(bytes), 0), COALESCE(MAX(bytes), 0) FROM works WHERE idSender = ?");
+    q.bind(1, account);
+    q.step();
+    const auto used = static_cast<std::uint64_t>(q.int64(0));
+    const auto largest = static_cast<std::uint64_t>(q.int64(1));
+    return (used > quotaBytes ? 0 : quotaBytes - used) + largest;
+}
+
 AccountStore::ExamOutcome AccountStore::storeExam(std::int64_t account, WorkRecord &work,
                                                   const ExamArchive &archive, std::uint64_t quotaBytes,
                                                   std::string &error)

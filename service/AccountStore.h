@@ -54,6 +54,9 @@ public:
     std::optional<std::string> filePath(std::int64_t account, std::int64_t idUser, const std::string &name);
 
     std::uint64_t usedBytes(std::int64_t account);
+    // The most an upload of the account could still store: the free space, plus the
+    // largest stored exam (a day sent again replaces its files).
+    std::uint64_t uploadRoom(std::int64_t account, std::uint64_t quotaBytes);
 
 private:
     void createSchema();

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -111,4 +112,36 @@ bool ConnectionControl::sendAll(int fd, const std::string &bytes)
         done += static_cast<size_t>(n);
     }
     return true;
+}
+
+void ConnectionControl::replyAndDrain(const httplib::Request &req, const std::string &reply, std::uint64_t bytes,
+                                      int idleSeconds)
+{
+    const int fd = findSocket(req);
+    if (fd < 0)
+        return;
+    SSL *ssl = const_cast<SSL *>(req.ssl);
+    if (ssl ? SSL_write(ssl, reply.data(), static_cast<int>(reply.size())) <= 0 : !sendAll(fd, reply))
+        return;
+    // httplib may have read the start of the body with the headers: near the end, a
+    // short silence means the client has sent everything.
+    constexpr std::uint64_t readAhead = 32 * 1024;
+    char buffer[64 * 1024];
+    std::uint64_t drained = 0;
+    while (drained < bytes) {
+        if (!(ssl && SSL_pending(ssl) > 0)) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, drained + readAhead < bytes ? idleSeconds * 1000 : 200) <= 0)
+                break;
+        }
+        const int n = ssl ? SSL_read(ssl, buffer, sizeof buffer)
+                          : static_cast<int>(::recv(fd, buffer, sizeof buffer, 0));
+        if (n <= 0 && !(ssl && SSL_get_error(ssl, n) == SSL_ERROR_WANT_READ))
+            break;
+        drained += static_cast<std::uint64_t>(std::max(n, 0));
+    }
+    // What httplib writes after this goes nowhere: the reply is complete.
+    if (ssl)
+        SSL_shutdown(ssl);
+    ::shutdown(fd, SHUT_WR);
 }

@@ -1,14 +1,16 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace httplib {
 struct Request;
 }
 
-// Low-level access to the TCP connection of a request, for the fault hooks only:
-// httplib does not hand sockets to handlers, so the socket is found by its two
-// addresses. Used to cut a connection without a reply or to send a partial one.
+// Low-level access to the TCP connection of a request, for the fault hooks and for
+// replies that cannot wait for the body: httplib does not hand sockets to handlers, so
+// the socket is found by its two addresses. Used to cut a connection without a reply,
+// to send a partial one, or a whole one before the body.
 class ConnectionControl
 {
 public:
@@ -22,4 +24,11 @@ public:
     // Ends reading on every accepted connection of the local port, so idle
     // keep-alive connections close at once while replies being written finish.
     static void shutdownReads(int localPort);
+    // Writes a whole HTTP reply at once (through the connection's TLS session when it
+    // has one), then reads and throws away what the client still sends: up to bytes,
+    // until it is silent for idleSeconds, or until it closes. A client that sends its
+    // body anyway then reads the reply instead of a reset connection. Afterwards the
+    // connection only closes.
+    static void replyAndDrain(const httplib::Request &req, const std::string &reply, std::uint64_t bytes,
+                              int idleSeconds);
 };

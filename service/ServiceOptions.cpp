@@ -99,10 +99,16 @@ ServiceOptionsParser::Outcome ServiceOptionsParser::parse(int argc, char **argv,
             options.testHooks = true;
             continue;
         }
+        if (name == "--no-auth") {
+            options.noAuth = true;
+            continue;
+        }
         static const char *const valued[] = {"--listen",         "--data",          "--quota-mb",
                                              "--max-upload-mb",  "--max-form-kb",   "--delay-ms",
                                              "--latest-version", "--installer-url", "--public-url",
-                                             "--extra-endpoint", "--threads"};
+                                             "--extra-endpoint", "--threads",       "--max-field-kb",
+                                             "--tls-cert",       "--tls-key",       "--rate-limit",
+                                             "--auth-failure-limit", "--read-timeout-s", "--trusted-proxy"};
         if (std::find(std::begin(valued), std::end(valued), name) == std::end(valued))
             return fail("unknown option: " + arg);
         if (!takeValue())
@@ -148,12 +154,37 @@ ServiceOptionsParser::Outcome ServiceOptionsParser::parse(int argc, char **argv,
             if (value.empty() || value.front() != '/' || value.rfind("/__test", 0) == 0)
                 return fail("--extra-endpoint must be an absolute path");
             options.extraEndpoints.push_back(value);
+        } else if (name == "--max-field-kb") {
+            if (!parseInt(value, 1, 1024 * 1024, number))
+                return fail("invalid --max-field-kb value: " + value);
+            options.maxFieldBytes = static_cast<std::uint64_t>(number) * 1024;
+        } else if (name == "--tls-cert" || name == "--tls-key") {
+            if (value.empty())
+                return fail("empty " + name + " file");
+            (name == "--tls-cert" ? options.tlsCert : options.tlsKey) = value;
+        } else if (name == "--rate-limit" || name == "--auth-failure-limit") {
+            if (!parseInt(value, 1, 1000000, number))
+                return fail("invalid " + name + " value: " + value);
+            (name == "--rate-limit" ? options.rateLimit : options.authFailureLimit) = static_cast<int>(number);
+        } else if (name == "--read-timeout-s") {
+            if (!parseInt(value, 1, 3600, number))
+                return fail("invalid --read-timeout-s value: " + value);
+            options.readTimeoutS = static_cast<int>(number);
+        } else if (name == "--trusted-proxy") {
+            if (value.empty())
+                return fail("empty --trusted-proxy address");
+            options.trustedProxy = value;
         } else if (name == "--threads") {
             if (!parseInt(value, 4, 1024, number))
                 return fail("invalid --threads value: " + value);
             options.threads = static_cast<int>(number);
         }
     }
+    if (options.tlsCert.empty() != options.tlsKey.empty())
+        return fail("--tls-cert and --tls-key go together");
+    // Without tokens anyone who reaches the service is trusted: only this machine may.
+    if (options.noAuth && !isLoopback(options.host))
+        return fail("--no-auth needs a loopback --listen address (127.0.0.1 or [::1])");
     if (options.dataDir.empty())
         options.dataDir = defaultDataDir();
     if (options.dataDir.empty())
@@ -171,15 +202,35 @@ std::string ServiceOptionsParser::usage()
            "  --data DIR              data folder (default $XDG_DATA_HOME/Vantrel/calvestra-service)\n"
            "  --quota-mb N            storage per account in MB (default 1024)\n"
            "  --max-upload-mb N       largest accepted request in MB (default 512)\n"
-           "  --max-form-kb N         largest accepted form-encoded request in KB (default 8192)\n"
+           "  --max-form-kb N         largest accepted form-encoded request, and all text fields of an\n"
+           "                          upload together, in KB (default 8192)\n"
+           "  --max-field-kb N        largest accepted field in KB (default 2048)\n"
            "  --delay-ms N            delay before every file download (default 0)\n"
            "  --latest-version V      version named by the update file (default 0.6.4)\n"
            "  --installer-url URL     installer address named by the update file\n"
            "  --public-url URL        address clients use to reach this service (default: from Host)\n"
            "  --extra-endpoint PATH   serve the production script at another path too (repeatable)\n"
            "  --threads N             worker threads (default 32)\n"
+           "  --tls-cert FILE         serve HTTPS with this certificate (PEM, with its chain)\n"
+           "  --tls-key FILE          and this private key (PEM)\n"
+           "  --rate-limit N          script requests a minute per account and per address (default 3000)\n"
+           "  --auth-failure-limit N  refused tokens a minute per address (default 10)\n"
+           "  --read-timeout-s N      cut off a sender silent for N seconds (default 20)\n"
+           "  --trusted-proxy ADDR    requests from ADDR are counted by their X-Forwarded-For address\n"
+           "  --no-auth               no tokens: trust the idSender of every request (loopback only)\n"
            "  --test-hooks            enable the /__test control paths (never in production)\n"
-           "  --help                  show this text\n";
+           "  --help                  show this text\n"
+           "\n"
+           "Accounts (on the data folder, also while the service runs):\n"
+           "  calvestra-service account add --name NAME [--number N] [--data DIR]\n"
+           "  calvestra-service account list [--data DIR]\n"
+           "  calvestra-service account rotate N [--data DIR]\n"
+           "  calvestra-service account remove N [--data DIR]\n";
+}
+
+bool ServiceOptionsParser::isLoopback(const std::string &host)
+{
+    return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
 }
 
 std::string ServiceOptionsParser::defaultDataDir()

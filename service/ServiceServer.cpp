@@ -1,5 +1,6 @@
 #include "ServiceServer.h"
 
+#include "AccountRegistry.h"
 #include "AccountStore.h"
 #include "ConnectionControl.h"
 #include "FileNames.h"
@@ -21,6 +22,7 @@
 #include <fstream>
 #include <limits>
 #include <sstream>
+#include <stdexcept>
 #include <string_view>
 #include <thread>
 
@@ -34,6 +36,9 @@ const std::string updateFilePath = "/Software/Calvestra20/updVersionMACOS.txt";
 const std::string modelsPath = "/Apps/Movelta/models/";
 
 constexpr size_t maxArchiveNamesLogged = 200;
+// No request of the application has more than a handful; thousands of tiny fields
+// would only cost memory.
+constexpr size_t maxFields = 256;
 constexpr auto maxHold = std::chrono::minutes(10);
 
 std::string regexEscape(const std::string &text)
@@ -144,17 +149,30 @@ ServiceServer::ServiceServer(const ServiceOptions &options, ServiceLog &log)
     m_development.actions =
         std::make_unique<EndpointActions>(*m_development.store, *m_models, options.quotaBytes);
 
+    if (!options.noAuth)
+        m_accounts = std::make_unique<AccountRegistry>(options.dataDir);
+    m_access = std::make_unique<AccessControl>(m_accounts.get(), options.rateLimit, options.authFailureLimit);
+
+    if (!options.tlsCert.empty()) {
+        m_server = std::make_unique<httplib::SSLServer>(options.tlsCert.c_str(), options.tlsKey.c_str());
+        if (!m_server->is_valid())
+            throw std::runtime_error("cannot use the TLS certificate " + options.tlsCert + " with its key " +
+                                     options.tlsKey);
+    } else {
+        m_server = std::make_unique<httplib::Server>();
+    }
     const int threads = options.threads;
-    m_server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
-    m_server.set_payload_max_length(std::max<std::uint64_t>(options.maxUploadBytes, options.maxFormBytes));
+    m_server->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
+    m_server->set_payload_max_length(std::max<std::uint64_t>(options.maxUploadBytes, options.maxFormBytes));
     // Only SO_REUSEADDR: httplib's default SO_REUSEPORT would let a second
     // service bind the same port unnoticed.
-    m_server.set_socket_options([](socket_t sock) {
+    m_server->set_socket_options([](socket_t sock) {
         int yes = 1;
         ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
-    m_server.set_read_timeout(30, 0);
-    m_server.set_write_timeout(30, 0);
+    // A sender that goes silent (or trickles headers) gives its worker back.
+    m_server->set_read_timeout(options.readTimeoutS, 0);
+    m_server->set_write_timeout(30, 0);
     setupRoutes();
 }
 
@@ -163,21 +181,21 @@ ServiceServer::~ServiceServer() = default;
 int ServiceServer::bind()
 {
     if (m_options.port == 0)
-        m_port = m_server.bind_to_any_port(m_options.host);
+        m_port = m_server->bind_to_any_port(m_options.host);
     else
-        m_port = m_server.bind_to_port(m_options.host, m_options.port) ? m_options.port : -1;
+        m_port = m_server->bind_to_port(m_options.host, m_options.port) ? m_options.port : -1;
     return m_port;
 }
 
 bool ServiceServer::run()
 {
-    return m_server.listen_after_bind();
+    return m_server->listen_after_bind();
 }
 
 void ServiceServer::stop()
 {
     m_stopping = true;
-    m_server.stop();
+    m_server->stop();
 }
 
 void ServiceServer::closeConnections()
@@ -246,7 +264,7 @@ void ServiceServer::finish(const httplib::Request &req, int status, size_t bytes
 
 void ServiceServer::setupRoutes()
 {
-    m_server.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &) {
+    m_server->set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &) {
         auto ctx = std::make_shared<Context>();
         ctx->record["seq"] = ++m_sequence;
         std::lock_guard<std::mutex> lock(m_contextMutex);
@@ -255,15 +273,15 @@ void ServiceServer::setupRoutes()
     });
     // Logged and recorded just before the reply is written, so a client that has
     // its reply always finds its request in the request log.
-    m_server.set_post_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
+    m_server->set_post_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
         finish(req, res.status, res.content_length_ ? res.content_length_ : res.body.size());
     });
-    m_server.set_error_handler([this](const httplib::Request &, httplib::Response &res) {
+    m_server->set_error_handler([this](const httplib::Request &, httplib::Response &res) {
         if (res.body.empty())
             sendText(res, res.status, res.status == 413 ? "request too large\n" : "not found\n");
     });
 
-    m_server.Get("/", [this](const httplib::Request &req, httplib::Response &res) {
+    m_server->Get("/", [this](const httplib::Request &req, httplib::Response &res) {
         context(req)->kind = "probe";
         if (faultForPage("probe", req, res))
             return;
@@ -281,17 +299,17 @@ void ServiceServer::setupRoutes()
                                  "Archivio dell'esame.</p>"),
                         "text/html; charset=utf-8");
     };
-    m_server.Get("/Apps/Movelta/?", home);
-    m_server.Get("/Apps/Movelta/index\\.html", home);
+    m_server->Get("/Apps/Movelta/?", home);
+    m_server->Get("/Apps/Movelta/index\\.html", home);
 
-    m_server.Get(regexEscape(updateFilePath), [this](const httplib::Request &req, httplib::Response &res) {
+    m_server->Get(regexEscape(updateFilePath), [this](const httplib::Request &req, httplib::Response &res) {
         context(req)->kind = "updateFile";
         if (faultForPage("updateFile", req, res))
             return;
         res.set_content(updateFileText(req), "text/plain; charset=utf-8");
     });
     // Other files of the maker's site (installers, manuals) come from <data>/software.
-    m_server.Get("/Software/(.+)", [this](const httplib::Request &req, httplib::Response &res) {
+    m_server->Get("/Software/(.+)", [this](const httplib::Request &req, httplib::Response &res) {
         context(req)->kind = "software";
         if (faultForPage("software", req, res))
             return;
@@ -310,7 +328,7 @@ void ServiceServer::setupRoutes()
             return sendText(res, 404, "not found\n");
         serveFile(res, path, contentTypeFor(path));
     });
-    m_server.Get(regexEscape(modelsPath) + "(.+)", [this](const httplib::Request &req, httplib::Response &res) {
+    m_server->Get(regexEscape(modelsPath) + "(.+)", [this](const httplib::Request &req, httplib::Response &res) {
         context(req)->kind = "modelFile";
         if (faultForPage("modelFile", req, res))
             return;
@@ -328,7 +346,7 @@ void ServiceServer::setupRoutes()
 
     if (!m_options.testHooks)
         return;
-    m_server.Post("/__test/fault", [this](const httplib::Request &req, httplib::Response &res) {
+    m_server->Post("/__test/fault", [this](const httplib::Request &req, httplib::Response &res) {
         const FormFields form = FormFields::parseUrlEncoded(req.body);
         std::int64_t count = 1;
         const std::string countText = form.lastOr("count", "1");
@@ -339,12 +357,12 @@ void ServiceServer::setupRoutes()
             return sendText(res, 400, error + "\n");
         res.set_content("{\"ok\":true}", "application/json");
     });
-    m_server.Post("/__test/reset", [this](const httplib::Request &, httplib::Response &res) {
+    m_server->Post("/__test/reset", [this](const httplib::Request &, httplib::Response &res) {
         m_faults.clear();
         m_recorder.clear();
         res.set_content("{\"ok\":true}", "application/json");
     });
-    m_server.Get("/__test/requests", [this](const httplib::Request &, httplib::Response &res) {
+    m_server->Get("/__test/requests", [this](const httplib::Request &, httplib::Response &res) {
         res.set_content(jsonText(m_recorder.all()), "application/json");
     });
 }
@@ -352,14 +370,14 @@ void ServiceServer::setupRoutes()
 void ServiceServer::addScriptRoutes(const std::string &path, Realm &realm)
 {
     const std::string pattern = regexEscape(path);
-    m_server.Post(pattern, [this, &realm](const httplib::Request &req, httplib::Response &res,
+    m_server->Post(pattern, [this, &realm](const httplib::Request &req, httplib::Response &res,
                                           const httplib::ContentReader &reader) {
         handleScriptPost(req, res, reader, realm);
     });
-    m_server.Post(pattern, [this, &realm](const httplib::Request &req, httplib::Response &res) {
+    m_server->Post(pattern, [this, &realm](const httplib::Request &req, httplib::Response &res) {
         handleScriptPost(req, res, httplib::ContentReader(nullptr, nullptr), realm);
     });
-    m_server.Get(pattern, [this, &realm](const httplib::Request &req, httplib::Response &res) {
+    m_server->Get(pattern, [this, &realm](const httplib::Request &req, httplib::Response &res) {
         handleScriptGet(req, res, realm);
     });
 }
@@ -372,11 +390,26 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
     const bool hasBody = reader.reader_ && (length > 0 || isChunked(req));
     const bool multipart = req.is_multipart_form_data();
     const std::uint64_t limit = multipart ? m_options.maxUploadBytes : m_options.maxFormBytes;
+    // Whatever is refused before its body is read leaves a connection that cannot
+    // carry another request.
+    const AccessControl::Verdict access =
+        m_access->admit(clientAddress(req), req.get_header_value("Authorization"));
+    if (!access.ok()) {
+        if (multipart)
+            return refuseUnread(req, res, *ctx, access.code, access.reason, hasBody ? length : 0);
+        // A form is small: read and dropped, the connection stays usable.
+        if (hasBody && !isChunked(req) && length <= limit && reader([](const char *, size_t) { return true; }))
+            return refuse(res, *ctx, access.code, access.reason, false);
+        res.set_header("Connection", "close");
+        return refuse(res, *ctx, access.code, access.reason, false);
+    }
     if (length > limit) {
-        // Refused unread: the connection cannot carry another request after this one.
         res.set_header("Connection", "close");
         return sendText(res, 413, "request too large\n");
     }
+    // The account is known before the body: an upload that cannot fit is not read.
+    if (multipart && m_access->authenticates() && !mayFit(realm, access.account, length))
+        return refuseUnread(req, res, *ctx, 405, "web space exhausted", length);
 
     EndpointActions::Request request;
     request.publicBase = publicBase(req);
@@ -386,6 +419,8 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
     bool dropped = false;
     bool writeFailed = false;
     std::uint64_t total = 0;
+    std::uint64_t textTotal = 0;
+    AccessControl::Verdict early;  // a refusal found while the body came in
     std::unique_ptr<TempPath> archive;
     OwnedFd archiveFd;
 
@@ -421,6 +456,22 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
                 part = Part{header.name, header.filename, header.content_type, {}, 0, !header.filename.empty(),
                             false};
                 inPart = true;
+                if (request.fields.fields().size() >= maxFields) {
+                    tooLarge = true;
+                    return false;
+                }
+                if (part.isFile && !faultTaken) {
+                    // The fields before the first file say who sends it, and for
+                    // which account the archive would be stored.
+                    std::int64_t sender = 0;
+                    const bool named = EndpointActions::parseAccount(request.fields, sender);
+                    if (m_access->authenticates() && (!named || sender != access.account))
+                        early = m_access->checkSender(access, request.fields);
+                    else if (named && part.name == "UPLOADS" && !mayFit(realm, sender, length))
+                        early = {405, 0, "web space exhausted"};
+                    if (!early.ok())
+                        return false;
+                }
                 if (part.isFile && !faultTaken) {
                     // The fields before the first file name the action a fault may wait for.
                     faultTaken = true;
@@ -460,7 +511,8 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
                         return false;
                     }
                 } else if (!part.isFile) {
-                    if (part.value.size() + size > m_options.maxFormBytes) {
+                    textTotal += size;
+                    if (part.value.size() + size > m_options.maxFieldBytes || textTotal > m_options.maxFormBytes) {
                         tooLarge = true;
                         return false;
                     }
@@ -478,6 +530,8 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
         }
         if (dropped)
             return;
+        if (!early.ok())
+            return refuseUnread(req, res, *ctx, early.code, early.reason, length > total ? length - total : 0);
         if (!ok || writeFailed || tooLarge) {
             ctx->record["fields"] = fieldsJson(request.fields);
             if (writeFailed)
@@ -505,13 +559,22 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
         if (!ok)
             return sendText(res, 400, "malformed request\n");
         request.fields = FormFields::parseUrlEncoded(body);
+        if (request.fields.fields().size() > maxFields)
+            return sendText(res, 413, "request too large\n");
+        for (const auto &field : request.fields.fields()) {
+            if (field.second.size() > m_options.maxFieldBytes)
+                return sendText(res, 413, "request too large\n");
+        }
     }
 
     ctx->record["fields"] = fieldsJson(request.fields);
-    if (!faultTaken)
-        fault = m_faults.take(request.fields.lastOr("action"), true);
     ctx->kind = request.fields.lastOr("action");
     ctx->account = accountText(request.fields);
+    // Also after an upload's file: a field after it could name another account.
+    if (const auto sender = m_access->checkSender(access, request.fields); !sender.ok())
+        return refuse(res, *ctx, sender.code, sender.reason, false);
+    if (!faultTaken)
+        fault = m_faults.take(request.fields.lastOr("action"), true);
     if (fault && applyFault(*fault, req, res, *ctx))
         return;
     dispatch(req, res, realm, *ctx, request);
@@ -528,6 +591,11 @@ void ServiceServer::handleScriptGet(const httplib::Request &req, httplib::Respon
     ctx->record["fields"] = fieldsJson(request.fields);
     ctx->kind = request.fields.lastOr("action");
     ctx->account = accountText(request.fields);
+    AccessControl::Verdict access = m_access->admit(clientAddress(req), req.get_header_value("Authorization"));
+    access = m_access->checkSender(access, request.fields);
+    // A refused file request must not look like a file: its HTTP status is the code.
+    if (!access.ok())
+        return refuse(res, *ctx, access.code, access.reason, ctx->kind == "getUserFile");
     if (const auto fault = m_faults.take(ctx->kind, true); fault && applyFault(*fault, req, res, *ctx))
         return;
     if (ctx->replyLost) {
@@ -630,6 +698,59 @@ void ServiceServer::sendEnvelope(httplib::Response &res, Context &ctx, const End
     // Service failures travel in the envelope; the HTTP exchange itself succeeded.
     res.status = 200;
     res.set_content(jsonText(body), "application/json; charset=utf-8");
+}
+
+void ServiceServer::refuse(httplib::Response &res, Context &ctx, int code, const std::string &text, bool asStatus)
+{
+    EndpointActions::Reply reply;
+    reply.code = code;
+    reply.extradescr = text;
+    sendEnvelope(res, ctx, reply);
+    if (asStatus) {
+        res.status = code;
+        if (code == 401)
+            res.set_header("WWW-Authenticate", "Bearer realm=\"calvestra\"");
+    }
+}
+
+void ServiceServer::refuseUnread(const httplib::Request &req, httplib::Response &res, Context &ctx, int code,
+                                 const std::string &text, std::uint64_t unread)
+{
+    refuse(res, ctx, code, text, false);
+    res.set_header("Connection", "close");
+    if (unread == 0)
+        return;
+    // Answered before the body comes, and the body still sent is taken and dropped.
+    std::ostringstream reply;
+    reply << "HTTP/1.1 200 OK\r\nContent-Type: application/json; charset=utf-8\r\nContent-Length: "
+          << res.body.size() << "\r\nConnection: close\r\n\r\n"
+          << res.body;
+    finish(req, 200, res.body.size());
+    ConnectionControl::replyAndDrain(req, reply.str(), unread, m_options.readTimeoutS);
+}
+
+bool ServiceServer::mayFit(Realm &realm, std::int64_t account, std::uint64_t length)
+{
+    // Room for the form fields and the archive's own headers, which the quota does not count.
+    constexpr std::uint64_t slack = 1ull << 20;
+    if (length == 0)
+        return true;  // no length declared: the quota is checked once the archive is in
+    const std::uint64_t room = realm.store->uploadRoom(account, m_options.quotaBytes);
+    return length <= room + slack;
+}
+
+std::string ServiceServer::clientAddress(const httplib::Request &req) const
+{
+    if (m_options.trustedProxy.empty() || req.remote_addr != m_options.trustedProxy)
+        return req.remote_addr;
+    // The proxy appends the address it saw: the last entry is the one it vouches for.
+    std::string forwarded = req.get_header_value("X-Forwarded-For");
+    const auto comma = forwarded.rfind(',');
+    if (comma != std::string::npos)
+        forwarded = forwarded.substr(comma + 1);
+    const auto first = forwarded.find_first_not_of(' ');
+    const auto last = forwarded.find_last_not_of(' ');
+    return first == std::string::npos ? req.remote_addr : forwarded.substr(first, last - first + 1);
 }
 
 void ServiceServer::sendText(httplib::Response &res, int status, const std::string &text)

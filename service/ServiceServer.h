@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AccessControl.h"
 #include "EndpointActions.h"
 #include "FaultInjector.h"
 #include "RequestRecorder.h"
@@ -14,14 +15,17 @@
 #include <string>
 #include <unordered_map>
 
+class AccountRegistry;
 class AccountStore;
 class ModelLibrary;
 class ServiceLog;
 struct ServiceOptions;
 
-// The HTTP side of calvestra-service: the script and its development twin, the
-// connectivity page, the update file, the model files, the web application's home
-// page and, with --test-hooks, the fault and request-log controls.
+// The HTTP side of calvestra-service (plain or TLS): the script and its development
+// twin, the connectivity page, the update file, the model files, the web application's
+// home page and, with --test-hooks, the fault and request-log controls. Every script
+// request passes AccessControl before anything else happens; the pages that hold no
+// personal data stay open.
 class ServiceServer
 {
 public:
@@ -73,6 +77,18 @@ private:
                        const FormFields &fields);
     void serveFile(httplib::Response &res, const std::string &path, const std::string &contentType);
     void sendEnvelope(httplib::Response &res, Context &ctx, const EndpointActions::Reply &reply);
+    // A refusal in the envelope; httpStatus 200 for the script's POSTs, the code itself
+    // for a file, whose body the client would otherwise take for the file.
+    void refuse(httplib::Response &res, Context &ctx, int code, const std::string &text, bool asStatus);
+    // A refusal of a script POST whose body (unread bytes of it) has not been read:
+    // answered at once, the rest of the body dropped as it comes.
+    void refuseUnread(const httplib::Request &req, httplib::Response &res, Context &ctx, int code,
+                      const std::string &text, std::uint64_t unread);
+    // Whether an upload of that declared size may still fit the account's space (a day
+    // sent again replaces its files, so the largest stored exam counts as free).
+    bool mayFit(Realm &realm, std::int64_t account, std::uint64_t length);
+    // The peer, or the address a trusted proxy forwarded for.
+    std::string clientAddress(const httplib::Request &req) const;
     void sendText(httplib::Response &res, int status, const std::string &text);
 
     // True when the fault has answered (or cut) the request.
@@ -90,11 +106,13 @@ private:
     const ServiceOptions &m_options;
     ServiceLog &m_log;
     std::unique_ptr<ModelLibrary> m_models;
+    std::unique_ptr<AccountRegistry> m_accounts;  // null without authentication
+    std::unique_ptr<AccessControl> m_access;
     Realm m_production;
     Realm m_development;
     FaultInjector m_faults;
     RequestRecorder m_recorder;
-    httplib::Server m_server;
+    std::unique_ptr<httplib::Server> m_server;
     std::atomic<bool> m_stopping{false};
     std::atomic<std::uint64_t> m_sequence{0};
     std::mutex m_contextMutex;

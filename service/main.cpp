@@ -1,15 +1,19 @@
 // calvestra-service: the reference web service for Calvestra installations.
+#include "AccountCommand.h"
+#include "AccountRegistry.h"
 #include "ServiceLog.h"
 #include "ServiceOptions.h"
 #include "ServiceServer.h"
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <string>
 #include <thread>
 
 namespace {
@@ -44,6 +48,12 @@ void watchSignals(ServiceServer &server, ServiceLog &log, const std::atomic<bool
 
 int main(int argc, char **argv)
 {
+    // Clients' health data and the token hashes: whatever the service makes is its
+    // owner's alone.
+    ::umask(077);
+    if (argc > 1 && std::string(argv[1]) == "account")
+        return AccountCommand::run(argc - 1, argv + 1);
+
     ServiceOptions options;
     ServiceOptionsParser parser;
     switch (parser.parse(argc, argv, options)) {
@@ -75,10 +85,16 @@ int main(int argc, char **argv)
             return 1;
         }
         const bool v6 = options.host.find(':') != std::string::npos;
-        const std::string address =
-            "http://" + (v6 ? "[" + options.host + "]" : options.host) + ":" + std::to_string(port);
+        const bool tls = !options.tlsCert.empty();
+        const std::string address = (tls ? "https://" : "http://") +
+                                    (v6 ? "[" + options.host + "]" : options.host) + ":" + std::to_string(port);
         log.line("data folder " + options.dataDir + ", quota " + std::to_string(options.quotaBytes >> 20) +
-                 " MB per account" + (options.testHooks ? ", test hooks on" : ""));
+                 " MB per account" + (options.testHooks ? ", test hooks on" : "") +
+                 (options.noAuth ? ", no authentication (idSender trusted)" : ", accounts with tokens"));
+        if (!options.noAuth && !AccountRegistry(options.dataDir).hasAccounts())
+            log.line("no accounts yet: make one with 'calvestra-service account add --name NAME'");
+        if (!options.noAuth && !tls && !ServiceOptionsParser::isLoopback(options.host))
+            log.line("warning: tokens travel in clear text; use --tls-cert and --tls-key, or a proxy that does TLS");
         std::printf("listening on %s\n", address.c_str());
         std::fflush(stdout);
 

@@ -13,6 +13,7 @@
 
 #include "app/AppSettings.h"
 #include "app/Startup.h"
+#include "cloud/AccountToken.h"
 #include "cloud/HttpService.h"
 #include "store/DataModule.h"
 
@@ -69,6 +70,7 @@ int main(int argc, char *argv[])
         err << "calvestra-demo-seed: " << e.what() << '\n';
         return 1;
     }
+    AccountToken::instance()->load(AccountToken::startWaitMs);
     HttpService *service = HttpService::instance();
     service->setWebServiceURL(AppSettings::devMode());
 

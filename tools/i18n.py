@@ -7,7 +7,8 @@ catalogue per language.
 
   tools/i18n.py update [subsystem ...]   re-extract the texts marked for translation
   tools/i18n.py todo [subsystem ...]     print the untranslated texts as JSON
-  tools/i18n.py apply FILE.json          fill translations: {"en": {"source": "text"}, ...}
+  tools/i18n.py apply FILE.json          fill translations: {"en": {"source": "text"}, ...};
+                                         a plural text ("%n") takes ["one", "many"]
   tools/i18n.py check                    exit 1 when any catalogue has unfinished entries
 """
 import json
@@ -56,7 +57,35 @@ def messages(path):
 
 def is_unfinished(message):
     t = message.find("translation")
-    return t is None or t.get("type") == "unfinished" or not (t.text or "").strip()
+    if t is None or t.get("type") == "unfinished":
+        return True
+    if message.get("numerus") == "yes":
+        forms = t.findall("numerusform")
+        return not forms or any(not (f.text or "").strip() for f in forms)
+    return not (t.text or "").strip()
+
+
+def set_translation(message, text):
+    """Sets a message's translation; a plural message ("%n") takes a list of forms (one
+    text stands for every form). True when something changed."""
+    t = message.find("translation")
+    if t is None:
+        t = ET.SubElement(message, "translation")
+    if message.get("numerus") == "yes":
+        forms = text if isinstance(text, list) else [text, text]
+        if [f.text for f in t.findall("numerusform")] == forms and t.get("type") is None:
+            return False
+        for child in list(t):
+            t.remove(child)
+        t.text = None
+        for form in forms:
+            ET.SubElement(t, "numerusform").text = form
+    else:
+        if t.text == text and t.get("type") is None:
+            return False
+        t.text = text
+    t.attrib.pop("type", None)
+    return True
 
 
 def fill(path, translate):
@@ -67,13 +96,7 @@ def fill(path, translate):
         text = translate(source)
         if text is None:
             continue
-        t = message.find("translation")
-        if t is None:
-            t = ET.SubElement(message, "translation")
-        if t.text != text or t.get("type") is not None:
-            t.text = text
-            t.attrib.pop("type", None)
-            changed = True
+        changed = set_translation(message, text) or changed
     if changed:
         tree.write(path, encoding="utf-8", xml_declaration=True)
 

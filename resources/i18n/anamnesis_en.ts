@@ -1,17 +1,26 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="it">
 <context>
     <name>AnamnesiDlg</name>
     <message>
         <source>Anamnesi</source>
-        <translation>Anamnesis</translation>
+        <translation>Questionnaires</translation>
+    </message>
+    <message>
+        <source>Salvataggio non riuscito</source>
+        <translation>Saving failed</translation>
+    </message>
+    <message>
+        <source>Impossibile salvare l&apos;anamnesi nel database locale. I dati inseriti sono ancora nel modulo.</source>
+        <translation>The questionnaire could not be saved in the local database. What you entered is still in the form.</translation>
     </message>
 </context>
 <context>
     <name>AnamnesiWidget</name>
     <message>
         <source>Anamnesi</source>
-        <translation>Anamnesis</translation>
+        <translation>Questionnaires</translation>
     </message>
     <message>
         <source>Modello :</source>
@@ -34,7 +43,7 @@
     <name>AnamnesisTabWidget</name>
     <message>
         <source>Anamnesi</source>
-        <translation>Anamnesis</translation>
+        <translation>Questionnaires</translation>
     </message>
     <message>
         <source>Anamnesi :</source>
@@ -65,8 +74,8 @@
         <translation>No anamnesis available</translation>
     </message>
     <message>
-        <source>Eliminare l'anamnesi '%1'?</source>
-        <translation>Delete the anamnesis '%1'?</translation>
+        <source>Eliminare l&apos;anamnesi &apos;%1&apos;?</source>
+        <translation>Delete the anamnesis &apos;%1&apos;?</translation>
     </message>
 </context>
 </TS>

@@ -1,10 +1,19 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="it" sourcelanguage="it">
 <context>
     <name>AnamnesiDlg</name>
     <message>
         <source>Anamnesi</source>
         <translation>Anamnesi</translation>
+    </message>
+    <message>
+        <source>Salvataggio non riuscito</source>
+        <translation>Salvataggio non riuscito</translation>
+    </message>
+    <message>
+        <source>Impossibile salvare l&apos;anamnesi nel database locale. I dati inseriti sono ancora nel modulo.</source>
+        <translation>Impossibile salvare l&apos;anamnesi nel database locale. I dati inseriti sono ancora nel modulo.</translation>
     </message>
 </context>
 <context>
@@ -65,8 +74,8 @@
         <translation>Nessuna anamnesi presente</translation>
     </message>
     <message>
-        <source>Eliminare l'anamnesi '%1'?</source>
-        <translation>Eliminare l'anamnesi '%1'?</translation>
+        <source>Eliminare l&apos;anamnesi &apos;%1&apos;?</source>
+        <translation>Eliminare l&apos;anamnesi &apos;%1&apos;?</translation>
     </message>
 </context>
 </TS>

@@ -1,17 +1,26 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="pt_BR" sourcelanguage="it">
 <context>
     <name>AnamnesiDlg</name>
     <message>
         <source>Anamnesi</source>
-        <translation>Anamnese</translation>
+        <translation>Anamneses</translation>
+    </message>
+    <message>
+        <source>Salvataggio non riuscito</source>
+        <translation>Falha ao salvar</translation>
+    </message>
+    <message>
+        <source>Impossibile salvare l&apos;anamnesi nel database locale. I dati inseriti sono ancora nel modulo.</source>
+        <translation>Não foi possível salvar a anamnese no banco de dados local. Os dados digitados continuam no formulário.</translation>
     </message>
 </context>
 <context>
     <name>AnamnesiWidget</name>
     <message>
         <source>Anamnesi</source>
-        <translation>Anamnese</translation>
+        <translation>Anamneses</translation>
     </message>
     <message>
         <source>Modello :</source>
@@ -34,7 +43,7 @@
     <name>AnamnesisTabWidget</name>
     <message>
         <source>Anamnesi</source>
-        <translation>Anamnese</translation>
+        <translation>Anamneses</translation>
     </message>
     <message>
         <source>Anamnesi :</source>
@@ -65,8 +74,8 @@
         <translation>Nenhuma anamnese cadastrada</translation>
     </message>
     <message>
-        <source>Eliminare l'anamnesi '%1'?</source>
-        <translation>Excluir a anamnese '%1'?</translation>
+        <source>Eliminare l&apos;anamnesi &apos;%1&apos;?</source>
+        <translation>Excluir a anamnese &apos;%1&apos;?</translation>
     </message>
 </context>
 </TS>

@@ -1,17 +1,26 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="pt" sourcelanguage="it">
 <context>
     <name>AnamnesiDlg</name>
     <message>
         <source>Anamnesi</source>
-        <translation>Anamnese</translation>
+        <translation>Anamneses</translation>
+    </message>
+    <message>
+        <source>Salvataggio non riuscito</source>
+        <translation>Falha ao guardar</translation>
+    </message>
+    <message>
+        <source>Impossibile salvare l&apos;anamnesi nel database locale. I dati inseriti sono ancora nel modulo.</source>
+        <translation>Não foi possível guardar a anamnese na base de dados local. Os dados introduzidos continuam no formulário.</translation>
     </message>
 </context>
 <context>
     <name>AnamnesiWidget</name>
     <message>
         <source>Anamnesi</source>
-        <translation>Anamnese</translation>
+        <translation>Anamneses</translation>
     </message>
     <message>
         <source>Modello :</source>
@@ -34,7 +43,7 @@
     <name>AnamnesisTabWidget</name>
     <message>
         <source>Anamnesi</source>
-        <translation>Anamnese</translation>
+        <translation>Anamneses</translation>
     </message>
     <message>
         <source>Anamnesi :</source>
@@ -65,8 +74,8 @@
         <translation>Nenhuma anamnese presente</translation>
     </message>
     <message>
-        <source>Eliminare l'anamnesi '%1'?</source>
-        <translation>Eliminar a anamnese '%1'?</translation>
+        <source>Eliminare l&apos;anamnesi &apos;%1&apos;?</source>
+        <translation>Eliminar a anamnese &apos;%1&apos;?</translation>
     </message>
 </context>
 </TS>

@@ -1,5 +1,21 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="it" sourcelanguage="it">
+<context>
+    <name>ClientEditDlg</name>
+    <message>
+        <source>Salvataggio non riuscito</source>
+        <translation>Salvataggio non riuscito</translation>
+    </message>
+    <message>
+        <source>Impossibile salvare il cliente nel database locale:
+%1
+I dati inseriti sono ancora nel modulo.</source>
+        <translation>Impossibile salvare il cliente nel database locale:
+%1
+I dati inseriti sono ancora nel modulo.</translation>
+    </message>
+</context>
 <context>
     <name>MainWindow</name>
     <message>
@@ -99,30 +115,107 @@
         <translation>Eliminazione Utente</translation>
     </message>
     <message>
-        <source>L'utente '%1 %2'sta per essere eliminato.
+        <source>L&apos;utente &apos;%1 %2&apos;sta per essere eliminato.
 Continuare?</source>
-        <translation>L'utente '%1 %2'sta per essere eliminato.
+        <translation>L&apos;utente &apos;%1 %2&apos;sta per essere eliminato.
 Continuare?</translation>
     </message>
     <message>
-        <source>Esame del %1 dell'utente %2 %3 inviato al server.</source>
-        <translation>Esame del %1 dell'utente %2 %3 inviato al server.</translation>
+        <source>Esame del %1 dell&apos;utente %2 %3 inviato al server.</source>
+        <translation>Esame del %1 dell&apos;utente %2 %3 inviato al server.</translation>
     </message>
     <message>
-        <source>Anagrafica dell'utente %1 %2 inviata al server.</source>
-        <translation>Anagrafica dell'utente %1 %2 inviata al server.</translation>
+        <source>Anagrafica dell&apos;utente %1 %2 inviata al server.</source>
+        <translation>Anagrafica dell&apos;utente %1 %2 inviata al server.</translation>
     </message>
     <message>
-        <source>Anamnesi '%1' dell'utente %2 %3 inviata al server.</source>
-        <translation>Anamnesi '%1' dell'utente %2 %3 inviata al server.</translation>
+        <source>Anamnesi &apos;%1&apos; dell&apos;utente %2 %3 inviata al server.</source>
+        <translation>Anamnesi &apos;%1&apos; dell&apos;utente %2 %3 inviata al server.</translation>
     </message>
     <message>
         <source>Aggiornamento Software</source>
         <translation>Aggiornamento Software</translation>
     </message>
     <message>
-        <source>E' online una nuova versione del software, si desidera scaricare il setup?</source>
-        <translation>E' online una nuova versione del software, si desidera scaricare il setup?</translation>
+        <source>E&apos; online una nuova versione del software, si desidera scaricare il setup?</source>
+        <translation>E&apos; online una nuova versione del software, si desidera scaricare il setup?</translation>
+    </message>
+    <message>
+        <source>Impostazioni...</source>
+        <translation>Impostazioni...</translation>
+    </message>
+    <message>
+        <source>Il server ha rifiutato un dato da inviare: %1</source>
+        <translation>Il server ha rifiutato un dato da inviare: %1</translation>
+    </message>
+    <message>
+        <source>Il server ha rifiutato un dato da inviare: %1. Aprire l&apos;elenco dei dati in attesa per riprovare o scartarlo.</source>
+        <translation>Il server ha rifiutato un dato da inviare: %1. Aprire l&apos;elenco dei dati in attesa per riprovare o scartarlo.</translation>
+    </message>
+    <message>
+        <source>Nessun account configurato: i dati non vengono inviati al server.</source>
+        <translation>Nessun account configurato: i dati non vengono inviati al server.</translation>
+    </message>
+    <message>
+        <source>Il server ha rifiutato il token dell&apos;account: i dati non vengono inviati.</source>
+        <translation>Il server ha rifiutato il token dell&apos;account: i dati non vengono inviati.</translation>
+    </message>
+    <message>
+        <source>Errore del database locale: %1</source>
+        <translation>Errore del database locale: %1</translation>
+    </message>
+</context>
+<context>
+    <name>OutboxDlg</name>
+    <message>
+        <source>Riprova</source>
+        <translation>Riprova</translation>
+    </message>
+    <message>
+        <source>Scarta</source>
+        <translation>Scarta</translation>
+    </message>
+    <message>
+        <source>Invia ora</source>
+        <translation>Invia ora</translation>
+    </message>
+    <message>
+        <source>Dati in attesa di invio</source>
+        <translation>Dati in attesa di invio</translation>
+    </message>
+    <message>
+        <source>Tipo</source>
+        <translation>Tipo</translation>
+    </message>
+    <message>
+        <source>Dato</source>
+        <translation>Dato</translation>
+    </message>
+    <message>
+        <source>Stato</source>
+        <translation>Stato</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n dati in attesa di invio.</source>
+        <translation>
+            <numerusform>%n dati in attesa di invio.</numerusform>
+            <numerusform>%n dati in attesa di invio.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n rifiutati dal server: selezionarli per riprovare o scartarli.</source>
+        <translation>
+            <numerusform>%n rifiutati dal server: selezionarli per riprovare o scartarli.</numerusform>
+            <numerusform>%n rifiutati dal server: selezionarli per riprovare o scartarli.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>L&apos;invio è sospeso: verificare l&apos;account nelle impostazioni.</source>
+        <translation>L&apos;invio è sospeso: verificare l&apos;account nelle impostazioni.</translation>
+    </message>
+    <message>
+        <source>Il dato selezionato non verrà inviato al server. I dati locali restano come sono. Continuare?</source>
+        <translation>Il dato selezionato non verrà inviato al server. I dati locali restano come sono. Continuare?</translation>
     </message>
 </context>
 <context>
@@ -140,8 +233,8 @@ Continuare?</translation>
         <translation>Lingua :</translation>
     </message>
     <message>
-        <source>Aggiorna lista utenti all'avvio</source>
-        <translation>Aggiorna lista utenti all'avvio</translation>
+        <source>Aggiorna lista utenti all&apos;avvio</source>
+        <translation>Aggiorna lista utenti all&apos;avvio</translation>
     </message>
     <message>
         <source>Visualizza messaggi di notifica invio dati</source>
@@ -180,16 +273,98 @@ Continuare?</translation>
         <translation>Riavvio necessario</translation>
     </message>
     <message>
-        <source>E' necessario riavviare l'applicazione per attivare le modifiche.</source>
-        <translation>E' necessario riavviare l'applicazione per attivare le modifiche.</translation>
+        <source>E&apos; necessario riavviare l&apos;applicazione per attivare le modifiche.</source>
+        <translation>E&apos; necessario riavviare l&apos;applicazione per attivare le modifiche.</translation>
     </message>
     <message>
         <source>Ripristino Database</source>
         <translation>Ripristino Database</translation>
     </message>
     <message>
-        <source>Si sta per eliminare il database locale. I dati degli utenti sul server non verranno eliminati e verranno riscaricati. Continuare?</source>
-        <translation>Si sta per eliminare il database locale. I dati degli utenti sul server non verranno eliminati e verranno riscaricati. Continuare?</translation>
+        <source>Si sta per eliminare il database locale. I dati degli utenti sul server non verranno eliminati e verranno riscaricati.</source>
+        <translation>Si sta per eliminare il database locale. I dati degli utenti sul server non verranno eliminati e verranno riscaricati.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n elementi non ancora inviati al server andranno persi.</source>
+        <translation>
+            <numerusform>%n elementi non ancora inviati al server andranno persi.</numerusform>
+            <numerusform>%n elementi non ancora inviati al server andranno persi.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Continuare?</source>
+        <translation>Continuare?</translation>
+    </message>
+    <message>
+        <source>Database ripristinato. Le scansioni precedenti sono state spostate in %1.</source>
+        <translation>Database ripristinato. Le scansioni precedenti sono state spostate in %1.</translation>
+    </message>
+    <message>
+        <source>Impossibile ripristinare il database.</source>
+        <translation>Impossibile ripristinare il database.</translation>
+    </message>
+    <message>
+        <source>Numero account</source>
+        <translation>Numero account</translation>
+    </message>
+    <message>
+        <source>Token</source>
+        <translation>Token</translation>
+    </message>
+    <message>
+        <source>Certificati CA</source>
+        <translation>Certificati CA</translation>
+    </message>
+    <message>
+        <source>Account</source>
+        <translation>Account</translation>
+    </message>
+    <message>
+        <source>(conservato)</source>
+        <translation>(conservato)</translation>
+    </message>
+    <message>
+        <source>Nessun account configurato: i dati non vengono inviati al server.</source>
+        <translation>Nessun account configurato: i dati non vengono inviati al server.</translation>
+    </message>
+    <message>
+        <source>Nessun token: un server con autenticazione rifiuta i dati.</source>
+        <translation>Nessun token: un server con autenticazione rifiuta i dati.</translation>
+    </message>
+    <message>
+        <source>Il file indicato non contiene certificati.</source>
+        <translation>Il file indicato non contiene certificati.</translation>
+    </message>
+    <message>
+        <source>Certificati (*.pem *.crt);;Tutti i file (*)</source>
+        <translation>Certificati (*.pem *.crt);;Tutti i file (*)</translation>
+    </message>
+</context>
+<context>
+    <name>Startup</name>
+    <message>
+        <source>Calvestra</source>
+        <translation>Calvestra</translation>
+    </message>
+    <message>
+        <source>Database danneggiato</source>
+        <translation>Database danneggiato</translation>
+    </message>
+    <message>
+        <source>Il database locale %1 non può essere letto (%2).
+Verrà spostato da parte senza modificarlo, insieme alle scansioni, e ne verrà creato uno nuovo; i clienti salvati sul server verranno riscaricati.
+Continuare? Scegliendo No l&apos;applicazione si chiude e il file resta com&apos;è.</source>
+        <translation>Il database locale %1 non può essere letto (%2).
+Verrà spostato da parte senza modificarlo, insieme alle scansioni, e ne verrà creato uno nuovo; i clienti salvati sul server verranno riscaricati.
+Continuare? Scegliendo No l&apos;applicazione si chiude e il file resta com&apos;è.</translation>
+    </message>
+    <message>
+        <source>Impossibile creare un nuovo database.</source>
+        <translation>Impossibile creare un nuovo database.</translation>
+    </message>
+    <message>
+        <source>Il database danneggiato è stato spostato in %1.</source>
+        <translation>Il database danneggiato è stato spostato in %1.</translation>
     </message>
 </context>
 <context>

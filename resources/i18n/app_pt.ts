@@ -1,5 +1,21 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="pt" sourcelanguage="it">
+<context>
+    <name>ClientEditDlg</name>
+    <message>
+        <source>Salvataggio non riuscito</source>
+        <translation>Falha ao guardar</translation>
+    </message>
+    <message>
+        <source>Impossibile salvare il cliente nel database locale:
+%1
+I dati inseriti sono ancora nel modulo.</source>
+        <translation>Não foi possível guardar o cliente na base de dados local:
+%1
+Os dados introduzidos continuam no formulário.</translation>
+    </message>
+</context>
 <context>
     <name>MainWindow</name>
     <message>
@@ -99,30 +115,107 @@
         <translation>Eliminação de Cliente</translation>
     </message>
     <message>
-        <source>L'utente '%1 %2'sta per essere eliminato.
+        <source>L&apos;utente &apos;%1 %2&apos;sta per essere eliminato.
 Continuare?</source>
-        <translation>O cliente '%1 %2' vai ser eliminado.
+        <translation>O cliente &apos;%1 %2&apos; vai ser eliminado.
 Continuar?</translation>
     </message>
     <message>
-        <source>Esame del %1 dell'utente %2 %3 inviato al server.</source>
+        <source>Esame del %1 dell&apos;utente %2 %3 inviato al server.</source>
         <translation>Exame de %1 do cliente %2 %3 enviado para o servidor.</translation>
     </message>
     <message>
-        <source>Anagrafica dell'utente %1 %2 inviata al server.</source>
+        <source>Anagrafica dell&apos;utente %1 %2 inviata al server.</source>
         <translation>Dados pessoais do cliente %1 %2 enviados para o servidor.</translation>
     </message>
     <message>
-        <source>Anamnesi '%1' dell'utente %2 %3 inviata al server.</source>
-        <translation>Anamnese '%1' do cliente %2 %3 enviada para o servidor.</translation>
+        <source>Anamnesi &apos;%1&apos; dell&apos;utente %2 %3 inviata al server.</source>
+        <translation>Anamnese &apos;%1&apos; do cliente %2 %3 enviada para o servidor.</translation>
     </message>
     <message>
         <source>Aggiornamento Software</source>
         <translation>Atualização do Software</translation>
     </message>
     <message>
-        <source>E' online una nuova versione del software, si desidera scaricare il setup?</source>
+        <source>E&apos; online una nuova versione del software, si desidera scaricare il setup?</source>
         <translation>Está disponível online uma nova versão do software. Pretende transferir o instalador?</translation>
+    </message>
+    <message>
+        <source>Impostazioni...</source>
+        <translation>Definições...</translation>
+    </message>
+    <message>
+        <source>Il server ha rifiutato un dato da inviare: %1</source>
+        <translation>O servidor recusou um dado a enviar: %1</translation>
+    </message>
+    <message>
+        <source>Il server ha rifiutato un dato da inviare: %1. Aprire l&apos;elenco dei dati in attesa per riprovare o scartarlo.</source>
+        <translation>O servidor recusou um dado a enviar: %1. Abra a lista de dados pendentes para tentar de novo ou descartá-lo.</translation>
+    </message>
+    <message>
+        <source>Nessun account configurato: i dati non vengono inviati al server.</source>
+        <translation>Nenhuma conta configurada: os dados não são enviados para o servidor.</translation>
+    </message>
+    <message>
+        <source>Il server ha rifiutato il token dell&apos;account: i dati non vengono inviati.</source>
+        <translation>O servidor recusou o token da conta: os dados não são enviados.</translation>
+    </message>
+    <message>
+        <source>Errore del database locale: %1</source>
+        <translation>Erro da base de dados local: %1</translation>
+    </message>
+</context>
+<context>
+    <name>OutboxDlg</name>
+    <message>
+        <source>Riprova</source>
+        <translation>Tentar de novo</translation>
+    </message>
+    <message>
+        <source>Scarta</source>
+        <translation>Descartar</translation>
+    </message>
+    <message>
+        <source>Invia ora</source>
+        <translation>Enviar agora</translation>
+    </message>
+    <message>
+        <source>Dati in attesa di invio</source>
+        <translation>Dados a aguardar envio</translation>
+    </message>
+    <message>
+        <source>Tipo</source>
+        <translation>Tipo</translation>
+    </message>
+    <message>
+        <source>Dato</source>
+        <translation>Dado</translation>
+    </message>
+    <message>
+        <source>Stato</source>
+        <translation>Estado</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n dati in attesa di invio.</source>
+        <translation>
+            <numerusform>%n dado a aguardar envio.</numerusform>
+            <numerusform>%n dados a aguardar envio.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n rifiutati dal server: selezionarli per riprovare o scartarli.</source>
+        <translation>
+            <numerusform>%n recusado pelo servidor: selecione-o para tentar de novo ou descartá-lo.</numerusform>
+            <numerusform>%n recusados pelo servidor: selecione-os para tentar de novo ou descartá-los.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>L&apos;invio è sospeso: verificare l&apos;account nelle impostazioni.</source>
+        <translation>O envio está suspenso: verifique a conta nas definições.</translation>
+    </message>
+    <message>
+        <source>Il dato selezionato non verrà inviato al server. I dati locali restano come sono. Continuare?</source>
+        <translation>O dado selecionado não será enviado para o servidor. Os dados locais ficam como estão. Continuar?</translation>
     </message>
 </context>
 <context>
@@ -140,7 +233,7 @@ Continuar?</translation>
         <translation>Idioma :</translation>
     </message>
     <message>
-        <source>Aggiorna lista utenti all'avvio</source>
+        <source>Aggiorna lista utenti all&apos;avvio</source>
         <translation>Atualizar a lista de clientes ao iniciar</translation>
     </message>
     <message>
@@ -180,7 +273,7 @@ Continuar?</translation>
         <translation>Reinício necessário</translation>
     </message>
     <message>
-        <source>E' necessario riavviare l'applicazione per attivare le modifiche.</source>
+        <source>E&apos; necessario riavviare l&apos;applicazione per attivare le modifiche.</source>
         <translation>É necessário reiniciar a aplicação para ativar as alterações.</translation>
     </message>
     <message>
@@ -188,8 +281,90 @@ Continuar?</translation>
         <translation>Reposição da Base de Dados</translation>
     </message>
     <message>
-        <source>Si sta per eliminare il database locale. I dati degli utenti sul server non verranno eliminati e verranno riscaricati. Continuare?</source>
-        <translation>A base de dados local vai ser eliminada. Os dados dos clientes no servidor não serão eliminados e serão transferidos novamente. Continuar?</translation>
+        <source>Si sta per eliminare il database locale. I dati degli utenti sul server non verranno eliminati e verranno riscaricati.</source>
+        <translation>A base de dados local vai ser eliminada. Os dados dos utilizadores no servidor não serão eliminados e serão transferidos de novo.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n elementi non ancora inviati al server andranno persi.</source>
+        <translation>
+            <numerusform>%n elemento ainda não enviado para o servidor será perdido.</numerusform>
+            <numerusform>%n elementos ainda não enviados para o servidor serão perdidos.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Continuare?</source>
+        <translation>Continuar?</translation>
+    </message>
+    <message>
+        <source>Database ripristinato. Le scansioni precedenti sono state spostate in %1.</source>
+        <translation>Base de dados reposta. As digitalizações anteriores foram movidas para %1.</translation>
+    </message>
+    <message>
+        <source>Impossibile ripristinare il database.</source>
+        <translation>Não foi possível repor a base de dados.</translation>
+    </message>
+    <message>
+        <source>Numero account</source>
+        <translation>Número da conta</translation>
+    </message>
+    <message>
+        <source>Token</source>
+        <translation>Token</translation>
+    </message>
+    <message>
+        <source>Certificati CA</source>
+        <translation>Certificados de AC</translation>
+    </message>
+    <message>
+        <source>Account</source>
+        <translation>Conta</translation>
+    </message>
+    <message>
+        <source>(conservato)</source>
+        <translation>(guardado)</translation>
+    </message>
+    <message>
+        <source>Nessun account configurato: i dati non vengono inviati al server.</source>
+        <translation>Nenhuma conta configurada: os dados não são enviados para o servidor.</translation>
+    </message>
+    <message>
+        <source>Nessun token: un server con autenticazione rifiuta i dati.</source>
+        <translation>Sem token: um servidor com autenticação recusa os dados.</translation>
+    </message>
+    <message>
+        <source>Il file indicato non contiene certificati.</source>
+        <translation>O ficheiro indicado não contém certificados.</translation>
+    </message>
+    <message>
+        <source>Certificati (*.pem *.crt);;Tutti i file (*)</source>
+        <translation>Certificados (*.pem *.crt);;Todos os ficheiros (*)</translation>
+    </message>
+</context>
+<context>
+    <name>Startup</name>
+    <message>
+        <source>Calvestra</source>
+        <translation>Calvestra</translation>
+    </message>
+    <message>
+        <source>Database danneggiato</source>
+        <translation>Base de dados danificada</translation>
+    </message>
+    <message>
+        <source>Il database locale %1 non può essere letto (%2).
+Verrà spostato da parte senza modificarlo, insieme alle scansioni, e ne verrà creato uno nuovo; i clienti salvati sul server verranno riscaricati.
+Continuare? Scegliendo No l&apos;applicazione si chiude e il file resta com&apos;è.</source>
+        <translation>A base de dados local %1 não pode ser lida (%2).
+Será posta de parte sem alterações, juntamente com as digitalizações, e será criada uma nova; os clientes guardados no servidor serão transferidos de novo.
+Continuar? Escolhendo Não a aplicação fecha e o ficheiro fica como está.</translation>
+    </message>
+    <message>
+        <source>Impossibile creare un nuovo database.</source>
+        <translation>Não foi possível criar uma nova base de dados.</translation>
+    </message>
+    <message>
+        <source>Il database danneggiato è stato spostato in %1.</source>
+        <translation>A base de dados danificada foi movida para %1.</translation>
     </message>
 </context>
 <context>

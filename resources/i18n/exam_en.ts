@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="it">
 <context>
     <name>ExamDlg</name>
@@ -119,21 +120,21 @@
         <translation>Delete Scan</translation>
     </message>
     <message>
-        <source>Eliminare la scansione '%1'?</source>
-        <translation>Delete the scan '%1'?</translation>
+        <source>Eliminare la scansione &apos;%1&apos;?</source>
+        <translation>Delete the scan &apos;%1&apos;?</translation>
     </message>
     <message>
-        <source>Impossibile rinominare la scansione '%1' in '%2'.</source>
-        <translation>The scan '%1' could not be renamed to '%2'.</translation>
+        <source>Impossibile rinominare la scansione &apos;%1&apos; in &apos;%2&apos;.</source>
+        <translation>The scan &apos;%1&apos; could not be renamed to &apos;%2&apos;.</translation>
     </message>
     <message>
         <source>Esame inviato al server</source>
         <translation>Exam sent to the server</translation>
     </message>
     <message>
-        <source>Si è verificato un errore durante l'invio dell'esame al server.
+        <source>Si è verificato un errore durante l&apos;invio dell&apos;esame al server.
 Verificare la connessione a internet e riprovare.
-L'esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.</source>
+L&apos;esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.</source>
         <translation>An error occurred while sending the exam to the server.
 Check the internet connection and try again.
 The exam has been saved locally and will be sent as soon as the connection is back.</translation>
@@ -157,6 +158,10 @@ The exam has been saved locally and will be sent as soon as the connection is ba
     <message>
         <source>Annulla</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Impossibile salvare l&apos;esame nel database locale.</source>
+        <translation>The exam could not be saved in the local database.</translation>
     </message>
 </context>
 <context>

@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="it" sourcelanguage="it">
 <context>
     <name>ExamDlg</name>
@@ -119,24 +120,24 @@
         <translation>Elimina Scansione</translation>
     </message>
     <message>
-        <source>Eliminare la scansione '%1'?</source>
-        <translation>Eliminare la scansione '%1'?</translation>
+        <source>Eliminare la scansione &apos;%1&apos;?</source>
+        <translation>Eliminare la scansione &apos;%1&apos;?</translation>
     </message>
     <message>
-        <source>Impossibile rinominare la scansione '%1' in '%2'.</source>
-        <translation>Impossibile rinominare la scansione '%1' in '%2'.</translation>
+        <source>Impossibile rinominare la scansione &apos;%1&apos; in &apos;%2&apos;.</source>
+        <translation>Impossibile rinominare la scansione &apos;%1&apos; in &apos;%2&apos;.</translation>
     </message>
     <message>
         <source>Esame inviato al server</source>
         <translation>Esame inviato al server</translation>
     </message>
     <message>
-        <source>Si è verificato un errore durante l'invio dell'esame al server.
+        <source>Si è verificato un errore durante l&apos;invio dell&apos;esame al server.
 Verificare la connessione a internet e riprovare.
-L'esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.</source>
-        <translation>Si è verificato un errore durante l'invio dell'esame al server.
+L&apos;esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.</source>
+        <translation>Si è verificato un errore durante l&apos;invio dell&apos;esame al server.
 Verificare la connessione a internet e riprovare.
-L'esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.</translation>
+L&apos;esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.</translation>
     </message>
     <message>
         <source>Impossibile caricare i dati: lo spazio web riservato è esaurito.</source>
@@ -157,6 +158,10 @@ L'esame è stato salvato in locale e verrà inviato appena la connessione verrà
     <message>
         <source>Annulla</source>
         <translation>Annulla</translation>
+    </message>
+    <message>
+        <source>Impossibile salvare l&apos;esame nel database locale.</source>
+        <translation>Impossibile salvare l&apos;esame nel database locale.</translation>
     </message>
 </context>
 <context>

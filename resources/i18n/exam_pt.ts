@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="pt" sourcelanguage="it">
 <context>
     <name>ExamDlg</name>
@@ -119,21 +120,21 @@
         <translation>Eliminar Digitalização</translation>
     </message>
     <message>
-        <source>Eliminare la scansione '%1'?</source>
-        <translation>Eliminar a digitalização '%1'?</translation>
+        <source>Eliminare la scansione &apos;%1&apos;?</source>
+        <translation>Eliminar a digitalização &apos;%1&apos;?</translation>
     </message>
     <message>
-        <source>Impossibile rinominare la scansione '%1' in '%2'.</source>
-        <translation>Não foi possível mudar o nome da digitalização '%1' para '%2'.</translation>
+        <source>Impossibile rinominare la scansione &apos;%1&apos; in &apos;%2&apos;.</source>
+        <translation>Não foi possível mudar o nome da digitalização &apos;%1&apos; para &apos;%2&apos;.</translation>
     </message>
     <message>
         <source>Esame inviato al server</source>
         <translation>Exame enviado para o servidor</translation>
     </message>
     <message>
-        <source>Si è verificato un errore durante l'invio dell'esame al server.
+        <source>Si è verificato un errore durante l&apos;invio dell&apos;esame al server.
 Verificare la connessione a internet e riprovare.
-L'esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.</source>
+L&apos;esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.</source>
         <translation>Ocorreu um erro ao enviar o exame para o servidor.
 Verifique a ligação à internet e tente novamente.
 O exame foi guardado localmente e será enviado assim que a ligação for restabelecida.</translation>
@@ -157,6 +158,10 @@ O exame foi guardado localmente e será enviado assim que a ligação for restab
     <message>
         <source>Annulla</source>
         <translation>Cancelar</translation>
+    </message>
+    <message>
+        <source>Impossibile salvare l&apos;esame nel database locale.</source>
+        <translation>Não foi possível guardar o exame na base de dados local.</translation>
     </message>
 </context>
 <context>

@@ -51,6 +51,8 @@ bool ReferenceService::launch(int timeoutMs, bool samePort)
                           QStringLiteral("--data"), dataDir()};
     if (m_testHooks)
         arguments << QStringLiteral("--test-hooks");
+    if (!m_authentication)
+        arguments << QStringLiteral("--no-auth");
     arguments << m_extraArguments;
 
     const QDeadlineTimer deadline(timeoutMs);
@@ -112,7 +114,7 @@ void ReferenceService::stop(int timeoutMs)
 
 ReferenceService::Response ReferenceService::request(const QByteArray &method, const QString &pathAndQuery,
                                                      const QByteArray &body, const QByteArray &contentType,
-                                                     int timeoutMs) const
+                                                     int timeoutMs, const QByteArray &extraHeaders) const
 {
     Response response;
     const QDeadlineTimer deadline(timeoutMs);
@@ -125,8 +127,9 @@ ReferenceService::Response ReferenceService::request(const QByteArray &method, c
                       QByteArray::number(m_port) + "\r\nConnection: close\r\n";
     if (!contentType.isEmpty())
         head += "Content-Type: " + contentType + "\r\n";
-    if (!body.isEmpty() || method == "POST")
+    if ((!body.isEmpty() || method == "POST") && !extraHeaders.toLower().contains("content-length:"))
         head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    head += extraHeaders;
     socket.write(head + "\r\n" + body);
     QByteArray raw;
     // Until the service closes the connection (or the time is up).

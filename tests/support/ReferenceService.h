@@ -32,6 +32,9 @@ public:
 
     // Applied at the next start or restart.
     void setTestHooks(bool on) { m_testHooks = on; }
+    // Off by default: the service trusts idSender (--no-auth) and needs no tokens.
+    void setAuthentication(bool on) { m_authentication = on; }
+
     void setExtraArguments(const QStringList &arguments) { m_extraArguments = arguments; }
 
     // Starts and waits until the service answers its connectivity page.
@@ -53,9 +56,11 @@ public:
     // Everything the service wrote to its log so far (all runs).
     QString log() const;
 
-    // A blocking HTTP/1.1 request with "Connection: close".
+    // A blocking HTTP/1.1 request with "Connection: close". extraHeaders are whole
+    // lines ("Name: value\r\n"); one with Content-Length replaces the body's own.
     Response request(const QByteArray &method, const QString &pathAndQuery, const QByteArray &body = {},
-                     const QByteArray &contentType = {}, int timeoutMs = 10000) const;
+                     const QByteArray &contentType = {}, int timeoutMs = 10000,
+                     const QByteArray &extraHeaders = {}) const;
 
     // Test hooks: a fault for the next matching requests, the requests received, a reset of both.
     bool injectFault(const QString &mode, const QString &action = QString(), int count = 1) const;
@@ -69,6 +74,7 @@ private:
     std::unique_ptr<QProcess> m_process;
     quint16 m_port = 0;
     bool m_testHooks = true;
+    bool m_authentication = false;
     QStringList m_extraArguments;
     QString m_error;
 };

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "SqliteDb.h"
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// The accounts the service serves and the hashes of their tokens, in
+// "<data>/accounts.db" (readable by its owner alone). A token is shown once, when it
+// is made; only its SHA-256 is kept, so the file never holds what a request has to
+// present. Numbers are random positive 32-bit values and never handed out twice: a
+// removed account keeps its row, without a token.
+//
+// The account command changes the file while the service runs, and every lookup
+// reads it afresh, so a rotated or removed token is refused from the next request on.
+// Thread-safe. Kept apart from AccountStore: it holds no clinic data.
+class AccountRegistry
+{
+public:
+    struct Account
+    {
+        std::int32_t number = 0;
+        std::string name;
+        std::string created;
+        std::string tokenChanged;
+        bool removed = false;
+    };
+
+    explicit AccountRegistry(const std::string &dataDir);
+
+    // The account the token belongs to, or 0.
+    std::int32_t accountFor(const std::string &token);
+    // Makes an account and returns its token. number 0 picks a random one that no
+    // account and no stored record uses; a given number (an installation that used it
+    // before the service had accounts) must not belong to another account. Empty
+    // with error set when nothing was made.
+    std::string add(const std::string &name, std::int32_t &number, std::string &error);
+    // A new token for the account; the old one stops working. Empty when the account
+    // does not exist or was removed.
+    std::string rotate(std::int32_t number);
+    // The account's token stops working and its number is never given again. Its
+    // records stay in the data folder.
+    bool remove(std::int32_t number);
+    std::vector<Account> list();
+    bool hasAccounts();
+
+    // 256 random bits, as 64 lower-case hex digits.
+    static std::string newToken();
+    static std::string hashToken(const std::string &token);
+    static bool looksLikeToken(const std::string &text);
+
+private:
+    bool numberTaken(std::int32_t number);
+
+    std::string m_dataDir;
+    std::mutex m_mutex;
+    SqliteDb m_db;
+};
