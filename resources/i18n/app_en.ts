@@ -1,5 +1,4 @@
-<?xml version="1.0" encoding="utf-8"?>
-<!DOCTYPE TS>
+<?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="en" sourcelanguage="it">
 <context>
     <name>ClientEditDlg</name>
@@ -115,29 +114,29 @@ What you entered is still in the form.</translation>
         <translation>Client Deletion</translation>
     </message>
     <message>
-        <source>L&apos;utente &apos;%1 %2&apos;sta per essere eliminato.
+        <source>L'utente '%1 %2'sta per essere eliminato.
 Continuare?</source>
-        <translation>The client &apos;%1 %2&apos; is about to be deleted.
+        <translation>The client '%1 %2' is about to be deleted.
 Continue?</translation>
     </message>
     <message>
-        <source>Esame del %1 dell&apos;utente %2 %3 inviato al server.</source>
+        <source>Esame del %1 dell'utente %2 %3 inviato al server.</source>
         <translation>Exam of %1 of client %2 %3 sent to the server.</translation>
     </message>
     <message>
-        <source>Anagrafica dell&apos;utente %1 %2 inviata al server.</source>
+        <source>Anagrafica dell'utente %1 %2 inviata al server.</source>
         <translation>Personal data of client %1 %2 sent to the server.</translation>
     </message>
     <message>
-        <source>Anamnesi &apos;%1&apos; dell&apos;utente %2 %3 inviata al server.</source>
-        <translation>Anamnesis &apos;%1&apos; of client %2 %3 sent to the server.</translation>
+        <source>Anamnesi '%1' dell'utente %2 %3 inviata al server.</source>
+        <translation>Anamnesis '%1' of client %2 %3 sent to the server.</translation>
     </message>
     <message>
         <source>Aggiornamento Software</source>
         <translation>Software Update</translation>
     </message>
     <message>
-        <source>E&apos; online una nuova versione del software, si desidera scaricare il setup?</source>
+        <source>E' online una nuova versione del software, si desidera scaricare il setup?</source>
         <translation>A new version of the software is online. Do you want to download the installer?</translation>
     </message>
     <message>
@@ -149,7 +148,7 @@ Continue?</translation>
         <translation>The server refused an item to send: %1</translation>
     </message>
     <message>
-        <source>Il server ha rifiutato un dato da inviare: %1. Aprire l&apos;elenco dei dati in attesa per riprovare o scartarlo.</source>
+        <source>Il server ha rifiutato un dato da inviare: %1. Aprire l'elenco dei dati in attesa per riprovare o scartarlo.</source>
         <translation>The server refused an item to send: %1. Open the list of waiting items to try again or discard it.</translation>
     </message>
     <message>
@@ -157,8 +156,8 @@ Continue?</translation>
         <translation>No account configured: data is not sent to the server.</translation>
     </message>
     <message>
-        <source>Il server ha rifiutato il token dell&apos;account: i dati non vengono inviati.</source>
-        <translation>The server refused the account&apos;s token: data is not sent.</translation>
+        <source>Il server ha rifiutato il token dell'account: i dati non vengono inviati.</source>
+        <translation>The server refused the account's token: data is not sent.</translation>
     </message>
     <message>
         <source>Errore del database locale: %1</source>
@@ -195,27 +194,21 @@ Continue?</translation>
         <source>Stato</source>
         <translation>State</translation>
     </message>
-    <message numerus="yes">
-        <source>%n dati in attesa di invio.</source>
-        <translation>
-            <numerusform>%n item waiting to be sent.</numerusform>
-            <numerusform>%n items waiting to be sent.</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n rifiutati dal server: selezionarli per riprovare o scartarli.</source>
-        <translation>
-            <numerusform>%n refused by the server: select it to retry or discard it.</numerusform>
-            <numerusform>%n refused by the server: select them to retry or discard them.</numerusform>
-        </translation>
-    </message>
     <message>
-        <source>L&apos;invio è sospeso: verificare l&apos;account nelle impostazioni.</source>
+        <source>L'invio è sospeso: verificare l'account nelle impostazioni.</source>
         <translation>Sending is suspended: check the account in the settings.</translation>
     </message>
     <message>
         <source>Il dato selezionato non verrà inviato al server. I dati locali restano come sono. Continuare?</source>
         <translation>The selected item will not be sent to the server. The local data stays as it is. Continue?</translation>
+    </message>
+    <message>
+        <source>Dati in attesa di invio: %1.</source>
+        <translation>Data waiting to be sent: %1.</translation>
+    </message>
+    <message>
+        <source>Rifiutati dal server: %1 (selezionarli per riprovare o scartarli).</source>
+        <translation>Refused by the server: %1 (select them to retry or discard them).</translation>
     </message>
 </context>
 <context>
@@ -233,7 +226,7 @@ Continue?</translation>
         <translation>Language :</translation>
     </message>
     <message>
-        <source>Aggiorna lista utenti all&apos;avvio</source>
+        <source>Aggiorna lista utenti all'avvio</source>
         <translation>Refresh the client list at start-up</translation>
     </message>
     <message>
@@ -273,7 +266,7 @@ Continue?</translation>
         <translation>Restart required</translation>
     </message>
     <message>
-        <source>E&apos; necessario riavviare l&apos;applicazione per attivare le modifiche.</source>
+        <source>E' necessario riavviare l'applicazione per attivare le modifiche.</source>
         <translation>The application must be restarted for the changes to take effect.</translation>
     </message>
     <message>
@@ -282,14 +275,7 @@ Continue?</translation>
     </message>
     <message>
         <source>Si sta per eliminare il database locale. I dati degli utenti sul server non verranno eliminati e verranno riscaricati.</source>
-        <translation>The local database is about to be deleted. The users&apos; data on the server will not be deleted and will be downloaded again.</translation>
-    </message>
-    <message numerus="yes">
-        <source>%n elementi non ancora inviati al server andranno persi.</source>
-        <translation>
-            <numerusform>%n item not yet sent to the server will be lost.</numerusform>
-            <numerusform>%n items not yet sent to the server will be lost.</numerusform>
-        </translation>
+        <translation>The local database is about to be deleted. The users' data on the server will not be deleted and will be downloaded again.</translation>
     </message>
     <message>
         <source>Continuare?</source>
@@ -339,6 +325,10 @@ Continue?</translation>
         <source>Certificati (*.pem *.crt);;Tutti i file (*)</source>
         <translation>Certificates (*.pem *.crt);;All files (*)</translation>
     </message>
+    <message>
+        <source>Dati non ancora inviati al server, che andranno persi: %1.</source>
+        <translation>Data not yet sent to the server, which will be lost: %1.</translation>
+    </message>
 </context>
 <context>
     <name>Startup</name>
@@ -353,7 +343,7 @@ Continue?</translation>
     <message>
         <source>Il database locale %1 non può essere letto (%2).
 Verrà spostato da parte senza modificarlo, insieme alle scansioni, e ne verrà creato uno nuovo; i clienti salvati sul server verranno riscaricati.
-Continuare? Scegliendo No l&apos;applicazione si chiude e il file resta com&apos;è.</source>
+Continuare? Scegliendo No l'applicazione si chiude e il file resta com'è.</source>
         <translation>The local database %1 cannot be read (%2).
 It will be moved aside unchanged, together with the scans, and a new one will be created; the clients saved on the server will be downloaded again.
 Continue? Choosing No closes the application and leaves the file as it is.</translation>

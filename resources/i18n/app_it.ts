@@ -1,5 +1,4 @@
-<?xml version="1.0" encoding="utf-8"?>
-<!DOCTYPE TS>
+<?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="it" sourcelanguage="it">
 <context>
     <name>ClientEditDlg</name>
@@ -115,30 +114,30 @@ I dati inseriti sono ancora nel modulo.</translation>
         <translation>Eliminazione Utente</translation>
     </message>
     <message>
-        <source>L&apos;utente &apos;%1 %2&apos;sta per essere eliminato.
+        <source>L'utente '%1 %2'sta per essere eliminato.
 Continuare?</source>
-        <translation>L&apos;utente &apos;%1 %2&apos;sta per essere eliminato.
+        <translation>L'utente '%1 %2'sta per essere eliminato.
 Continuare?</translation>
     </message>
     <message>
-        <source>Esame del %1 dell&apos;utente %2 %3 inviato al server.</source>
-        <translation>Esame del %1 dell&apos;utente %2 %3 inviato al server.</translation>
+        <source>Esame del %1 dell'utente %2 %3 inviato al server.</source>
+        <translation>Esame del %1 dell'utente %2 %3 inviato al server.</translation>
     </message>
     <message>
-        <source>Anagrafica dell&apos;utente %1 %2 inviata al server.</source>
-        <translation>Anagrafica dell&apos;utente %1 %2 inviata al server.</translation>
+        <source>Anagrafica dell'utente %1 %2 inviata al server.</source>
+        <translation>Anagrafica dell'utente %1 %2 inviata al server.</translation>
     </message>
     <message>
-        <source>Anamnesi &apos;%1&apos; dell&apos;utente %2 %3 inviata al server.</source>
-        <translation>Anamnesi &apos;%1&apos; dell&apos;utente %2 %3 inviata al server.</translation>
+        <source>Anamnesi '%1' dell'utente %2 %3 inviata al server.</source>
+        <translation>Anamnesi '%1' dell'utente %2 %3 inviata al server.</translation>
     </message>
     <message>
         <source>Aggiornamento Software</source>
         <translation>Aggiornamento Software</translation>
     </message>
     <message>
-        <source>E&apos; online una nuova versione del software, si desidera scaricare il setup?</source>
-        <translation>E&apos; online una nuova versione del software, si desidera scaricare il setup?</translation>
+        <source>E' online una nuova versione del software, si desidera scaricare il setup?</source>
+        <translation>E' online una nuova versione del software, si desidera scaricare il setup?</translation>
     </message>
     <message>
         <source>Impostazioni...</source>
@@ -149,16 +148,16 @@ Continuare?</translation>
         <translation>Il server ha rifiutato un dato da inviare: %1</translation>
     </message>
     <message>
-        <source>Il server ha rifiutato un dato da inviare: %1. Aprire l&apos;elenco dei dati in attesa per riprovare o scartarlo.</source>
-        <translation>Il server ha rifiutato un dato da inviare: %1. Aprire l&apos;elenco dei dati in attesa per riprovare o scartarlo.</translation>
+        <source>Il server ha rifiutato un dato da inviare: %1. Aprire l'elenco dei dati in attesa per riprovare o scartarlo.</source>
+        <translation>Il server ha rifiutato un dato da inviare: %1. Aprire l'elenco dei dati in attesa per riprovare o scartarlo.</translation>
     </message>
     <message>
         <source>Nessun account configurato: i dati non vengono inviati al server.</source>
         <translation>Nessun account configurato: i dati non vengono inviati al server.</translation>
     </message>
     <message>
-        <source>Il server ha rifiutato il token dell&apos;account: i dati non vengono inviati.</source>
-        <translation>Il server ha rifiutato il token dell&apos;account: i dati non vengono inviati.</translation>
+        <source>Il server ha rifiutato il token dell'account: i dati non vengono inviati.</source>
+        <translation>Il server ha rifiutato il token dell'account: i dati non vengono inviati.</translation>
     </message>
     <message>
         <source>Errore del database locale: %1</source>
@@ -195,27 +194,21 @@ Continuare?</translation>
         <source>Stato</source>
         <translation>Stato</translation>
     </message>
-    <message numerus="yes">
-        <source>%n dati in attesa di invio.</source>
-        <translation>
-            <numerusform>%n dati in attesa di invio.</numerusform>
-            <numerusform>%n dati in attesa di invio.</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n rifiutati dal server: selezionarli per riprovare o scartarli.</source>
-        <translation>
-            <numerusform>%n rifiutati dal server: selezionarli per riprovare o scartarli.</numerusform>
-            <numerusform>%n rifiutati dal server: selezionarli per riprovare o scartarli.</numerusform>
-        </translation>
-    </message>
     <message>
-        <source>L&apos;invio è sospeso: verificare l&apos;account nelle impostazioni.</source>
-        <translation>L&apos;invio è sospeso: verificare l&apos;account nelle impostazioni.</translation>
+        <source>L'invio è sospeso: verificare l'account nelle impostazioni.</source>
+        <translation>L'invio è sospeso: verificare l'account nelle impostazioni.</translation>
     </message>
     <message>
         <source>Il dato selezionato non verrà inviato al server. I dati locali restano come sono. Continuare?</source>
         <translation>Il dato selezionato non verrà inviato al server. I dati locali restano come sono. Continuare?</translation>
+    </message>
+    <message>
+        <source>Dati in attesa di invio: %1.</source>
+        <translation>Dati in attesa di invio: %1.</translation>
+    </message>
+    <message>
+        <source>Rifiutati dal server: %1 (selezionarli per riprovare o scartarli).</source>
+        <translation>Rifiutati dal server: %1 (selezionarli per riprovare o scartarli).</translation>
     </message>
 </context>
 <context>
@@ -233,8 +226,8 @@ Continuare?</translation>
         <translation>Lingua :</translation>
     </message>
     <message>
-        <source>Aggiorna lista utenti all&apos;avvio</source>
-        <translation>Aggiorna lista utenti all&apos;avvio</translation>
+        <source>Aggiorna lista utenti all'avvio</source>
+        <translation>Aggiorna lista utenti all'avvio</translation>
     </message>
     <message>
         <source>Visualizza messaggi di notifica invio dati</source>
@@ -273,8 +266,8 @@ Continuare?</translation>
         <translation>Riavvio necessario</translation>
     </message>
     <message>
-        <source>E&apos; necessario riavviare l&apos;applicazione per attivare le modifiche.</source>
-        <translation>E&apos; necessario riavviare l&apos;applicazione per attivare le modifiche.</translation>
+        <source>E' necessario riavviare l'applicazione per attivare le modifiche.</source>
+        <translation>E' necessario riavviare l'applicazione per attivare le modifiche.</translation>
     </message>
     <message>
         <source>Ripristino Database</source>
@@ -283,13 +276,6 @@ Continuare?</translation>
     <message>
         <source>Si sta per eliminare il database locale. I dati degli utenti sul server non verranno eliminati e verranno riscaricati.</source>
         <translation>Si sta per eliminare il database locale. I dati degli utenti sul server non verranno eliminati e verranno riscaricati.</translation>
-    </message>
-    <message numerus="yes">
-        <source>%n elementi non ancora inviati al server andranno persi.</source>
-        <translation>
-            <numerusform>%n elementi non ancora inviati al server andranno persi.</numerusform>
-            <numerusform>%n elementi non ancora inviati al server andranno persi.</numerusform>
-        </translation>
     </message>
     <message>
         <source>Continuare?</source>
@@ -339,6 +325,10 @@ Continuare?</translation>
         <source>Certificati (*.pem *.crt);;Tutti i file (*)</source>
         <translation>Certificati (*.pem *.crt);;Tutti i file (*)</translation>
     </message>
+    <message>
+        <source>Dati non ancora inviati al server, che andranno persi: %1.</source>
+        <translation>Dati non ancora inviati al server, che andranno persi: %1.</translation>
+    </message>
 </context>
 <context>
     <name>Startup</name>
@@ -353,10 +343,10 @@ Continuare?</translation>
     <message>
         <source>Il database locale %1 non può essere letto (%2).
 Verrà spostato da parte senza modificarlo, insieme alle scansioni, e ne verrà creato uno nuovo; i clienti salvati sul server verranno riscaricati.
-Continuare? Scegliendo No l&apos;applicazione si chiude e il file resta com&apos;è.</source>
+Continuare? Scegliendo No l'applicazione si chiude e il file resta com'è.</source>
         <translation>Il database locale %1 non può essere letto (%2).
 Verrà spostato da parte senza modificarlo, insieme alle scansioni, e ne verrà creato uno nuovo; i clienti salvati sul server verranno riscaricati.
-Continuare? Scegliendo No l&apos;applicazione si chiude e il file resta com&apos;è.</translation>
+Continuare? Scegliendo No l'applicazione si chiude e il file resta com'è.</translation>
     </message>
     <message>
         <source>Impossibile creare un nuovo database.</source>

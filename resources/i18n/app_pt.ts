@@ -1,5 +1,4 @@
-<?xml version="1.0" encoding="utf-8"?>
-<!DOCTYPE TS>
+<?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="pt" sourcelanguage="it">
 <context>
     <name>ClientEditDlg</name>
@@ -115,29 +114,29 @@ Os dados introduzidos continuam no formulário.</translation>
         <translation>Eliminação de Cliente</translation>
     </message>
     <message>
-        <source>L&apos;utente &apos;%1 %2&apos;sta per essere eliminato.
+        <source>L'utente '%1 %2'sta per essere eliminato.
 Continuare?</source>
-        <translation>O cliente &apos;%1 %2&apos; vai ser eliminado.
+        <translation>O cliente '%1 %2' vai ser eliminado.
 Continuar?</translation>
     </message>
     <message>
-        <source>Esame del %1 dell&apos;utente %2 %3 inviato al server.</source>
+        <source>Esame del %1 dell'utente %2 %3 inviato al server.</source>
         <translation>Exame de %1 do cliente %2 %3 enviado para o servidor.</translation>
     </message>
     <message>
-        <source>Anagrafica dell&apos;utente %1 %2 inviata al server.</source>
+        <source>Anagrafica dell'utente %1 %2 inviata al server.</source>
         <translation>Dados pessoais do cliente %1 %2 enviados para o servidor.</translation>
     </message>
     <message>
-        <source>Anamnesi &apos;%1&apos; dell&apos;utente %2 %3 inviata al server.</source>
-        <translation>Anamnese &apos;%1&apos; do cliente %2 %3 enviada para o servidor.</translation>
+        <source>Anamnesi '%1' dell'utente %2 %3 inviata al server.</source>
+        <translation>Anamnese '%1' do cliente %2 %3 enviada para o servidor.</translation>
     </message>
     <message>
         <source>Aggiornamento Software</source>
         <translation>Atualização do Software</translation>
     </message>
     <message>
-        <source>E&apos; online una nuova versione del software, si desidera scaricare il setup?</source>
+        <source>E' online una nuova versione del software, si desidera scaricare il setup?</source>
         <translation>Está disponível online uma nova versão do software. Pretende transferir o instalador?</translation>
     </message>
     <message>
@@ -149,7 +148,7 @@ Continuar?</translation>
         <translation>O servidor recusou um dado a enviar: %1</translation>
     </message>
     <message>
-        <source>Il server ha rifiutato un dato da inviare: %1. Aprire l&apos;elenco dei dati in attesa per riprovare o scartarlo.</source>
+        <source>Il server ha rifiutato un dato da inviare: %1. Aprire l'elenco dei dati in attesa per riprovare o scartarlo.</source>
         <translation>O servidor recusou um dado a enviar: %1. Abra a lista de dados pendentes para tentar de novo ou descartá-lo.</translation>
     </message>
     <message>
@@ -157,7 +156,7 @@ Continuar?</translation>
         <translation>Nenhuma conta configurada: os dados não são enviados para o servidor.</translation>
     </message>
     <message>
-        <source>Il server ha rifiutato il token dell&apos;account: i dati non vengono inviati.</source>
+        <source>Il server ha rifiutato il token dell'account: i dati non vengono inviati.</source>
         <translation>O servidor recusou o token da conta: os dados não são enviados.</translation>
     </message>
     <message>
@@ -195,27 +194,21 @@ Continuar?</translation>
         <source>Stato</source>
         <translation>Estado</translation>
     </message>
-    <message numerus="yes">
-        <source>%n dati in attesa di invio.</source>
-        <translation>
-            <numerusform>%n dado a aguardar envio.</numerusform>
-            <numerusform>%n dados a aguardar envio.</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n rifiutati dal server: selezionarli per riprovare o scartarli.</source>
-        <translation>
-            <numerusform>%n recusado pelo servidor: selecione-o para tentar de novo ou descartá-lo.</numerusform>
-            <numerusform>%n recusados pelo servidor: selecione-os para tentar de novo ou descartá-los.</numerusform>
-        </translation>
-    </message>
     <message>
-        <source>L&apos;invio è sospeso: verificare l&apos;account nelle impostazioni.</source>
+        <source>L'invio è sospeso: verificare l'account nelle impostazioni.</source>
         <translation>O envio está suspenso: verifique a conta nas definições.</translation>
     </message>
     <message>
         <source>Il dato selezionato non verrà inviato al server. I dati locali restano come sono. Continuare?</source>
         <translation>O dado selecionado não será enviado para o servidor. Os dados locais ficam como estão. Continuar?</translation>
+    </message>
+    <message>
+        <source>Dati in attesa di invio: %1.</source>
+        <translation>Dados a aguardar envio: %1.</translation>
+    </message>
+    <message>
+        <source>Rifiutati dal server: %1 (selezionarli per riprovare o scartarli).</source>
+        <translation>Recusados pelo servidor: %1 (selecione-os para tentar novamente ou descartá-los).</translation>
     </message>
 </context>
 <context>
@@ -233,7 +226,7 @@ Continuar?</translation>
         <translation>Idioma :</translation>
     </message>
     <message>
-        <source>Aggiorna lista utenti all&apos;avvio</source>
+        <source>Aggiorna lista utenti all'avvio</source>
         <translation>Atualizar a lista de clientes ao iniciar</translation>
     </message>
     <message>
@@ -273,7 +266,7 @@ Continuar?</translation>
         <translation>Reinício necessário</translation>
     </message>
     <message>
-        <source>E&apos; necessario riavviare l&apos;applicazione per attivare le modifiche.</source>
+        <source>E' necessario riavviare l'applicazione per attivare le modifiche.</source>
         <translation>É necessário reiniciar a aplicação para ativar as alterações.</translation>
     </message>
     <message>
@@ -283,13 +276,6 @@ Continuar?</translation>
     <message>
         <source>Si sta per eliminare il database locale. I dati degli utenti sul server non verranno eliminati e verranno riscaricati.</source>
         <translation>A base de dados local vai ser eliminada. Os dados dos utilizadores no servidor não serão eliminados e serão transferidos de novo.</translation>
-    </message>
-    <message numerus="yes">
-        <source>%n elementi non ancora inviati al server andranno persi.</source>
-        <translation>
-            <numerusform>%n elemento ainda não enviado para o servidor será perdido.</numerusform>
-            <numerusform>%n elementos ainda não enviados para o servidor serão perdidos.</numerusform>
-        </translation>
     </message>
     <message>
         <source>Continuare?</source>
@@ -339,6 +325,10 @@ Continuar?</translation>
         <source>Certificati (*.pem *.crt);;Tutti i file (*)</source>
         <translation>Certificados (*.pem *.crt);;Todos os ficheiros (*)</translation>
     </message>
+    <message>
+        <source>Dati non ancora inviati al server, che andranno persi: %1.</source>
+        <translation>Dados ainda não enviados ao servidor, que serão perdidos: %1.</translation>
+    </message>
 </context>
 <context>
     <name>Startup</name>
@@ -353,7 +343,7 @@ Continuar?</translation>
     <message>
         <source>Il database locale %1 non può essere letto (%2).
 Verrà spostato da parte senza modificarlo, insieme alle scansioni, e ne verrà creato uno nuovo; i clienti salvati sul server verranno riscaricati.
-Continuare? Scegliendo No l&apos;applicazione si chiude e il file resta com&apos;è.</source>
+Continuare? Scegliendo No l'applicazione si chiude e il file resta com'è.</source>
         <translation>A base de dados local %1 não pode ser lida (%2).
 Será posta de parte sem alterações, juntamente com as digitalizações, e será criada uma nova; os clientes guardados no servidor serão transferidos de novo.
 Continuar? Escolhendo Não a aplicação fecha e o ficheiro fica como está.</translation>

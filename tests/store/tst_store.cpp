@@ -77,14 +77,6 @@ Client sampleClient(const QString &surname = u"Rossi"_s, int webId = 0, bool off
     return c;
 }
 
-int addClient(const QString &name, const QString &surname, int webId, bool offline)
-{
-    Client c = sampleClient(surname, webId, offline);
-    c.name = name;
-    c.saveToDB(false, false);
-    return c.id;
-}
-
 int addAnamnesi(int idClient, const QString &name, const QDate &day, int webId = 0, bool offline = true)
 {
     Anamnesi a;
