@@ -4,7 +4,7 @@
 // line) is measured and each line's thickness compared with the one the model drew.
 // Then the sweeps are measured again and again to time a scan.
 //
-//   bench_layers [SECONDS]   time spent on the timing runs (default 40)
+//   bench_layers [SECONDS]   time spent on the timing runs (default 50)
 
 #include "device/CalvimetroProtocol.h"
 #include "device/PhantomSweep.h"
@@ -43,7 +43,7 @@ double percentile(std::vector<double> values, double p)
 
 int main(int argc, char *argv[])
 {
-    const double seconds = argc > 1 ? std::atof(argv[1]) : 40.0;
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 50.0;
     std::vector<PhantomSweep> sweeps;
     for (const PhantomRecipe &recipe : standardPhantoms())
         sweeps.push_back(renderPhantom(recipe));
