@@ -252,7 +252,9 @@ void CalvimetroModel::setProfile(const CalvimetroProfile &profile)
 double CalvimetroModel::fatThicknessMm(int block) const
 {
     const int period = std::max(m_profile.fatPeriodBlocks, 1);
-    const double swing = m_profile.fatSwingMm * std::sin(2.0 * kPi * block / period);
+    double swing = m_profile.fatSwingMm * std::sin(2.0 * kPi * block / period);
+    if (m_profile.fatSlopeMm != 0.0)
+        swing += m_profile.fatSlopeMm * block;
     return std::max(0.5, m_profile.fatMm + swing);
 }
 
@@ -270,7 +272,17 @@ double CalvimetroModel::boneDepthMm(int block) const
 {
     const int period = std::max(m_profile.fatPeriodBlocks, 1);
     const double wobble = 1.5 * std::sin(2.0 * kPi * block / (period * 0.6) + 1.0);
-    return fatBottomMm(block) + m_profile.fasciaMm + m_profile.muscleMm + wobble;
+    double fascia = m_profile.fasciaMm;
+    if (m_profile.fasciaGapMm > 0.0)
+        fascia = 2.0 * m_profile.fasciaMm + m_profile.fasciaGapMm;
+    return fatBottomMm(block) + fascia + m_profile.muscleMm + wobble;
+}
+
+bool CalvimetroModel::touchesSkin(int block) const
+{
+    if (m_profile.liftOffBlock < 0 || block < m_profile.liftOffBlock)
+        return true;
+    return m_profile.liftOffEndBlock >= 0 && block >= m_profile.liftOffEndBlock;
 }
 
 int CalvimetroModel::lineOffset() const
@@ -285,7 +297,7 @@ int CalvimetroModel::lineOffset() const
 
 void CalvimetroModel::renderScanBlock(uint8_t *data, int gain, int block) const
 {
-    if (m_profile.liftOffBlock >= 0 && block >= m_profile.liftOffBlock) {
+    if (!touchesSkin(block)) {
         std::fill(data, data + blockSize, uint8_t(0));
         return;
     }
@@ -302,7 +314,14 @@ void CalvimetroModel::renderScanBlock(uint8_t *data, int gain, int block) const
     const double skin = m_profile.skinMm;
     const double fat = fatThicknessMm(block);
     const double fatBottom = skin + fat;
-    const double fasciaEnd = fatBottom + m_profile.fasciaMm;
+    double fasciaEnd = fatBottom + m_profile.fasciaMm;
+    // A double fascia: a gap as dark as the fat between two bright lines.
+    double gapStart = fasciaEnd;
+    double gapEnd = fasciaEnd;
+    if (m_profile.fasciaGapMm > 0.0) {
+        gapEnd = gapStart + m_profile.fasciaGapMm;
+        fasciaEnd = gapEnd + m_profile.fasciaMm;
+    }
     const double bone = boneDepthMm(block);
     const double boneEnd = bone + 1.4;
     const double septum1 = skin + 0.35 * fat;
@@ -327,7 +346,10 @@ void CalvimetroModel::renderScanBlock(uint8_t *data, int gain, int block) const
             if (std::abs(z - septum1) < 0.1 || std::abs(z - septum2) < 0.1)
                 echo += 40.0;  // faint connective septa
         } else if (z < fasciaEnd) {
-            echo = 200.0 + 55.0 * speckle;  // fascia: bright line
+            if (z >= gapStart && z < gapEnd)
+                echo = 12.0 + 28.0 * speckle;
+            else
+                echo = 200.0 + 55.0 * speckle;  // fascia: bright line
         } else if (z < bone) {
             const double fibres = tables.fibreSin[i] * phaseCos + tables.fibreCos[i] * phaseSin;
             echo = 60.0 + 70.0 * speckle + 16.0 * fibres;  // muscle speckle with fibres

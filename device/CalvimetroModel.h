@@ -15,6 +15,9 @@ struct CalvimetroProfile
     double muscleMm = 24.0;     // from the fascia down to the bone surface
     double noise = 6.0;         // electronic noise floor, in sample levels
     int liftOffBlock = -1;      // from this scan block on the probe is off the skin: no echo
+    int liftOffEndBlock = -1;   // from this block on it touches again (-1: it stays off)
+    double fatSlopeMm = 0.0;    // steady change of the fat thickness per block: a tilted boundary
+    double fasciaGapMm = 0.0;   // above 0: the fascia shows as two bright lines this far apart
     uint64_t seed = 0x5ca1ab1eULL;
 };
 
@@ -73,6 +76,8 @@ public:
     double fatTopMm() const;
     double fatBottomMm(int block) const;
     double boneDepthMm(int block) const;
+    // False while the probe is lifted off the skin: the block has no echo at all.
+    bool touchesSkin(int block) const;
     // Byte of a block at which depth 0 lies, as the offset puts it.
     int lineOffset() const;
 

@@ -782,6 +782,18 @@ bool VXCommThread::loadFromFile(const QString &path)
     return true;
 }
 
+bool VXCommThread::readScanSamples(const std::function<void(const uchar *, int)> &use) const
+{
+    std::lock_guard<std::mutex> lock(m_scanMutex);
+    if (m_workerWriting) {
+        qCDebug(lcDevice).noquote() << "readScanSamples refused: a scan is being written";
+        return false;
+    }
+    const int lines = int(std::min(qsizetype(std::max(lineCount, 0)), scanData.size() / scanRealMaxIndex));
+    use(scanData.constData(), lines);
+    return true;
+}
+
 // --- Tuning ------------------------------------------------------------------------------
 
 SimulatedCalvimetro *VXCommThread::simulator() const

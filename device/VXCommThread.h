@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -80,6 +81,11 @@ public:
     // being acquired; a rejected load leaves the scan in memory as it was.
     bool loadFromFile(const QString &path);
     bool saveToFile(const QString &path);
+    // Calls `use` with the scan's samples (`lines` lines of scanRealMaxIndex) under the
+    // scan lock, so that the worker cannot start writing a new scan meanwhile. Returns
+    // false without calling it while the worker is writing one. Unlike getScanImage it
+    // may run while the finished scan is being handed over (from the scan-done slot).
+    bool readScanSamples(const std::function<void(const uchar *samples, int lines)> &use) const;
 
     // --- Tuning and tests ------------------------------------------------------------
     // The simulated calvimetro behind the link, or null for a real one.

@@ -98,6 +98,8 @@ ExamDlg::ExamDlg(QWidget *parent)
     connect(ui->edHeight, &QDoubleSpinBox::valueChanged, this, &ExamDlg::setDirty);
     connect(ui->edWeight, &QDoubleSpinBox::valueChanged, this, &ExamDlg::setDirty);
     connect(ui->scan, &ScanWidget::onDirty, this, &ExamDlg::setDirty);
+    // A rectangle dragged after saving changes the scan's .json, which the service must get.
+    connect(ui->scan, &ScanWidget::onReadingSaved, this, &ExamDlg::setDirty);
     connect(ui->scan, &ScanWidget::onScanCompleted, this, &ExamDlg::scanCompleted);
     connect(ui->scan, &ScanWidget::onStartScan, this, &ExamDlg::scanStarted);
     connect(ui->btEditClient, &QPushButton::clicked, this, &ExamDlg::editClient);

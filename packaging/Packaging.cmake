@@ -1,7 +1,7 @@
 # Installation layout and the Debian package (cpack -G DEB in the build folder).
 include(GNUInstallDirs)
 
-install(TARGETS calvestra calvestra-account RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS calvestra calvestra-account calvestra-measure RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET calvestra-service)
   install(TARGETS calvestra-service RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

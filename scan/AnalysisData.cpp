@@ -9,17 +9,22 @@
 
 namespace {
 const QString kLinemarksKey = QStringLiteral("linemarks");
+const QString kReadingKey = QStringLiteral("reading");
 }
 
 void AnalysisData::clear()
 {
     linemarks.clear();
+    reading.reset();
 }
 
 void AnalysisData::loadFromByteArray(const QByteArray &bytes)
 {
     clear();
     const QJsonObject root = QJsonDocument::fromJson(bytes).object();
+    // Files written before readings were kept have none.
+    if (root.value(kReadingKey).isObject())
+        reading = LayerReading::fromJson(root.value(kReadingKey).toObject());
     if (!root.contains(kLinemarksKey))
         return;
     // A "linemarks" that is not an array reads as an empty one.
@@ -46,6 +51,8 @@ QJsonObject AnalysisData::getJsonObject() const
         marks.append(mark);
     QJsonObject root;
     root.insert(kLinemarksKey, marks);
+    if (reading)
+        root.insert(kReadingKey, reading->toJson());
     return root;
 }
 

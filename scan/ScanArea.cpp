@@ -5,10 +5,13 @@
 #include "scan/ScanLog.h"
 
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPolygonF>
 #include <QResizeEvent>
 #include <QSaveFile>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
@@ -29,6 +32,8 @@ const QColor kMeasureFillColor(255, 255, 0, 65);
 const QColor kCaptionColor(108, 140, 255);
 const QColor kLoadingColor(128, 180, 255);
 const QColor kMarkColor(255, 128, 0, 128);
+// Green stands apart from the palette's blues and whites and from the yellow rectangle.
+const QColor kLayerColor(80, 255, 120, 220);
 
 int roundedCoordinate(qreal v)
 {
@@ -54,6 +59,7 @@ void ScanArea::clear()
 {
     analysis.clear();
     m_scanLines.clear();
+    m_layers = LayerTrace();
     image = nullptr;
     measureTop = measureLeft = measureWidth = measureHeight = 0.0;
     measureRect = QRect();
@@ -64,6 +70,79 @@ void ScanArea::clear()
     m_scaled = QImage();
     m_scaledFrom = nullptr;
     update();
+}
+
+void ScanArea::setLayers(const LayerTrace &trace)
+{
+    m_layers = trace;
+    update();
+}
+
+void ScanArea::setLayersShown(bool shown)
+{
+    m_layersShown = shown;
+    update();
+}
+
+bool ScanArea::rectangleLines(const QRect &rect, int *first, int *last) const
+{
+    const int lines = image ? image->width() : 0;
+    if (rect.isEmpty() || lines <= 0 || plotWidth() <= 0)
+        return false;
+    // The columns of the picture the rectangle covers, as the picture is stretched.
+    *first = std::clamp(int(qint64(rect.left() - leftMargin) * lines / plotWidth()), 0, lines - 1);
+    *last = std::clamp(int(qint64(rect.right() - leftMargin) * lines / plotWidth()), *first, lines - 1);
+    return true;
+}
+
+std::optional<LayerReading> ScanArea::currentReading() const
+{
+    if (!image)
+        return std::nullopt;
+    const QRect rect = clippedMeasureRect();
+    int first = 0;
+    int last = -1;
+    if (rectangleLines(rect, &first, &last) && plotHeight() > 0 && deepness > 0) {
+        const double mmPerPixel = static_cast<double>(deepness) / plotHeight();
+        const double top = (rect.top() - topMargin) * mmPerPixel;
+        return LayerReading::rectangle(m_layers, first, last, top, top + thickness());
+    }
+    if (m_layers.lineCount() == 0)
+        return std::nullopt;
+    return LayerReading::automatic(m_layers);
+}
+
+QString ScanArea::readingText() const
+{
+    if (!image || m_layers.lineCount() == 0)
+        return QString();
+    int first = 0;
+    int last = m_layers.lineCount() - 1;
+    rectangleLines(clippedMeasureRect(), &first, &last);
+    const LayerSummary summary = summarizeLayers(m_layers, first, last);
+    if (!summary.hasValue())
+        return tr("Spessore automatico su %1 linee: confine del grasso non trovato").arg(summary.lines);
+    return tr("Spessore automatico su %1 linee: media %2 mm, minimo %3 mm, massimo %4 mm, deviazione standard %5 mm; "
+              "confine trovato nel %6% delle linee")
+        .arg(summary.lines)
+        .arg(summary.meanMm, 0, 'f', 1)
+        .arg(summary.minMm, 0, 'f', 1)
+        .arg(summary.maxMm, 0, 'f', 1)
+        .arg(summary.sdMm, 0, 'f', 1)
+        .arg(qRound(summary.foundFraction() * 100.0));
+}
+
+bool ScanArea::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const QString text = readingText();
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text, this);
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void ScanArea::addScanData(const QList<uchar> &line)
@@ -184,6 +263,7 @@ void ScanArea::mouseReleaseEvent(QMouseEvent *event)
         setMeasureCorners(x1, y1, x1 - 1, y1 - 1);
         update();
     }
+    emit measurementChanged();
 }
 
 QRect ScanArea::clippedMeasureRect() const
@@ -223,6 +303,12 @@ QString ScanArea::captionText() const
     const double mm = thickness();
     if (mm != 0.0)
         return tr("Spessore : %1 mm").arg(mm, 0, 'f', 1);
+    if (m_layersShown && image && m_layers.lineCount() > 0) {
+        const LayerSummary summary = summarizeLayers(m_layers, 0, m_layers.lineCount() - 1);
+        if (summary.hasValue())
+            return tr("Spessore medio : %1 mm").arg(summary.meanMm, 0, 'f', 1);
+        return tr("Spessore : confine del grasso non trovato");
+    }
     return tr("Spessore : Trascinare il mouse");
 }
 
@@ -267,6 +353,8 @@ void ScanArea::paintEvent(QPaintEvent *)
         paintImage(painter);
     else
         paintLiveLines(painter);
+    if (!saving)
+        paintLayers(painter);
 
     paintMeasurement(painter);
     if (!saving)
@@ -334,6 +422,46 @@ void ScanArea::paintLiveLines(QPainter &painter)
         painter.drawLine(m_live.lastX() + 1, topMargin, m_live.lastX() + 1, topMargin + plotHeight());
         painter.setPen(QPen());
     }
+}
+
+void ScanArea::paintLayers(QPainter &painter)
+{
+    const int lines = m_layers.lineCount();
+    if (!m_layersShown || !image || lines == 0 || deepness <= 0 || plotHeight() <= 0)
+        return;
+    painter.save();
+    painter.setClipRect(plotRect());
+    painter.setRenderHint(QPainter::Antialiasing);
+    // In black and white the picture stays free of colour: black dashes on white show
+    // over the dark fat and the bright fascia alike.
+    QList<QPen> pens{QPen(kLayerColor, 1.5)};
+    if (blackWhite) {
+        QPen dashes(Qt::black, 1.5);
+        dashes.setDashPattern({3.0, 3.0});
+        pens = {QPen(Qt::white, 1.5), dashes};
+    }
+    const double columnWidth = static_cast<double>(plotWidth()) / lines;
+    const double pixelsPerSample = CalvimetroProtocol::mmPerSample * plotHeight() / deepness;
+    // Each boundary is drawn in runs of lines where it was found; a gap is left open.
+    for (const std::vector<int> *boundary : {&m_layers.fatTop, &m_layers.fatBottom}) {
+        QPolygonF run;
+        for (int line = 0; line <= lines; ++line) {
+            if (line < lines && m_layers.found(line)) {
+                run.append(QPointF(leftMargin + (line + 0.5) * columnWidth,
+                                   topMargin + (*boundary)[size_t(line)] * pixelsPerSample));
+                continue;
+            }
+            for (const QPen &pen : pens) {
+                painter.setPen(pen);
+                if (run.size() > 1)
+                    painter.drawPolyline(run);
+                else if (run.size() == 1)
+                    painter.drawPoint(run.first());
+            }
+            run.clear();
+        }
+    }
+    painter.restore();
 }
 
 void ScanArea::paintMeasurement(QPainter &painter)

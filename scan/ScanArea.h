@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scan/AnalysisData.h"
+#include "scan/LayerTrace.h"
 #include "scan/LiveScanPicture.h"
 
 #include <QImage>
@@ -14,9 +15,10 @@
 class QPainter;
 
 // Shows one scan: a depth scale in millimetres down both sides, the picture between
-// them, the measurement rectangle with the thickness it spans, and the marks. While a
-// scan is acquired it has no image and draws the live lines it receives; once the scan
-// is finished it is given the finished picture and shows it cut to the displayed depth.
+// them, the fat-layer boundaries found automatically, the measurement rectangle with the
+// thickness it spans, and the marks. While a scan is acquired it has no image and draws
+// the live lines it receives; once the scan is finished it is given the finished picture
+// and shows it cut to the displayed depth.
 class ScanArea : public QWidget
 {
     Q_OBJECT
@@ -37,7 +39,7 @@ public:
     bool blackWhite = false;  // grey live lines instead of the palette
     QString serial = QStringLiteral("-");
     bool loading = false;
-    bool saving = false;      // hides the thickness caption in exported pictures
+    bool saving = false;      // hides the thickness caption and the boundaries in exported pictures
 
     // Measurement rectangle in widget pixels; null (x2 = x1 - 1) when there is none.
     // The doubles keep it through rescaling without rounding drift.
@@ -52,6 +54,19 @@ public:
     QRect plotRect() const { return QRect(leftMargin, topMargin, plotWidth(), plotHeight()); }
 
     const QList<QList<uchar>> &scanLines() const { return m_scanLines; }
+
+    // The fat layer found in each line of the finished scan (empty while acquiring).
+    void setLayers(const LayerTrace &trace);
+    const LayerTrace &layers() const { return m_layers; }
+    // Draws the boundaries and puts their mean thickness in the caption; the rectangle
+    // works either way.
+    void setLayersShown(bool shown);
+    bool layersShown() const { return m_layersShown; }
+    // The reading to keep with the scan: the rectangle when there is one, else the
+    // automatic thickness over the whole scan; none without a finished scan.
+    std::optional<LayerReading> currentReading() const;
+    // The automatic thickness under the rectangle, or over the scan without one.
+    QString readingText() const;
 
     // New scan, new file: drops the lines, the image, the rectangle and the marks.
     void clear();
@@ -73,11 +88,16 @@ public:
     // The caption shown above the plot.
     QString captionText() const;
 
+signals:
+    // The operator finished dragging a rectangle, or dropped it with a click.
+    void measurementChanged();
+
 public slots:
     // Marks the column of the next live line.
     void addMark();
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -91,6 +111,7 @@ protected:
 private:
     void paintScale(QPainter &painter);
     void paintImage(QPainter &painter);
+    void paintLayers(QPainter &painter);
     void paintMeasurement(QPainter &painter);
     void paintCaption(QPainter &painter);
     void paintLoading(QPainter &painter);
@@ -101,7 +122,12 @@ private:
     // measured in.
     void followSize();
 
+    // Lines of the finished scan under the clipped rectangle.
+    bool rectangleLines(const QRect &rect, int *first, int *last) const;
+
     QList<QList<uchar>> m_scanLines;
+    LayerTrace m_layers;
+    bool m_layersShown = true;
     QVector<QRgb> m_linePalette;
     LiveScanPicture m_live;
     bool m_liveValid = false;

@@ -4,6 +4,7 @@
 
 #include "app/UiHelpers.h"
 #include "device/SimulatedCalvimetro.h"
+#include "scan/LayerDetector.h"
 #include "scan/ScanArea.h"
 #include "scan/ScanLog.h"
 #include "scan/ScannerSimulatorPanel.h"
@@ -57,6 +58,8 @@ ScanWidget::ScanWidget(QWidget *parent, ScanWidgetMode mode)
     ui->fakeWidget = nullptr;
     // The picture takes the room; the toolbar keeps its natural width.
     ui->mainLayout->setStretchFactor(scanArea, 1);
+    connect(ui->btLayers, &QPushButton::toggled, this, &ScanWidget::showLayers);
+    connect(scanArea, &ScanArea::measurementChanged, this, &ScanWidget::keepReading);
 
     commThread = std::make_unique<VXCommThread>(mode != swmViewer);
 
@@ -165,6 +168,7 @@ void ScanWidget::VXOnScanDone(QImage *image)
     dirty = true;
     emit onDirty();
     scanArea->image = image;
+    measureLayers();
     scanArea->repaint();
     emit onScanCompleted();
 }
@@ -185,6 +189,7 @@ void ScanWidget::VXStatusChanged(VXCommThread::VXStatus status)
         setRebuildControlsEnabled(true);
         break;
     case VXCommThread::vxsScanning:
+        forgetSavedFiles();
         scanArea->clear();
         scanArea->repaint();
         ui->imgStatus->setPixmap(QPixmap(QStringLiteral(":/icons/led_scan")));
@@ -267,6 +272,7 @@ void ScanWidget::doSwitchBN(bool on)
 
 void ScanWidget::clear()
 {
+    forgetSavedFiles();
     scanArea->image = nullptr;
     scanArea->clear();
     scanArea->update();
@@ -300,8 +306,10 @@ void ScanWidget::loadFromFile(const QString &path)
     try {
         if (!commThread->loadFromFile(path))
             return;
+        forgetSavedFiles();
         scanArea->clear();
         scanArea->image = commThread->getScanImage();
+        measureLayers();
         const QString analysisPath = changeFileExtension(path, QStringLiteral("json"));
         if (QFile::exists(analysisPath))
             scanArea->analysis.loadFromFile(analysisPath);
@@ -350,12 +358,50 @@ QString ScanWidget::saveUserFiles(const QString &folder, const QString &prefix)
         QFile::remove(d2dPath);
         return QString();
     }
-    if (!scanArea->analysis.linemarks.isEmpty() && !scanArea->saveAnalysisJson(jsonPath)) {
+    scanArea->analysis.reading = scanArea->currentReading();
+    if (!scanArea->analysis.isEmpty() && !scanArea->saveAnalysisJson(jsonPath)) {
         QFile::remove(d2dPath);
         QFile::remove(jpgPath);
         return QString();
     }
+    m_savedAnalysisPath = scanArea->analysis.isEmpty() ? QString() : jsonPath;
     return jpgPath;
+}
+
+void ScanWidget::measureLayers()
+{
+    LayerTrace trace;
+    const bool read = commThread->readScanSamples([&trace](const uchar *samples, int lines) {
+        trace = LayerDetector().measure(samples, lines, VXCommThread::scanRealMaxIndex);
+    });
+    if (!read)
+        return;  // a new scan has begun; its status change clears the area
+    scanArea->setLayers(trace);
+}
+
+void ScanWidget::showLayers(bool shown)
+{
+    ui->btLayers->setChecked(shown);
+    scanArea->setLayersShown(shown);
+}
+
+void ScanWidget::forgetSavedFiles()
+{
+    m_savedAnalysisPath.clear();
+}
+
+void ScanWidget::keepReading()
+{
+    // Only into the file it was saved with: a scan renamed or deleted since has left
+    // that path, and nothing is written there.
+    if (m_savedAnalysisPath.isEmpty() || !QFile::exists(m_savedAnalysisPath))
+        return;
+    scanArea->analysis.reading = scanArea->currentReading();
+    if (!scanArea->saveAnalysisJson(m_savedAnalysisPath)) {
+        qCDebug(lcScan).noquote() << "can't keep the reading in" << m_savedAnalysisPath;
+        return;
+    }
+    emit onReadingSaved();
 }
 
 void ScanWidget::showEvent(QShowEvent *event)

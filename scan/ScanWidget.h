@@ -41,9 +41,10 @@ public:
     // Replaces the scan with a .d2d file and the marks of the .json beside it.
     void loadFromFile(const QString &path);
     // Writes folder + prefix-yyyyMMdd--hh-mm-ss (the next free second when a scan of the
-    // same name is there) with .d2d, .jpg (500 x 400) and, when
-    // there are marks, .json; returns the .jpg path, or an empty text when a file could
-    // not be written (then none of them is left behind).
+    // same name is there) with .d2d, .jpg (500 x 400) and, when there are marks or a
+    // thickness reading, .json; returns the .jpg path, or an empty text when a file could
+    // not be written (then none of them is left behind). A rectangle dragged later is
+    // written into that .json as long as the scan is shown and its files are in place.
     QString saveUserFiles(const QString &folder, const QString &prefix);
     void clear();
     void beginLoading();
@@ -62,6 +63,8 @@ signals:
     void onDirty();
     void onScanCompleted();
     void onStartScan();
+    // The reading of a scan already saved changed, and its .json was written again.
+    void onReadingSaved();
 
 public slots:
     void VXOffsetReaded(double offset);
@@ -77,6 +80,7 @@ public slots:
     void loadFromFile();
     void saveToFile();
     void switchBN();
+    void showLayers(bool shown);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -88,7 +92,13 @@ private:
     void detachToolbar();
     void showPicture(QImage *picture);
     void setRebuildControlsEnabled(bool enabled);
+    // Finds the fat layer in the scan the thread holds and hands it to the scan area.
+    void measureLayers();
+    // A new scan is shown: the files saved for the previous one are no longer its.
+    void forgetSavedFiles();
+    void keepReading();
 
     QPointer<ScannerSimulatorPanel> m_simulatorPanel;
     std::unique_ptr<QLayout> m_detachedToolbar;
+    QString m_savedAnalysisPath;  // the .json of the scan shown, once it has been saved
 };

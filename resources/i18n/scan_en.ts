@@ -52,6 +52,22 @@
         <source>Profondità (mm)</source>
         <translation>Depth (mm)</translation>
     </message>
+    <message>
+        <source>Spessore automatico su %1 linee: confine del grasso non trovato</source>
+        <translation>Automatic thickness over %1 lines: fat boundary not found</translation>
+    </message>
+    <message>
+        <source>Spessore automatico su %1 linee: media %2 mm, minimo %3 mm, massimo %4 mm, deviazione standard %5 mm; confine trovato nel %6% delle linee</source>
+        <translation>Automatic thickness over %1 lines: mean %2 mm, minimum %3 mm, maximum %4 mm, standard deviation %5 mm; boundary found in %6% of the lines</translation>
+    </message>
+    <message>
+        <source>Spessore medio : %1 mm</source>
+        <translation>Mean thickness : %1 mm</translation>
+    </message>
+    <message>
+        <source>Spessore : confine del grasso non trovato</source>
+        <translation>Thickness : fat boundary not found</translation>
+    </message>
 </context>
 <context>
     <name>ScanViewerWidget</name>
@@ -133,6 +149,14 @@
     <message>
         <source>Salva file Scan Data</source>
         <translation>Save Scan Data file</translation>
+    </message>
+    <message>
+        <source>Mostra i confini del grasso trovati automaticamente e il loro spessore medio</source>
+        <translation>Show the fat boundaries found automatically and their mean thickness</translation>
+    </message>
+    <message>
+        <source>Strati</source>
+        <translation>Layers</translation>
     </message>
 </context>
 <context>

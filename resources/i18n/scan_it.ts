@@ -52,6 +52,22 @@
         <source>Profondità (mm)</source>
         <translation>Profondità (mm)</translation>
     </message>
+    <message>
+        <source>Spessore automatico su %1 linee: confine del grasso non trovato</source>
+        <translation>Spessore automatico su %1 linee: confine del grasso non trovato</translation>
+    </message>
+    <message>
+        <source>Spessore automatico su %1 linee: media %2 mm, minimo %3 mm, massimo %4 mm, deviazione standard %5 mm; confine trovato nel %6% delle linee</source>
+        <translation>Spessore automatico su %1 linee: media %2 mm, minimo %3 mm, massimo %4 mm, deviazione standard %5 mm; confine trovato nel %6% delle linee</translation>
+    </message>
+    <message>
+        <source>Spessore medio : %1 mm</source>
+        <translation>Spessore medio : %1 mm</translation>
+    </message>
+    <message>
+        <source>Spessore : confine del grasso non trovato</source>
+        <translation>Spessore : confine del grasso non trovato</translation>
+    </message>
 </context>
 <context>
     <name>ScanViewerWidget</name>
@@ -133,6 +149,14 @@
     <message>
         <source>Salva file Scan Data</source>
         <translation>Salva file Scan Data</translation>
+    </message>
+    <message>
+        <source>Mostra i confini del grasso trovati automaticamente e il loro spessore medio</source>
+        <translation>Mostra i confini del grasso trovati automaticamente e il loro spessore medio</translation>
+    </message>
+    <message>
+        <source>Strati</source>
+        <translation>Strati</translation>
     </message>
 </context>
 <context>

@@ -52,6 +52,22 @@
         <source>Profondità (mm)</source>
         <translation>Profundidade (mm)</translation>
     </message>
+    <message>
+        <source>Spessore automatico su %1 linee: confine del grasso non trovato</source>
+        <translation>Espessura automática em %1 linhas: limite da gordura não encontrado</translation>
+    </message>
+    <message>
+        <source>Spessore automatico su %1 linee: media %2 mm, minimo %3 mm, massimo %4 mm, deviazione standard %5 mm; confine trovato nel %6% delle linee</source>
+        <translation>Espessura automática em %1 linhas: média %2 mm, mínimo %3 mm, máximo %4 mm, desvio padrão %5 mm; limite encontrado em %6% das linhas</translation>
+    </message>
+    <message>
+        <source>Spessore medio : %1 mm</source>
+        <translation>Espessura média : %1 mm</translation>
+    </message>
+    <message>
+        <source>Spessore : confine del grasso non trovato</source>
+        <translation>Espessura : limite da gordura não encontrado</translation>
+    </message>
 </context>
 <context>
     <name>ScanViewerWidget</name>
@@ -133,6 +149,14 @@
     <message>
         <source>Salva file Scan Data</source>
         <translation>Salvar arquivo Scan Data</translation>
+    </message>
+    <message>
+        <source>Mostra i confini del grasso trovati automaticamente e il loro spessore medio</source>
+        <translation>Mostra os limites da gordura encontrados automaticamente e sua espessura média</translation>
+    </message>
+    <message>
+        <source>Strati</source>
+        <translation>Camadas</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 #include "scan/AnalysisData.h"
 #include "scan/Contrast.h"
 #include "scan/ScanArea.h"
+#include "ScanPictures.h"
 
 #include <QImageReader>
 #include <QPainter>
@@ -16,27 +17,6 @@ namespace {
 
 const QRgb black = qRgb(0, 0, 0);
 using Stretch = QPair<double, double>;  // floor, span
-
-QImage grab(QWidget &w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
-
-template <typename Pred>
-QRect inkBox(const QImage &img, const QRect &area, Pred pred, int *count = nullptr)
-{
-    QRect box;
-    const QRect a = area.intersected(img.rect());
-    for (int y = a.top(); y <= a.bottom(); ++y) {
-        for (int x = a.left(); x <= a.right(); ++x) {
-            if (pred(img.pixel(x, y))) {
-                box |= QRect(x, y, 1, 1);
-                count && ++*count;
-            }
-        }
-    }
-    return box;
-}
-
-template <typename Pred>
-int countPixels(const QImage &img, const QRect &area, Pred pred) { int n = 0; inkBox(img, area, pred, &n); return n; }
 
 bool isYellowish(QRgb c) { return qRed(c) > 150 && qGreen(c) > 150 && qBlue(c) + 60 < qRed(c) && qBlue(c) + 60 < qGreen(c); }
 bool isDark(QRgb c) { return qRed(c) < 160 && qGreen(c) < 160 && qBlue(c) < 160; }
@@ -91,21 +71,6 @@ protected:
             painter.drawLine(lastX + 1, topMargin, lastX + 1, topMargin + ph);
     }
 };
-
-bool captionShows(const ScanArea &area, const QImage &grabbed, const QString &text)
-{
-    QImage expected(grabbed.size(), QImage::Format_RGB32);
-    expected.fill(grabbed.pixel(0, 0));
-    QPainter p(&expected);
-    QFont font = area.font();
-    font.setPointSize(8);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(QColor(108, 140, 255));
-    p.drawText(QRect(0, 0, grabbed.width(), area.topMargin), Qt::AlignCenter, text);
-    const QRect strip(area.leftMargin, 0, grabbed.width() - area.leftMargin - area.rightMargin, area.topMargin - 3);
-    return grabbed.copy(strip) == expected.copy(strip);
-}
 
 }  // namespace
 
