@@ -279,10 +279,10 @@ private slots:
         QVERIFY(rig.scan(20, QString()) && rig.ui()->scan->dirty);
         auto symbols = answerZone(QStringLiteral("-/-"));
         QTest::mouseClick(rig.ui()->btSave, Qt::LeftButton);
-        QVERIFY(handled(symbols) && folderContents(rig.folder()).size() == 5);
+        QVERIFY(handled(symbols) && folderContents(rig.folder()).size() == 6);
         auto answer = answerZone(QStringLiteral("Petto sx"));
         QTest::mouseClick(rig.ui()->btSave, Qt::LeftButton);
-        QVERIFY(handled(answer) && folderContents(rig.folder()).size() == 7 && !rig.ui()->scan->dirty && rig.listed().last() == QStringLiteral("Petto sx"));
+        QVERIFY(handled(answer) && folderContents(rig.folder()).size() == 9 && !rig.ui()->scan->dirty && rig.listed().last() == QStringLiteral("Petto sx"));
         rig.dlg->refreshList();
         QCOMPARE(rig.listed(), QStringList({"Coscia dx", "Petto sx", "Vita"}));
     }
@@ -371,15 +371,15 @@ private slots:
         auto cancel = answerBox(&question, QMessageBox::Cancel);
         list->setCurrentRow(0);
         rig.dlg->deleteAction->trigger();
-        QVERIFY(question == QStringLiteral("Eliminare la scansione 'Vita'?") && folderContents(rig.folder()).size() == 13);
+        QVERIFY(question == QStringLiteral("Eliminare la scansione 'Vita'?") && folderContents(rig.folder()).size() == 16);
         auto yes = answerBox(&question, QMessageBox::Yes);
         rig.dlg->deleteAction->trigger();
         QVERIFY(!QFile::exists(after.jpgFile) && !QFile::exists(after.d2dFile) && !QFile::exists(after.jsonFile));
-        QVERIFY(rig.listed() == QStringList({"Petto dx", "Collo dx"}) && rig.dlg->scans.size() == 2 && folderContents(rig.folder()).size() == 10);
+        QVERIFY(rig.listed() == QStringList({"Petto dx", "Collo dx"}) && rig.dlg->scans.size() == 2 && folderContents(rig.folder()).size() == 13);
     }
 
     // A new client and two scans (one with marks), sent: the client first, then the exam
-    // with its five files and the body data; the other pages follow the client.
+    // with its six files and the body data; the other pages follow the client.
     void newClientExamSent()
     {
         Rig rig(m_service, 501);
@@ -389,7 +389,7 @@ private slots:
         rig.ui()->slActivityLevel->setValue(2);
         QVERIFY(rig.scan(30, QStringLiteral("Coscia dx")) && rig.scan(200, QStringLiteral("Vita"), 1));
         const QMap<QString, QByteArray> local = folderContents(oldFolder);
-        QCOMPARE(local.size(), 5);
+        QCOMPARE(local.size(), 6);
         QCOMPARE(rig.send(), sentText);
         QVERIFY(rig.ui()->progressBar->isHidden() && pending().isEmpty());
         QVERIFY(rig.client.web_id > 0 && !QFileInfo::exists(oldFolder) && folderContents(rig.folder()) == local);

@@ -4,6 +4,7 @@
 
 #include "TestMain.h"
 #include "ScanPictures.h"
+#include "device/CalvimetroProtocol.h"
 #include "device/PhantomSweep.h"
 #include "device/SimulatedCalvimetro.h"
 #include "scan/LayerDetector.h"
@@ -21,7 +22,6 @@
 #include <cmath>
 #include <numeric>
 
-using namespace ScanTest;
 
 namespace {
 

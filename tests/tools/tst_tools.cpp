@@ -95,7 +95,7 @@ private slots:
         // Three zones a day, as the scan widget writes them, named for that day.
         const QDir folder(giulia.getDataPath(false));
         QCOMPARE(QList<qsizetype>({folder.entryList({u"*.jpg"_s}).size(), folder.entryList({u"*.d2d"_s}).size(), folder.entryList({u"*.json"_s}).size()}),
-                 QList<qsizetype>({9, 9, 6}));
+                 QList<qsizetype>({9, 9, 9}));
         const QString abdomen = folder.filePath(u"Addome-"_s + today.addDays(-84).toString(u"yyyyMMdd"_s) + u"--09-06-35"_s);
         VXCommThread holder(false);
         QVERIFY(holder.loadFromFile(abdomen + u".d2d"_s) && holder.lineCount == 340);
