@@ -21,6 +21,9 @@ void Anamnesi::loadFromByteArray(const QByteArray &json)
 {
     marks.clear();
     lines.clear();
+    questions.clear();
+    diagram.clear();
+    hasDiagram = false;
 
     // Anything that is not a JSON object reads as an empty one.
     const QJsonObject root = QJsonDocument::fromJson(json).object();

@@ -42,7 +42,7 @@ public:
     QPointer<DataModule> m_dataModule;
     QList<Question> questions;
 
-    // Meant for a new or cleared record: marks and lines are replaced, questions appended.
+    // Replaces the questionnaire's content; the record's ids and sync key stay.
     void loadFromByteArray(const QByteArray &json);
     void loadFromFile(const QString &path);
     void loadFromDB(int id, bool byWebId);

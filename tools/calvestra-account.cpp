@@ -66,32 +66,38 @@ int main(int argc, char *argv[])
         return 2;
     }
 
+    // Every value is checked before any is written: a refused command leaves the settings
+    // as they were.
+    int id = 0;
     if (parser.isSet(idOption)) {
         bool ok = false;
-        const int id = parser.value(idOption).toInt(&ok);
+        id = parser.value(idOption).toInt(&ok);
         if (!ok || id <= 0) {
             err << "calvestra-account: the id must be a positive whole number\n";
             return 2;
         }
-        AppSettings::setIdTrainer(id);
     }
+    QUrl endpoint;
     if (parser.isSet(endpointOption)) {
-        const QUrl url(parser.value(endpointOption), QUrl::StrictMode);
-        if (!url.isValid() || url.host().isEmpty()
-            || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
+        endpoint = QUrl(parser.value(endpointOption), QUrl::StrictMode);
+        if (!endpoint.isValid() || endpoint.host().isEmpty()
+            || (endpoint.scheme() != QLatin1String("http") && endpoint.scheme() != QLatin1String("https"))) {
             err << "calvestra-account: the endpoint must be an http or https address\n";
             return 2;
         }
-        AppSettings::setEndpoint(url.toString());
     }
-    if (parser.isSet(caOption)) {
-        const QString path = parser.value(caOption);
-        if (!path.isEmpty() && !QFileInfo(path).isReadable()) {
-            err << "calvestra-account: cannot read " << path << "\n";
-            return 2;
-        }
-        AppSettings::setCaFile(path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath());
+    const QString caPath = parser.value(caOption);
+    if (parser.isSet(caOption) && !caPath.isEmpty() && !QFileInfo(caPath).isReadable()) {
+        err << "calvestra-account: cannot read " << caPath << "\n";
+        return 2;
     }
+
+    if (parser.isSet(idOption))
+        AppSettings::setIdTrainer(id);
+    if (parser.isSet(endpointOption))
+        AppSettings::setEndpoint(endpoint.toString());
+    if (parser.isSet(caOption))
+        AppSettings::setCaFile(caPath.isEmpty() ? QString() : QFileInfo(caPath).absoluteFilePath());
     if (parser.isSet(nameOption))
         AppSettings::setUserName(parser.value(nameOption).trimmed());
 

@@ -153,6 +153,9 @@ private slots:
                                      R"({"Answer":"4.50","Text":"Ore a settimana","Type":1,"decimails":2},)"
                                      R"({"Answer":"medio","Options":"basso,medio,alto","Text":"Livello","Type":2}],"Version":2})"));
         QCOMPARE(compact(read(written)), written);  // read again, the same record
+        Anamnesi again = read(written);
+        again.loadFromByteArray(written);  // a record read twice is the record, not twice its questions
+        QCOMPARE(compact(again), written);
 
         // A file that cannot be read leaves the record as it was.
         LogCatcher log("calvestra.anamnesis");

@@ -51,6 +51,7 @@ private slots:
             QTest::newRow(id) << QStringList{u"--id"_s, QString::fromLatin1(id)};
         for (const char *url : {"ftp://host/x.php", "not a url", "file:///etc/passwd"})
             QTest::newRow(url) << QStringList{u"--endpoint"_s, QString::fromLatin1(url)};
+        QTest::newRow("good id, bad endpoint") << QStringList{u"--id"_s, u"5"_s, u"--endpoint"_s, u"ftp://x"_s};
     }
     void accountToolRefuses()
     {
