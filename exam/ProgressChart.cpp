@@ -42,8 +42,10 @@ std::unique_ptr<QChart> ProgressChart::create(const QString &zone, const QList<P
     if (points.isEmpty())
         return chart;
 
-    const QDate firstDay = points.first().day.addDays(-1);
-    const QDate lastDay = points.last().day.addDays(1);
+    // A margin on both sides keeps the first and last points off the plot's edges.
+    const qint64 margin = std::max<qint64>(1, points.first().day.daysTo(points.last().day) / 20);
+    const QDate firstDay = points.first().day.addDays(-margin);
+    const QDate lastDay = points.last().day.addDays(margin);
     const ProgressPoint &latest = points.last();
     double low = latest.meanMm;
     double high = latest.meanMm;
@@ -83,7 +85,8 @@ std::unique_ptr<QChart> ProgressChart::create(const QString &zone, const QList<P
     auto *means = new QLineSeries(chart.get());
     means->setName(tr("Media del giorno"));
     means->setPointsVisible(true);
-    means->setColor(QColor(20, 70, 140));
+    means->setMarkerSize(9);
+    means->setPen(QPen(QColor(20, 70, 140), 2));
     for (const ProgressPoint &point : points) {
         means->append(xOf(point.day), point.meanMm);
         low = std::min(low, point.meanMm);
@@ -94,6 +97,7 @@ std::unique_ptr<QChart> ProgressChart::create(const QString &zone, const QList<P
     means->attachAxis(axisY);
     const double pad = std::max(0.5, (high - low) * 0.15);
     axisY->setRange(std::max(0.0, low - pad), high + pad);
+    axisY->applyNiceNumbers();
 
     const QString text = note(points);
     if (!text.isEmpty()) {

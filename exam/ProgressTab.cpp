@@ -101,7 +101,7 @@ void ProgressTab::rebuildCharts()
     for (const ScanReading &reading : all)
         cloud += reading.fromCloud ? 1 : 0;
     QString status = all.isEmpty() ? tr("Nessuna lettura dello spessore per questo cliente.")
-                                   : tr("%1 letture, %2 dagli esami sul cloud").arg(all.size()).arg(cloud);
+                                   : tr("Letture: %1, dagli esami sul cloud: %2").arg(all.size()).arg(cloud);
     if (m_cloud->busy())
         status += QLatin1Char(' ') + tr("(lettura dal cloud in corso...)");
     m_status->setText(status);

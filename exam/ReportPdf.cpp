@@ -311,7 +311,7 @@ private:
 
     void readingPages()
     {
-        const double widths[] = {32, 32, 22, 18, 16, 14, 14, 14, 18};
+        const double widths[] = {36, 30, 22, 18, 16, 13, 13, 13, 19};
         const QStringList header = {ReportPdf::tr("Data e ora"), ReportPdf::tr("Zona"),  ReportPdf::tr("Metodo"),
                                     ReportPdf::tr("Spessore"),   ReportPdf::tr("Media"), ReportPdf::tr("Min"),
                                     ReportPdf::tr("Max"),        ReportPdf::tr("DS"),    ReportPdf::tr("Origine")};
@@ -329,7 +329,7 @@ private:
                 const ScanReading &r = m_readings.at(i);
                 y += kRowHeight;
                 row(y, widths,
-                    {m_locale.toString(r.taken, QLocale::ShortFormat), r.zone,
+                    {day(r.taken.date()) + QLatin1Char(' ') + r.taken.time().toString(QStringLiteral("HH:mm")), r.zone,
                      r.rectangle ? ReportPdf::tr("Rettangolo") : ReportPdf::tr("Automatica"), number(r.thicknessMm, 2),
                      optional(r.meanMm), optional(r.minMm), optional(r.maxMm), optional(r.sdMm),
                      r.fromCloud ? ReportPdf::tr("Cloud") : ReportPdf::tr("Locale")},

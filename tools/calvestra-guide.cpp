@@ -32,8 +32,9 @@ bool save(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
 
-// Pictures wider than the page are drawn at the page's width.
-void fitPictures(QTextDocument &document)
+// Loads the pictures into the document (printing lays out a copy of it, which would not
+// find them by itself) and draws those wider than the page at the page's width.
+void addPictures(QTextDocument &document, const QString &folder)
 {
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
@@ -41,8 +42,13 @@ void fitPictures(QTextDocument &document)
             if (!fragment.charFormat().isImageFormat())
                 continue;
             QTextImageFormat format = fragment.charFormat().toImageFormat();
-            const QImage picture = document.resource(QTextDocument::ImageResource, QUrl(format.name())).value<QImage>();
-            if (picture.isNull() || picture.width() <= kMaxPictureWidth)
+            const QImage picture(folder + QLatin1Char('/') + format.name());
+            if (picture.isNull()) {
+                QTextStream(stderr) << "missing picture " << format.name() << '\n';
+                continue;
+            }
+            document.addResource(QTextDocument::ImageResource, QUrl(format.name()), picture);
+            if (picture.width() <= kMaxPictureWidth)
                 continue;
             format.setWidth(kMaxPictureWidth);
             format.setHeight(kMaxPictureWidth * picture.height() / picture.width());
@@ -89,7 +95,6 @@ int main(int argc, char *argv[])
     }
     const QString folder = QFileInfo(args.at(1)).absolutePath();
     QTextDocument document;
-    document.setBaseUrl(QUrl::fromLocalFile(folder + QLatin1Char('/')));
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPointSizeF(10);
     document.setDefaultFont(font);
@@ -97,7 +102,7 @@ int main(int argc, char *argv[])
     document.setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("Calvestra user guide"));
 
     const QString html = inlinePictures(document.toHtml(), folder);
-    fitPictures(document);
+    addPictures(document, folder);
 
     QBuffer pdf;
     pdf.open(QIODevice::WriteOnly);
