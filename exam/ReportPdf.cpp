@@ -116,21 +116,26 @@ private:
         text(kMargin, kMargin, kContentWidth, 9, title);
     }
 
-    void endPage()
+    void beginPage()
     {
+        if (m_page > 0)
+            m_writer.newPage();
         ++m_page;
+    }
+
+    void footer()
+    {
         m_painter.setPen(Qt::darkGray);
         font(8);
         text(kMargin, kFooterY, kContentWidth, 5, m_client.name);
         text(kMargin, kFooterY, kContentWidth, 5, ReportPdf::tr("Pagina %1 di %2").arg(m_page).arg(m_pages),
              Qt::AlignRight | Qt::AlignVCenter);
         m_painter.setPen(Qt::black);
-        if (m_page < m_pages)
-            m_writer.newPage();
     }
 
     void firstPage()
     {
+        beginPage();
         heading(ReportPdf::tr("Andamento dello spessore del grasso"));
         font(10);
         const QDate today = QDate::currentDate();
@@ -151,7 +156,7 @@ private:
         text(kMargin + half, 32.5, half, 5.5, ReportPdf::tr("Report del %1").arg(day(today)));
         bodyDiagram(50, 78);
         latestTable(135);
-        endPage();
+        footer();
     }
 
     // The latest exam's zones: a marker on the diagram and a label in the column beside
@@ -287,12 +292,14 @@ private:
         int index = 0;
         for (auto zone = m_series.cbegin(); zone != m_series.cend(); ++zone, ++index) {
             const int slot = index % ReportPdf::chartsPerPage;
-            if (slot == 0)
+            if (slot == 0) {
+                beginPage();
                 heading(ReportPdf::tr("Andamento per zona"));
+            }
             const double top = kMargin + 11 + slot * (kChartHeight + kChartGap);
             drawChart(zone.key(), zone.value(), rect(kMargin, top, kContentWidth, kChartHeight));
             if (slot == ReportPdf::chartsPerPage - 1 || index + 1 == int(m_series.size()))
-                endPage();
+                footer();
         }
     }
 
@@ -317,6 +324,7 @@ private:
                                     ReportPdf::tr("Max"),        ReportPdf::tr("DS"),    ReportPdf::tr("Origine")};
         auto optional = [this](const std::optional<double> &v) { return v ? number(*v, 2) : QStringLiteral("—"); };
         for (int first = 0; first < int(m_readings.size()) || first == 0; first += ReportPdf::readingsPerPage) {
+            beginPage();
             heading(ReportPdf::tr("Letture"));
             double y = kMargin + 11;
             row(y, widths, header, {}, true);
@@ -335,7 +343,7 @@ private:
                      r.fromCloud ? ReportPdf::tr("Cloud") : ReportPdf::tr("Locale")},
                     {}, false);
             }
-            endPage();
+            footer();
         }
     }
 
@@ -347,7 +355,7 @@ private:
     const double m_dpmm;
     const QLocale m_locale;
     QDate m_latestDay;
-    int m_pages = 0;
+    int m_pages = 0;  // for the footers; the pages themselves follow what is drawn
     int m_page = 0;
 };
 
