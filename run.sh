@@ -51,9 +51,10 @@ configured() {
 calvestra_install_deps
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-# Only what a start needs: the application, the reference service and the demo's tools.
+# Only what a start needs: the application, the reference service with the user guide it
+# serves, and the demo's tools.
 # The test programs and benchmarks are ./test.sh's.
-cmake --build build --parallel "$(nproc)" --target calvestra calvestra-service calvestra-account calvestra-demo-seed
+cmake --build build --parallel "$(nproc)" --target calvestra calvestra-service calvestra_guide calvestra-account calvestra-demo-seed
 
 if [ -n "$check" ]; then
   mkdir -p "$(dirname "$check")"

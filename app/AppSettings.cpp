@@ -22,7 +22,11 @@ void writeValue(const QString &key, const QVariant &value)
 
 QString AppSettings::webHost()
 {
-    return QStringLiteral(CALVESTRA_WEB_HOST);
+    // The demo's reference service runs on a free port, so the host is only known at start.
+    QString host = qEnvironmentVariable("CALVESTRA_WEB_HOST");
+    while (host.endsWith(QLatin1Char('/')))
+        host.chop(1);
+    return host.isEmpty() ? QStringLiteral(CALVESTRA_WEB_HOST) : host;
 }
 
 QString AppSettings::defaultEndpoint()

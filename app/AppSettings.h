@@ -49,6 +49,7 @@ public:
     static QString caFile();
     static void setCaFile(const QString &path);
 
-    // The maker's web host (update file, manual, web application), fixed at build time.
+    // The maker's web host (update file, manual, web application), fixed at build time;
+    // CALVESTRA_WEB_HOST in the environment names another (the demo's own service).
     static QString webHost();
 };

@@ -8,6 +8,7 @@
 #include "cloud/HttpService.h"
 #include "cloud/OutboxSender.h"
 #include "exam/ExamLog.h"
+#include "exam/ProgressTab.h"
 #include "exam/ZoneChooserDialog.h"
 #include "scan/ArchiveTabWidget.h"
 #include "scan/CompareScansDlg.h"
@@ -75,6 +76,9 @@ ExamDlg::ExamDlg(QWidget *parent)
     archiveTab = new ArchiveTabWidget(ui->tabArchive);
     archiveTab->setObjectName(QStringLiteral("wgArchiveTab"));
     ui->archiveLayout->addWidget(archiveTab);
+    progressTab = new ProgressTab(ui->tabWidget);
+    progressTab->setObjectName(QStringLiteral("wgProgressTab"));
+    ui->tabWidget->addTab(progressTab, tr("An&damento"));
 
     buildCornerWidget();
 
@@ -201,6 +205,7 @@ void ExamDlg::showClientToTabs()
         return;
     anamnesisTab->setClient(*client);
     archiveTab->setClient(*client);
+    progressTab->setClient(*client);
 }
 
 // ---------------------------------------------------------------- scan list
@@ -533,6 +538,8 @@ void ExamDlg::tabChanged(int index)
         archiveTab->refreshWorks();
     else if (page == ui->tabAnamnesi)
         anamnesisTab->refreshAnamnesis();
+    else if (page == progressTab)
+        progressTab->refresh();
 }
 
 // ---------------------------------------------------------------- keys

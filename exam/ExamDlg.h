@@ -17,6 +17,7 @@ class DataModule;
 class Exam;
 class HttpService;
 class OutboxSender;
+class ProgressTab;
 struct OutboxItem;
 struct ServiceOutcome;
 class QAction;
@@ -35,8 +36,9 @@ class ExamDlg;
 // on the chosen day, and sending all of it to the web service. Every finished scan is
 // named after a body zone and written to the client's folder. Sending queues the exam
 // (and the client, when the service has never confirmed it) in the outbox and asks the
-// sender to go at once; what fails stays queued and goes later. The other two pages show the
-// client's anamnesis questionnaires and the exams already on the service.
+// sender to go at once; what fails stays queued and goes later. The other pages show the
+// client's anamnesis questionnaires, the exams already on the service and the thickness of
+// every zone across the exam days.
 class ExamDlg : public QDialog
 {
     Q_OBJECT
@@ -74,6 +76,7 @@ public:
     ZoneChooserDialog *zoneChooser = nullptr;
     AnamnesisTabWidget *anamnesisTab = nullptr;
     ArchiveTabWidget *archiveTab = nullptr;
+    ProgressTab *progressTab = nullptr;
 
 public slots:
     void refreshList();

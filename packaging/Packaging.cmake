@@ -16,8 +16,10 @@ install(FILES ${CMAKE_SOURCE_DIR}/resources/desktop/calvestra.svg
 # udev and systemd read their folders under /usr/lib on Debian.
 install(FILES ${_pkg}/70-calvestra-calvimetro.rules DESTINATION lib/udev/rules.d)
 install(FILES ${_pkg}/calvestra-service.service DESTINATION lib/systemd/system)
-install(FILES ${CMAKE_SOURCE_DIR}/docs/service-deployment.md ${CMAKE_SOURCE_DIR}/README.md
+install(FILES ${CMAKE_SOURCE_DIR}/docs/service-deployment.md ${CMAKE_SOURCE_DIR}/README.md ${CALVESTRA_GUIDE_HTML}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/calvestra)
+# The guide calvestra-service serves at the manual's address: <bin>/../share/calvestra/.
+install(FILES ${CALVESTRA_GUIDE_PDF} DESTINATION ${CMAKE_INSTALL_DATADIR}/calvestra)
 
 set(CPACK_PACKAGE_NAME "calvestra")
 set(CPACK_PACKAGE_VENDOR "Vantrel")
@@ -30,7 +32,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "science")
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6network6 (>= 6.4), \
-libqt6sql6 (>= 6.4), libqt6sql6-sqlite (>= 6.4), libqt6dbus6 (>= 6.4), qt6-qpa-plugins, \
+libqt6sql6 (>= 6.4), libqt6sql6-sqlite (>= 6.4), libqt6dbus6 (>= 6.4), libqt6charts6 (>= 6.4), qt6-qpa-plugins, \
 libqt6keychain1, libusb-1.0-0, libzip4, libsqlite3-0, libcpp-httplib0.11, libssl3")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
 set(CPACK_GENERATOR "DEB")

@@ -1,5 +1,7 @@
 #include "ServiceOptions.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <iterator>
@@ -108,7 +110,8 @@ ServiceOptionsParser::Outcome ServiceOptionsParser::parse(int argc, char **argv,
                                              "--latest-version", "--installer-url", "--public-url",
                                              "--extra-endpoint", "--threads",       "--max-field-kb",
                                              "--tls-cert",       "--tls-key",       "--rate-limit",
-                                             "--auth-failure-limit", "--read-timeout-s", "--trusted-proxy"};
+                                             "--auth-failure-limit", "--read-timeout-s", "--trusted-proxy",
+                                             "--guide"};
         if (std::find(std::begin(valued), std::end(valued), name) == std::end(valued))
             return fail("unknown option: " + arg);
         if (!takeValue())
@@ -174,6 +177,10 @@ ServiceOptionsParser::Outcome ServiceOptionsParser::parse(int argc, char **argv,
             if (value.empty())
                 return fail("empty --trusted-proxy address");
             options.trustedProxy = value;
+        } else if (name == "--guide") {
+            if (value.empty())
+                return fail("empty --guide file");
+            options.guideFile = value;
         } else if (name == "--threads") {
             if (!parseInt(value, 4, 1024, number))
                 return fail("invalid --threads value: " + value);
@@ -189,6 +196,8 @@ ServiceOptionsParser::Outcome ServiceOptionsParser::parse(int argc, char **argv,
         options.dataDir = defaultDataDir();
     if (options.dataDir.empty())
         return fail("no data folder: give --data DIR");
+    if (options.guideFile.empty())
+        options.guideFile = defaultGuideFile();
     return Outcome::Run;
 }
 
@@ -211,6 +220,8 @@ std::string ServiceOptionsParser::usage()
            "  --public-url URL        address clients use to reach this service (default: from Host)\n"
            "  --extra-endpoint PATH   serve the production script at another path too (repeatable)\n"
            "  --threads N             worker threads (default 32)\n"
+           "  --guide FILE            user guide served at the manual's address\n"
+           "                          (default <program folder>/../share/calvestra/user-guide.pdf)\n"
            "  --tls-cert FILE         serve HTTPS with this certificate (PEM, with its chain)\n"
            "  --tls-key FILE          and this private key (PEM)\n"
            "  --rate-limit N          script requests a minute per account and per address (default 3000)\n"
@@ -226,6 +237,16 @@ std::string ServiceOptionsParser::usage()
            "  calvestra-service account list [--data DIR]\n"
            "  calvestra-service account rotate N [--data DIR]\n"
            "  calvestra-service account remove N [--data DIR]\n";
+}
+
+std::string ServiceOptionsParser::defaultGuideFile()
+{
+    char buffer[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0)
+        return {};
+    const std::string exe(buffer, static_cast<size_t>(length));
+    return exe.substr(0, exe.rfind('/')) + "/../share/calvestra/user-guide.pdf";
 }
 
 bool ServiceOptionsParser::isLoopback(const std::string &host)

@@ -28,6 +28,7 @@ struct ServiceOptions
     std::string publicUrl;                 // empty: from the request's Host header
     std::vector<std::string> extraEndpoints;
     int threads = 32;
+    std::string guideFile;                 // the user guide; empty: defaultGuideFile()
 };
 
 class ServiceOptionsParser
@@ -41,6 +42,9 @@ public:
     static std::string usage();
     // $XDG_DATA_HOME (or ~/.local/share) + "/Vantrel/calvestra-service".
     static std::string defaultDataDir();
+    // The guide installed with the service: <its folder>/../share/calvestra/user-guide.pdf,
+    // where the build puts it too.
+    static std::string defaultGuideFile();
     // 127.0.0.0/8, ::1 or "localhost".
     static bool isLoopback(const std::string &host);
 

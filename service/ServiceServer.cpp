@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <fstream>
 #include <limits>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string_view>
@@ -34,6 +35,8 @@ const std::string scriptPath = "/Apps/Movelta/vq_webservice.php";
 const std::string devScriptPath = "/Apps/Movelta/vq_webservice_dev.php";
 const std::string updateFilePath = "/Software/Calvestra20/updVersionMACOS.txt";
 const std::string modelsPath = "/Apps/Movelta/models/";
+// The address the application's "Guida" opens, under /Software/, in every language.
+const std::regex manualPath("Manuals/Calvestra/CalvestraWinAppUser Guide_[A-Za-z]{2}(-[A-Za-z]{2})?\\.pdf");
 
 constexpr size_t maxArchiveNamesLogged = 200;
 // No request of the application has more than a handful; thousands of tiny fields
@@ -324,9 +327,13 @@ void ServiceServer::setupRoutes()
                  (S_ISDIR(st.st_mode) || S_ISREG(st.st_mode));
         }
         struct stat st{};
-        if (!ok || ::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-            return sendText(res, 404, "not found\n");
-        serveFile(res, path, contentTypeFor(path));
+        if (ok && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            return serveFile(res, path, contentTypeFor(path));
+        // A manual of the data folder's own wins; otherwise every language gets the one
+        // guide shipped with the service.
+        if (std::regex_match(req.matches[1].str(), manualPath) && !m_options.guideFile.empty())
+            return serveFile(res, m_options.guideFile, "application/pdf");
+        sendText(res, 404, "not found\n");
     });
     m_server->Get(regexEscape(modelsPath) + "(.+)", [this](const httplib::Request &req, httplib::Response &res) {
         context(req)->kind = "modelFile";

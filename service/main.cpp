@@ -91,6 +91,10 @@ int main(int argc, char **argv)
         log.line("data folder " + options.dataDir + ", quota " + std::to_string(options.quotaBytes >> 20) +
                  " MB per account" + (options.testHooks ? ", test hooks on" : "") +
                  (options.noAuth ? ", no authentication (idSender trusted)" : ", accounts with tokens"));
+        struct stat guide{};
+        log.line(::stat(options.guideFile.c_str(), &guide) == 0 && S_ISREG(guide.st_mode)
+                     ? "user guide " + options.guideFile
+                     : "no user guide at " + options.guideFile + ": the manual's address answers 404");
         if (!options.noAuth && !AccountRegistry(options.dataDir).hasAccounts())
             log.line("no accounts yet: make one with 'calvestra-service account add --name NAME'");
         if (!options.noAuth && !tls && !ServiceOptionsParser::isLoopback(options.host))

@@ -5,6 +5,7 @@ CALVESTRA_PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache git
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-translations-l10n libqt6sql6-sqlite libqt6svg6 qt6-qpa-plugins
+  qt6-charts-dev libqt6opengl6-dev
   libusb-1.0-0-dev libzip-dev libcpp-httplib-dev libsqlite3-dev libssl-dev zlib1g-dev
   nlohmann-json3-dev qtkeychain-qt6-dev
   umockdev libumockdev-dev

@@ -3,8 +3,9 @@
 # data under .demo/ (or CALVESTRA_DEMO_DIR), the simulated calvimetro, and (unless
 # CALVESTRA_ENDPOINT names a service) the reference service on a free loopback port with
 # its own data folder and a demo account made with its own account command (a new token
-# at every start). With CALVESTRA_ENDPOINT, CALVESTRA_DEMO_ACCOUNT and CALVESTRA_DEMO_TOKEN
-# name the account there. An empty profile first gets the sample clients, with their past
+# at every start); that service also serves the maker's pages (the user guide among
+# them). With CALVESTRA_ENDPOINT, CALVESTRA_DEMO_ACCOUNT and CALVESTRA_DEMO_TOKEN name the
+# account there. An empty profile first gets the sample clients, with their past
 # exams and questionnaires, on the service too. Closing the application stops the
 # service. Arguments after the build folder go to the application.
 set -euo pipefail
@@ -73,6 +74,8 @@ if [ -z "$endpoint" ]; then
     exit 1
   fi
   endpoint="$url/Apps/Movelta/vq_webservice.php"
+  # The maker's pages (the guide, the update file, the web application) from the same service.
+  export CALVESTRA_WEB_HOST="$url"
   echo "reference service at $url (data in $demo/service)"
 fi
 

@@ -1,5 +1,4 @@
-<?xml version="1.0" encoding="utf-8"?>
-<!DOCTYPE TS>
+<?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="en" sourcelanguage="it">
 <context>
     <name>ExamDlg</name>
@@ -120,21 +119,21 @@
         <translation>Delete Scan</translation>
     </message>
     <message>
-        <source>Eliminare la scansione &apos;%1&apos;?</source>
-        <translation>Delete the scan &apos;%1&apos;?</translation>
+        <source>Eliminare la scansione '%1'?</source>
+        <translation>Delete the scan '%1'?</translation>
     </message>
     <message>
-        <source>Impossibile rinominare la scansione &apos;%1&apos; in &apos;%2&apos;.</source>
-        <translation>The scan &apos;%1&apos; could not be renamed to &apos;%2&apos;.</translation>
+        <source>Impossibile rinominare la scansione '%1' in '%2'.</source>
+        <translation>The scan '%1' could not be renamed to '%2'.</translation>
     </message>
     <message>
         <source>Esame inviato al server</source>
         <translation>Exam sent to the server</translation>
     </message>
     <message>
-        <source>Si è verificato un errore durante l&apos;invio dell&apos;esame al server.
+        <source>Si è verificato un errore durante l'invio dell'esame al server.
 Verificare la connessione a internet e riprovare.
-L&apos;esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.</source>
+L'esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.</source>
         <translation>An error occurred while sending the exam to the server.
 Check the internet connection and try again.
 The exam has been saved locally and will be sent as soon as the connection is back.</translation>
@@ -160,8 +159,229 @@ The exam has been saved locally and will be sent as soon as the connection is ba
         <translation>Cancel</translation>
     </message>
     <message>
-        <source>Impossibile salvare l&apos;esame nel database locale.</source>
+        <source>Impossibile salvare l'esame nel database locale.</source>
         <translation>The exam could not be saved in the local database.</translation>
+    </message>
+    <message>
+        <source>An&amp;damento</source>
+        <translation>Pro&amp;gress</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressChart</name>
+    <message>
+        <source>Variazione minima sconosciuta: una sola scansione il %1</source>
+        <translation>Smallest real change unknown: a single scan on %1</translation>
+    </message>
+    <message>
+        <source>Spessore (mm)</source>
+        <translation>Thickness (mm)</translation>
+    </message>
+    <message>
+        <source>Variazione minima ± %1 mm (%2 scansioni il %3)</source>
+        <translation>Smallest real change ± %1 mm (%2 scans on %3)</translation>
+    </message>
+    <message>
+        <source>Media del giorno</source>
+        <translation>Mean of the day</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressTab</name>
+    <message>
+        <source>Esporta report PDF...</source>
+        <translation>Export PDF report...</translation>
+    </message>
+    <message>
+        <source>Esporta CSV...</source>
+        <translation>Export CSV...</translation>
+    </message>
+    <message>
+        <source>Nessuna lettura dello spessore per questo cliente.</source>
+        <translation>No thickness readings for this client.</translation>
+    </message>
+    <message>
+        <source>(lettura dal cloud in corso...)</source>
+        <translation>(reading from the cloud...)</translation>
+    </message>
+    <message>
+        <source>Esporta report PDF</source>
+        <translation>Export PDF report</translation>
+    </message>
+    <message>
+        <source>Documenti PDF (*.pdf)</source>
+        <translation>PDF documents (*.pdf)</translation>
+    </message>
+    <message>
+        <source>Impossibile scrivere il report: %1</source>
+        <translation>The report could not be written: %1</translation>
+    </message>
+    <message>
+        <source>Esporta CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>File CSV (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>Impossibile scrivere il file CSV: %1</source>
+        <translation>The CSV file could not be written: %1</translation>
+    </message>
+    <message>
+        <source>Letture: %1, dagli esami sul cloud: %2</source>
+        <translation>Readings: %1, from the exams in the cloud: %2</translation>
+    </message>
+</context>
+<context>
+    <name>ReportPdf</name>
+    <message>
+        <source>Pagina %1 di %2</source>
+        <translation>Page %1 of %2</translation>
+    </message>
+    <message>
+        <source>Andamento dello spessore del grasso</source>
+        <translation>Fat thickness over time</translation>
+    </message>
+    <message>
+        <source>(%1 anni)</source>
+        <translation>(%1 years)</translation>
+    </message>
+    <message>
+        <source>Cliente: %1</source>
+        <translation>Client: %1</translation>
+    </message>
+    <message>
+        <source>Data di nascita: %1</source>
+        <translation>Date of birth: %1</translation>
+    </message>
+    <message>
+        <source>Altezza: %1 cm   Peso: %2 kg</source>
+        <translation>Height: %1 cm   Weight: %2 kg</translation>
+    </message>
+    <message>
+        <source>Ultimo esame: %1</source>
+        <translation>Latest exam: %1</translation>
+    </message>
+    <message>
+        <source>nessuno</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>Report del %1</source>
+        <translation>Report of %1</translation>
+    </message>
+    <message>
+        <source>%1: %2 mm</source>
+        <translation>%1: %2 mm</translation>
+    </message>
+    <message>
+        <source>%1 mm (%2)</source>
+        <translation>%1 mm (%2)</translation>
+    </message>
+    <message>
+        <source>Zone dell'ultimo esame</source>
+        <translation>Zones of the latest exam</translation>
+    </message>
+    <message>
+        <source>Zona</source>
+        <translation>Zone</translation>
+    </message>
+    <message>
+        <source>Spessore</source>
+        <translation>Thickness</translation>
+    </message>
+    <message>
+        <source>Dal primo esame</source>
+        <translation>Since the first exam</translation>
+    </message>
+    <message>
+        <source>Dall'esame precedente</source>
+        <translation>Since the previous exam</translation>
+    </message>
+    <message>
+        <source>Variazione minima</source>
+        <translation>Smallest real change</translation>
+    </message>
+    <message>
+        <source>%1 mm</source>
+        <translation>%1 mm</translation>
+    </message>
+    <message>
+        <source>± %1 mm</source>
+        <translation>± %1 mm</translation>
+    </message>
+    <message>
+        <source>sconosciuta</source>
+        <translation>unknown</translation>
+    </message>
+    <message>
+        <source>… e altre %1 zone: vedere le letture.</source>
+        <translation>… and %1 more zones: see the readings.</translation>
+    </message>
+    <message>
+        <source>In grassetto le variazioni più grandi della variazione minima, cioè del rumore di misura stimato dalle scansioni ripetute della zona nell'ultimo esame.</source>
+        <translation>In bold: changes larger than the smallest real change, that is, than the measurement noise estimated from the zone's repeated scans in the latest exam.</translation>
+    </message>
+    <message>
+        <source>Andamento per zona</source>
+        <translation>Progress by zone</translation>
+    </message>
+    <message>
+        <source>Data e ora</source>
+        <translation>Date and time</translation>
+    </message>
+    <message>
+        <source>Metodo</source>
+        <translation>Method</translation>
+    </message>
+    <message>
+        <source>Media</source>
+        <translation>Mean</translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation>Min</translation>
+    </message>
+    <message>
+        <source>Max</source>
+        <translation>Max</translation>
+    </message>
+    <message>
+        <source>DS</source>
+        <translation>SD</translation>
+    </message>
+    <message>
+        <source>Origine</source>
+        <translation>Source</translation>
+    </message>
+    <message>
+        <source>Letture</source>
+        <translation>Readings</translation>
+    </message>
+    <message>
+        <source>Nessuna lettura.</source>
+        <translation>No readings.</translation>
+    </message>
+    <message>
+        <source>Rettangolo</source>
+        <translation>Rectangle</translation>
+    </message>
+    <message>
+        <source>Automatica</source>
+        <translation>Automatic</translation>
+    </message>
+    <message>
+        <source>Cloud</source>
+        <translation>Cloud</translation>
+    </message>
+    <message>
+        <source>Locale</source>
+        <translation>Local</translation>
+    </message>
+    <message>
+        <source>Impossibile disegnare il report.</source>
+        <translation>The report could not be drawn.</translation>
     </message>
 </context>
 <context>

@@ -25,7 +25,9 @@ for f in \
   usr/share/icons/hicolor/scalable/apps/calvestra.svg \
   usr/lib/udev/rules.d/70-calvestra-calvimetro.rules \
   usr/lib/systemd/system/calvestra-service.service \
-  usr/share/doc/calvestra/service-deployment.md ; do
+  usr/share/doc/calvestra/service-deployment.md \
+  usr/share/doc/calvestra/user-guide.html \
+  usr/share/calvestra/user-guide.pdf ; do
   [ -f "$root/$f" ] || fail "missing $f"
 done
 for exe in calvestra calvestra-service calvestra-account; do
@@ -40,7 +42,7 @@ grep -q 'ATTR{idVendor}=="04d8"' "$rule" && grep -q 'ATTR{idProduct}=="fbb7"' "$
 grep -q '<id>it.vantrel.Calvestra</id>' "$root/usr/share/metainfo/it.vantrel.Calvestra.metainfo.xml" || fail "metainfo id"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libqt6core6 libqt6widgets6 libqt6sql6-sqlite libqt6network6 libusb-1.0-0 libzip4; do
+for dep in libqt6core6 libqt6widgets6 libqt6sql6-sqlite libqt6network6 libqt6charts6 libusb-1.0-0 libzip4; do
   case ", $depends," in *", $dep"[\ ,]*) ;; *) fail "Depends lacks $dep: $depends" ;; esac
 done
 [ "$(dpkg-deb -f "$deb" Package)" = calvestra ] || fail "package name"
@@ -51,6 +53,7 @@ for exe in calvestra calvestra-service calvestra-account; do
   if ldd "$root/usr/bin/$exe" | grep -q 'not found'; then fail "$exe has unresolved libraries"; fi
 done
 "$root/usr/bin/calvestra-service" --help >/dev/null 2>&1 || fail "calvestra-service --help"
+head -c 5 "$root/usr/share/calvestra/user-guide.pdf" | grep -q '%PDF-' || fail "user guide is not a PDF"
 
 echo "package $(basename "$deb") checked: $(dpkg-deb -c "$deb" | wc -l) entries"
 echo "1 passed, 0 failed"

@@ -106,6 +106,9 @@ private slots:
         QFile(models + u"readme.txt"_s).open(QIODevice::WriteOnly);
         QFile extra(models + u"Questionario extra.anm"_s);
         QVERIFY(extra.open(QIODevice::WriteOnly) && extra.write(R"({"Version":2,"Name":"Extra"})") > 0);
+        QVERIFY(QDir().mkpath(m_service.dataDir() + u"/software/Manuals/Calvestra"_s));
+        QFile ownGuide(m_service.dataDir() + u"/software/Manuals/Calvestra/CalvestraWinAppUser Guide_EN.pdf"_s);
+        QVERIFY(ownGuide.open(QIODevice::WriteOnly) && ownGuide.write("%PDF-own") == 8);
     }
 
     void uploads_data()
@@ -179,6 +182,13 @@ private slots:
         get("update file", u"/Software/Calvestra20/updVersionMACOS.txt"_s, 200,
             "0.6.4\n" + m_service.baseUrl().toEncoded() + "/Software/Calvestra20/");
         get("software outside", u"/Software/..%2Fservice.db"_s, 404, "not found");
+        // The manual's address in every language: the guide shipped with the service, or the data folder's own.
+        const QString manual = u"/Software/Manuals/Calvestra/CalvestraWinAppUser%20Guide_"_s;
+        for (const char *lang : {"IT", "PT-BR", "de"})
+            get("guide " + QByteArray(lang), manual + QLatin1String(lang) + u".pdf"_s, 200, "%PDF-1.");
+        get("guide of the data folder", manual + u"EN.pdf"_s, 200, "%PDF-own");
+        for (const char *name : {"IT.html", "..%2FIT.pdf", "ITA-BR.pdf"})
+            get("guide " + QByteArray(name), manual + QLatin1String(name), 404, "not found");
         get("model", u"/Apps/Movelta/models/Questionario%20extra.anm"_s, 200, R"({"Version":2)");
         for (const char *name : {"link.anm", "..%2Fservice.db", "%2E%2E/service.db", "readme.txt"})
             get("model " + QByteArray(name), u"/Apps/Movelta/models/"_s + QLatin1String(name), 404, "not found");

@@ -7,6 +7,7 @@
 #include "device/VXCommThread.h"
 #include "exam/ZoneChooserDialog.h"
 #include "exam/ui_ExamDlg.h"
+#include "scan/LayerDetector.h"
 #include "scan/ScanArea.h"
 #include "scan/ScanWidget.h"
 
@@ -142,9 +143,12 @@ void writeSimulatedSweep(const QString &folder, const QString &base, double fatM
     ScanArea area;
     area.image = holder.getScanImage();
     area.analysis.linemarks = marks;
+    // Like a scan saved by the scan widget, it keeps its automatic reading.
+    holder.readScanSamples([&area](const uchar *samples, int count) {
+        area.analysis.reading = LayerReading::automatic(LayerDetector().measure(samples, count, VXCommThread::scanRealMaxIndex));
+    });
     area.saveJpg(folder + base + QStringLiteral(".jpg"), 500, 400);
-    if (!marks.isEmpty())
-        area.saveAnalysisJson(folder + base + QStringLiteral(".json"));
+    area.saveAnalysisJson(folder + base + QStringLiteral(".json"));
 }
 
 std::unique_ptr<ModalHandler<ZoneChooserDialog>> answerZone(const QString &zone)

@@ -62,7 +62,8 @@ private:
 };
 
 // One sweep of the simulated probe over `lines` positions, written as the scan widget
-// saves a scan: folder + base with .d2d, .jpg (500 x 400) and, with marks, .json.
+// saves a scan: folder + base with .d2d, .jpg (500 x 400) and .json (marks and the
+// automatic reading).
 void writeSimulatedSweep(const QString &folder, const QString &base, double fatMm, int lines,
                          const QList<int> &marks);
 
