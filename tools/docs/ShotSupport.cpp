@@ -75,7 +75,9 @@ bool Service::start()
         m_process = std::make_unique<QProcess>();
         m_process->setProgram(QStringLiteral(CALVESTRA_SERVICE_EXE));
         m_process->setArguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(m_port),
-                                 QStringLiteral("--data"), m_dir.filePath(QStringLiteral("data"))});
+                                 QStringLiteral("--data"), m_dir.filePath(QStringLiteral("data")),
+                                 // A throw-away service on loopback for the pictures: no accounts.
+                                 QStringLiteral("--no-auth")});
         // The service ends with this program, however it ends.
         m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         m_process->setProcessChannelMode(QProcess::MergedChannels);

@@ -1,13 +1,16 @@
 // Renders the exam dialog's "Andamento" page for a client with four exam days on the
 // simulated calvimetro (three sweeps of two zones on the latest, one of the third) into
-// the PNG file named on the command line.
+// the PNG file named on the command line; with a second name, also the client's report
+// (PDF) from the same readings, whose first page becomes docs/report-page.png:
 //
-//   shot_progress docs/progress-tab.png
+//   shot_progress docs/progress-tab.png /tmp/report.pdf
+//   pdftoppm -png -r 60 -f 1 -l 1 -singlefile /tmp/report.pdf docs/report-page
 #include "ShotSupport.h"
 
 #include "app/AppSettings.h"
 #include "cloud/HttpService.h"
 #include "exam/ProgressTab.h"
+#include "exam/ReportPdf.h"
 #include "exam/ui_ExamDlg.h"
 #include "store/Client.h"
 #include "store/DataModule.h"
@@ -81,6 +84,18 @@ int main(int argc, char *argv[])
     if (!dlg.grab().toImage().save(QString::fromLocal8Bit(argv[1]))) {
         qWarning("no picture taken");
         return 1;
+    }
+    if (argc > 2) {
+        ReportClient identity;
+        identity.name = client.surname + QLatin1Char(' ') + client.name;
+        identity.birthday = client.birthday;
+        identity.heightCm = client.height;
+        identity.weightKg = client.weight;
+        QString error;
+        if (!ReportPdf::write(QString::fromLocal8Bit(argv[2]), identity, dlg.progressTab->readings(), &error)) {
+            qWarning("no report written: %s", qPrintable(error));
+            return 1;
+        }
     }
     return 0;
 }
