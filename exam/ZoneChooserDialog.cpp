@@ -53,8 +53,7 @@ void ZoneChooserDialog::cbChanged(const QString &text)
 void ZoneChooserDialog::init(const QString &text)
 {
     zone = text;
-    // The combo box's current item must be the preset one: Enter falls back to the
-    // current item when the text shown is not it.
+    // A listed zone becomes the current item, so the arrow keys move on from it.
     const int index = ui->cbZones->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
     if (index >= 0)
         ui->cbZones->setCurrentIndex(index);
