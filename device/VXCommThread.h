@@ -77,7 +77,9 @@ public:
     void setDeepness(int mm);
     void createPalette();
     // Both return false, with a log line, when the file cannot be used or a scan is
-    // being acquired; a rejected load leaves the scan in memory as it was.
+    // being acquired; a rejected load leaves the scan in memory as it was. A file that
+    // ends inside a line, or before the length it announces, loads its complete lines
+    // (loadedIncomplete); without one complete line it is rejected.
     bool loadFromFile(const QString &path);
     bool saveToFile(const QString &path);
 
@@ -110,6 +112,8 @@ public:
     QList<uchar> scanData;
     std::unique_ptr<quint32[]> imageBuffer;
     std::unique_ptr<QImage> scanImage;
+    // The last file loaded lacked the end of its data: only its complete lines are held.
+    bool loadedIncomplete = false;
     std::atomic<bool> blackWhite{false};
     // Written when the handle is opened; serialReaded carries it to other threads.
     QString serial;
