@@ -293,9 +293,19 @@ bool VXCommThread::waitForButtonPressed()
             qCDebug(lcDevice).noquote() << "wait button- read error";
             return false;
         }
-        // A short block counts as a button that is not pressed.
-        if (result.received == blockSize && checkButtonPressed(block.data()))
+        // A short block counts as a button that is not pressed, but only a whole one
+        // shows it released.
+        const bool whole = result.received == blockSize;
+        const bool pressed = whole && checkButtonPressed(block.data());
+        if (whole && !pressed) {
+            m_awaitRelease = false;
+        } else if (pressed && holdScans) {
+            if (!m_awaitRelease)
+                qCDebug(lcDevice).noquote() << "button pressed while scans are held";
+            m_awaitRelease = true;
+        } else if (pressed && !m_awaitRelease) {
             return true;
+        }
         if (stopRequested)
             return false;
     }
@@ -415,6 +425,9 @@ void VXCommThread::scanningPass()
         qCDebug(lcDevice).noquote() << "Scan finished - button pressed";
     else
         qCDebug(lcDevice).noquote() << "Scan finished - button unpressed";
+    // A button still held at the end (the longest scan, failed transfers) would start a
+    // new scan at once and replace this one before anybody could keep it.
+    m_awaitRelease = lineCount > 0;
     // Stopping means the object is being destroyed: the scan goes with it, and no picture
     // is handed out that would not outlive the signal carrying it.
     if (stopRequested)

@@ -104,6 +104,9 @@ public:
     std::atomic<int> deepIndex{946};
     std::atomic<int> intensity{160};
     std::atomic<bool> autoAdjust{true};
+    // While set (a finished scan is being named), the button starts no scan; a press seen
+    // meanwhile has to be released first, as has a button still held when a scan ended.
+    std::atomic<bool> holdScans{false};
     // Index of depth 0 inside a data block; always within 0..471.
     std::atomic<int> dpo{91};
     // The scan: written by the worker while a scan is busy, otherwise by the user
@@ -176,6 +179,8 @@ private:
     std::unique_ptr<UsbTransport> m_transport;
     std::atomic<bool> m_handleLost{false};
     std::atomic<int> m_processingPauseMs{2000};
+    // The button must be seen up before it may start a scan.
+    bool m_awaitRelease = false;
     // The last presence check not yet acted on by the worker; set under m_pauseMutex so
     // that it wakes a pause.
     enum PresenceTick { kNoTick = -1, kAbsent = 0, kPresent = 1 };
