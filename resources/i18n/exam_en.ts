@@ -163,6 +163,10 @@ The exam has been saved locally and will be sent as soon as the connection is ba
         <source>Impossibile salvare l&apos;esame nel database locale.</source>
         <translation>The exam could not be saved in the local database.</translation>
     </message>
+    <message>
+        <source>Bozza</source>
+        <translation>Draft</translation>
+    </message>
 </context>
 <context>
     <name>ZoneChooserDialog</name>

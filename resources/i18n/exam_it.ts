@@ -163,6 +163,10 @@ L&apos;esame è stato salvato in locale e verrà inviato appena la connessione v
         <source>Impossibile salvare l&apos;esame nel database locale.</source>
         <translation>Impossibile salvare l&apos;esame nel database locale.</translation>
     </message>
+    <message>
+        <source>Bozza</source>
+        <translation>Bozza</translation>
+    </message>
 </context>
 <context>
     <name>ZoneChooserDialog</name>

@@ -163,6 +163,10 @@ O exame foi salvo localmente e será enviado assim que a conexão for restabelec
         <source>Impossibile salvare l&apos;esame nel database locale.</source>
         <translation>Não foi possível salvar o exame no banco de dados local.</translation>
     </message>
+    <message>
+        <source>Bozza</source>
+        <translation>Rascunho</translation>
+    </message>
 </context>
 <context>
     <name>ZoneChooserDialog</name>

@@ -163,6 +163,10 @@ O exame foi guardado localmente e será enviado assim que a ligação for restab
         <source>Impossibile salvare l&apos;esame nel database locale.</source>
         <translation>Não foi possível guardar o exame na base de dados local.</translation>
     </message>
+    <message>
+        <source>Bozza</source>
+        <translation>Rascunho</translation>
+    </message>
 </context>
 <context>
     <name>ZoneChooserDialog</name>

@@ -37,6 +37,10 @@
         <source>loading...</source>
         <translation>loading...</translation>
     </message>
+    <message>
+        <source>Immagine non disponibile</source>
+        <translation>Picture unavailable</translation>
+    </message>
 </context>
 <context>
     <name>ScanArea</name>
@@ -66,6 +70,13 @@
     <message>
         <source>Cloud</source>
         <translation>Cloud</translation>
+    </message>
+    <message numerus="yes">
+        <source>Scansione incompleta: mostrate %n righe complete.</source>
+        <translation>
+            <numerusform>Incomplete scan: showing %n complete line.</numerusform>
+            <numerusform>Incomplete scan: showing %n complete lines.</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,4 @@
-<?xml version="1.0" encoding="utf-8"?>
-<!DOCTYPE TS>
+<?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="it" sourcelanguage="it">
 <context>
     <name>ArchiveTabWidget</name>
@@ -37,6 +36,10 @@
         <source>loading...</source>
         <translation>loading...</translation>
     </message>
+    <message>
+        <source>Immagine non disponibile</source>
+        <translation>Immagine non disponibile</translation>
+    </message>
 </context>
 <context>
     <name>ScanArea</name>
@@ -66,6 +69,10 @@
     <message>
         <source>Cloud</source>
         <translation>Cloud</translation>
+    </message>
+    <message numerus="yes">
+        <source>Scansione incompleta: mostrate %n righe complete.</source>
+        <translation><numerusform>Scansione incompleta: mostrate %n righe complete.</numerusform><numerusform>Scansione incompleta: mostrate %n righe complete.</numerusform></translation>
     </message>
 </context>
 <context>

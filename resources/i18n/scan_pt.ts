@@ -37,6 +37,10 @@
         <source>loading...</source>
         <translation>a carregar...</translation>
     </message>
+    <message>
+        <source>Immagine non disponibile</source>
+        <translation>Imagem indisponível</translation>
+    </message>
 </context>
 <context>
     <name>ScanArea</name>
@@ -66,6 +70,13 @@
     <message>
         <source>Cloud</source>
         <translation>Nuvem</translation>
+    </message>
+    <message numerus="yes">
+        <source>Scansione incompleta: mostrate %n righe complete.</source>
+        <translation>
+            <numerusform>Digitalização incompleta: mostrada %n linha completa.</numerusform>
+            <numerusform>Digitalização incompleta: mostradas %n linhas completas.</numerusform>
+        </translation>
     </message>
 </context>
 <context>
