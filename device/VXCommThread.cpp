@@ -293,9 +293,19 @@ bool VXCommThread::waitForButtonPressed()
             qCDebug(lcDevice).noquote() << "wait button- read error";
             return false;
         }
-        // A short block counts as a button that is not pressed.
-        if (result.received == blockSize && checkButtonPressed(block.data()))
+        // A short block counts as a button that is not pressed, but only a whole one
+        // shows it released.
+        const bool whole = result.received == blockSize;
+        const bool pressed = whole && checkButtonPressed(block.data());
+        if (whole && !pressed) {
+            m_awaitRelease = false;
+        } else if (pressed && holdScans) {
+            if (!m_awaitRelease)
+                qCDebug(lcDevice).noquote() << "button pressed while scans are held";
+            m_awaitRelease = true;
+        } else if (pressed && !m_awaitRelease) {
             return true;
+        }
         if (stopRequested)
             return false;
     }
@@ -415,6 +425,9 @@ void VXCommThread::scanningPass()
         qCDebug(lcDevice).noquote() << "Scan finished - button pressed";
     else
         qCDebug(lcDevice).noquote() << "Scan finished - button unpressed";
+    // A button still held at the end (the longest scan, failed transfers) would start a
+    // new scan at once and replace this one before anybody could keep it.
+    m_awaitRelease = lineCount > 0;
     // Stopping means the object is being destroyed: the scan goes with it, and no picture
     // is handed out that would not outlive the signal carrying it.
     if (stopRequested)
@@ -753,16 +766,27 @@ bool VXCommThread::loadFromFile(const QString &path)
         }
         const qsizetype available = content.size() - kFileHeaderSize;
         const qsizetype stored = datalen == kNullByteArrayLength ? 0 : qsizetype(datalen);
-        if (stored != available || (datalen == kNullByteArrayLength && available != 0)) {
+        // A file cut short (a copy or a download that stopped) still holds whole lines;
+        // only more bytes than announced, or bytes after a null array, mean another format.
+        const bool cut = available < stored;
+        if ((stored != available && !cut) || (datalen == kNullByteArrayLength && available != 0)) {
             qCDebug(lcDevice).noquote() << "load file: data length" << datalen << "disagrees with the" << available
                                         << "bytes in the file";
             return false;
         }
-        const qsizetype lines = stored / scanMaxIndex;  // a partial last line is dropped
-        if (lines > maxScanLines) {
-            qCDebug(lcDevice).noquote() << "load file:" << lines << "lines, more than a scan can hold";
+        if (stored / scanMaxIndex > maxScanLines) {
+            qCDebug(lcDevice).noquote() << "load file:" << stored / scanMaxIndex << "lines, more than a scan can hold";
             return false;
         }
+        const qsizetype kept = cut ? available : stored;
+        const qsizetype lines = kept / scanMaxIndex;  // a partial last line is dropped
+        const bool incomplete = cut || kept % scanMaxIndex != 0;
+        if (incomplete && lines == 0) {
+            qCDebug(lcDevice).noquote() << "load file: not one complete line in" << kept << "bytes";
+            return false;
+        }
+        if (incomplete)
+            qCDebug(lcDevice).noquote() << "load file: incomplete," << lines << "complete lines of" << scanMaxIndex;
 
         // Every line is 1577 samples again, zero below the stored depth.
         QList<uchar> loaded(lines * scanRealMaxIndex, uchar(0));
@@ -774,6 +798,7 @@ bool VXCommThread::loadFromFile(const QString &path)
 
         scanData.swap(loaded);
         lineCount = int(lines);
+        loadedIncomplete = incomplete;
         deepIndex = scanMaxIndex;
         loadedDeepness = static_cast<int>(scanMaxIndex * mmPerSample);
         deepness = loadedDeepness;

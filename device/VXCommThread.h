@@ -78,7 +78,9 @@ public:
     void setDeepness(int mm);
     void createPalette();
     // Both return false, with a log line, when the file cannot be used or a scan is
-    // being acquired; a rejected load leaves the scan in memory as it was.
+    // being acquired; a rejected load leaves the scan in memory as it was. A file that
+    // ends inside a line, or before the length it announces, loads its complete lines
+    // (loadedIncomplete); without one complete line it is rejected.
     bool loadFromFile(const QString &path);
     bool saveToFile(const QString &path);
     // Calls `use` with the scan's samples (`lines` lines of scanRealMaxIndex) under the
@@ -108,6 +110,9 @@ public:
     std::atomic<int> deepIndex{946};
     std::atomic<int> intensity{160};
     std::atomic<bool> autoAdjust{true};
+    // While set (a finished scan is being named), the button starts no scan; a press seen
+    // meanwhile has to be released first, as has a button still held when a scan ended.
+    std::atomic<bool> holdScans{false};
     // Index of depth 0 inside a data block; always within 0..471.
     std::atomic<int> dpo{91};
     // The scan: written by the worker while a scan is busy, otherwise by the user
@@ -116,6 +121,8 @@ public:
     QList<uchar> scanData;
     std::unique_ptr<quint32[]> imageBuffer;
     std::unique_ptr<QImage> scanImage;
+    // The last file loaded lacked the end of its data: only its complete lines are held.
+    bool loadedIncomplete = false;
     std::atomic<bool> blackWhite{false};
     // Written when the handle is opened; serialReaded carries it to other threads.
     QString serial;
@@ -178,6 +185,8 @@ private:
     std::unique_ptr<UsbTransport> m_transport;
     std::atomic<bool> m_handleLost{false};
     std::atomic<int> m_processingPauseMs{2000};
+    // The button must be seen up before it may start a scan.
+    bool m_awaitRelease = false;
     // The last presence check not yet acted on by the worker; set under m_pauseMutex so
     // that it wakes a pause.
     enum PresenceTick { kNoTick = -1, kAbsent = 0, kPresent = 1 };

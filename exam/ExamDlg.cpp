@@ -116,8 +116,12 @@ ExamDlg::ExamDlg(QWidget *parent)
     connect(ui->listWidget, &QListWidget::customContextMenuRequested, this, &ExamDlg::onListContextMenu);
     connect(ui->listWidget, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
         const int row = ui->listWidget->row(item);
-        if (row >= 0 && row < scans.size())
-            ui->scan->loadFromFile(scans.at(row).d2dFile);
+        if (row < 0 || row >= scans.size())
+            return;
+        // The scan on screen makes room for a stored one: one never saved is kept first.
+        const QString d2dFile = scans.at(row).d2dFile;
+        if (keepDraft() && ui->scan->loadFromFile(d2dFile))
+            ui->scan->dirty = false;
     });
     connect(ui->dtDay, &QDateEdit::dateChanged, this, &ExamDlg::refreshList);
     connect(ui->btGoToWebApp, &QPushButton::clicked, this,
@@ -240,7 +244,8 @@ void ExamDlg::addScanToList(const QString &jpgPath)
 
 void ExamDlg::scanStarted()
 {
-    // A new scan drops the question still open for the previous one.
+    // The button is held while the question is open; a scan that started all the same
+    // has already replaced the one asked about, so the question has nothing left to name.
     if (zoneChooser->isVisible())
         zoneChooser->reject();
 }
@@ -252,7 +257,9 @@ void ExamDlg::scanCompleted()
 
 void ExamDlg::saveScan()
 {
-    if (!client)
+    // Only a finished scan not saved yet: anything else would store an empty scan, or a
+    // second copy of one already kept.
+    if (!client || !ui->scan->dirty)
         return;
     if (m_choosingZone) {
         // The question for the previous scan has been dropped but is still unwinding (a
@@ -261,19 +268,40 @@ void ExamDlg::saveScan()
         return;
     }
     m_choosingZone = true;
+    // The probe's button must not start a scan, which would replace this one, while the
+    // operator is still naming it.
+    ui->scan->commThread->holdScans = true;
     const int answer = zoneChooser->exec();
+    ui->scan->commThread->holdScans = false;
     m_choosingZone = false;
-    if (answer != QDialog::Accepted || zoneChooser->zone.isEmpty())
-        return;
-    const QString zone = zoneChooser->zone;
-    ui->dtDay->setDate(QDate::currentDate());
+    if (answer == QDialog::Accepted && !zoneChooser->zone.isEmpty())
+        storeScan(zoneChooser->zone, false);
+}
+
+bool ExamDlg::keepDraft()
+{
+    if (!client || !ui->scan->dirty)
+        return true;
+    return storeScan(ZoneChooserDialog::filterZone(tr("Bozza")), true);
+}
+
+bool ExamDlg::storeScan(const QString &zone, bool draft)
+{
+    // A named scan brings the list to today, where it goes; a draft leaves the list on
+    // the day the operator is looking at.
+    if (!draft)
+        ui->dtDay->setDate(QDate::currentDate());
     const QString jpgPath = ui->scan->saveUserFiles(client->getDataPath(true), zone);
     if (jpgPath.isEmpty()) {
         // Nothing was kept: the scan stays on screen and can be saved again.
         qCDebug(lcExam).noquote() << "save scan failed" << zone;
         QMessageBox::warning(this, tr("Salva"), tr("Impossibile salvare la scansione."));
-        return;
+        return false;
     }
+    ui->scan->dirty = false;
+    setDirty();
+    if (ScanFile::createFromFilePath(jpgPath).dateTime.date() != ui->dtDay->date())
+        return true;
     // Two saves in the same second with the same zone write the same files.
     bool listed = false;
     for (const ScanFile &scanFile : std::as_const(scans))
@@ -283,12 +311,11 @@ void ExamDlg::saveScan()
     } else {
         addScanToList(jpgPath);
     }
-    ui->scan->dirty = false;
-    setDirty();
-    for (int row = 0; row < scans.size(); ++row) {
+    for (int row = 0; row < scans.size() && !draft; ++row) {
         if (scans.at(row).jpgFile == jpgPath)
             ui->listWidget->setCurrentRow(row);
     }
+    return true;
 }
 
 void ExamDlg::onListContextMenu(const QPoint &pos)
@@ -523,6 +550,10 @@ void ExamDlg::done(int r)
     if (box.clickedButton() == send)
         sendExam();
     else if (box.clickedButton() == leave) {
+        // A finished scan never saved stays as a draft the operator can name or delete
+        // later; when even that cannot be written, the dialog stays open.
+        if (!keepDraft())
+            return;
         // A send under way stays in the outbox and goes on without the dialog: its
         // outcome is no longer this dialog's to report.
         m_sendInFlight = false;

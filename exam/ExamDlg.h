@@ -112,6 +112,11 @@ private:
     void clientUpdated(int id);
     void showClientToTabs();
     void showUploadMessage(const QString &text);
+    // Writes the finished scan under `zone` and lists it (a draft without picking it);
+    // false, after a warning, when it could not be written.
+    bool storeScan(const QString &zone, bool draft);
+    // A finished scan never saved is written as a draft ("Bozza"); false when that failed.
+    bool keepDraft();
 
     // The zone chooser's exec() has not returned yet.
     bool m_choosingZone = false;

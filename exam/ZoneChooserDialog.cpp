@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QRegularExpression>
 
@@ -18,6 +19,7 @@ ZoneChooserDialog::ZoneChooserDialog(QWidget *parent)
     connect(ui->cbZones, &QComboBox::currentTextChanged, this, &ZoneChooserDialog::cbChanged);
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    ui->cbZones->installEventFilter(this);
 }
 
 ZoneChooserDialog::~ZoneChooserDialog() = default;
@@ -51,8 +53,28 @@ void ZoneChooserDialog::cbChanged(const QString &text)
 void ZoneChooserDialog::init(const QString &text)
 {
     zone = text;
-    ui->cbZones->setCurrentText(text);
+    // A listed zone becomes the current item, so the arrow keys move on from it.
+    const int index = ui->cbZones->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    if (index >= 0)
+        ui->cbZones->setCurrentIndex(index);
+    else
+        ui->cbZones->setCurrentText(text);
     selectAllText();
+}
+
+bool ZoneChooserDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter takes the zone shown. Left to the combo box, the inline completion of the
+    // selected text would put back a stale completion (the first zone) and keep the key.
+    if (watched == ui->cbZones && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            zone = filterZone(ui->cbZones->currentText());
+            accept();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void ZoneChooserDialog::selectAllText()

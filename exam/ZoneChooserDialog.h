@@ -38,6 +38,9 @@ public:
 public slots:
     void cbChanged(const QString &text);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void selectAllText();
 

@@ -59,10 +59,12 @@ QString DayScan::baseName() const
 
 void DayScan::loadImage()
 {
+    imageFailed = false;
     if (!remote) {
         auto picture = std::make_unique<QImage>();
         if (!picture->load(client.getDataPath(false) + fileName)) {
             qCDebug(lcScan).noquote() << idUser << fileName << "- image load FAILS";
+            markImageFailed();
             return;
         }
         image = std::move(picture);
@@ -72,6 +74,12 @@ void DayScan::loadImage()
     dropReply(m_imageReply, this);
     m_imageReply = service()->getUserFile(idUser, QStringLiteral("jpg"), fileName);
     connect(m_imageReply.data(), &QNetworkReply::finished, this, &DayScan::getReply);
+}
+
+void DayScan::markImageFailed()
+{
+    imageFailed = true;
+    emit imageUnavailable(this);
 }
 
 QNetworkReply *DayScan::takeFinishedReply(QPointer<QNetworkReply> &slot)
@@ -91,11 +99,13 @@ void DayScan::getReply()
         return;
     if (reply->error() != QNetworkReply::NoError) {
         qCDebug(lcScan).noquote() << "error reply:" << ReplyWatchdog::failureText(reply);
+        markImageFailed();
         return;
     }
     auto picture = std::make_unique<QImage>();
     if (!picture->loadFromData(reply->readAll())) {
         qCDebug(lcScan).noquote() << idUser << fileName << "- image load FAILS";
+        markImageFailed();
         return;
     }
     image = std::move(picture);

@@ -36,8 +36,10 @@ public:
     // Set by the destructor; a reply handled after that is ignored.
     bool isDestroyed = false;
     std::unique_ptr<QImage> image;  // null until the picture has arrived
+    // The picture could not be had (unreadable, or its download failed): none will come.
+    bool imageFailed = false;
 
-    // The picture: emits imageLoaded when it is there.
+    // The picture: emits imageLoaded when it is there, imageUnavailable when it cannot be had.
     void loadImage();
     // The scan data: emits d2dLoaded with the path of a .d2d file, or an empty path when
     // the download failed. A downloaded file exists only while the signal is delivered,
@@ -51,11 +53,13 @@ public:
 
 signals:
     void imageLoaded(DayScan *scan);
+    void imageUnavailable(DayScan *scan);
     void d2dLoaded(DayScan *scan, QString path);
 
 private:
     HttpService *service();
     void d2dReply();
+    void markImageFailed();
     static void dropReply(QPointer<QNetworkReply> &reply, QObject *receiver);
     // The finished reply taken out of its slot (it deletes itself later); null when
     // there is none or this scan is going away.

@@ -55,7 +55,11 @@ void DayScanItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     painter->save();
     painter->fillRect(r, (option.state & QStyle::State_Selected) ? option.palette.highlight() : QBrush(Qt::white));
 
-    if (!scan->image || scan->image->isNull()) {
+    if (scan->imageFailed) {
+        const QRect band(r.left() + 5, r.top() + r.height() / 2 - 20, r.width() - 10, 20);
+        painter->setPen(Qt::darkRed);
+        painter->drawText(band, Qt::AlignCenter, tr("Immagine non disponibile"));
+    } else if (!scan->image || scan->image->isNull()) {
         const int middle = r.top() + r.height() / 2 - 20;
         const QRect band(r.left() + 5, middle, r.width() - 10, 20);
         painter->setPen(Qt::black);

@@ -7,7 +7,7 @@
 class DayScan;
 
 // Paints a DayScan as a thumbnail: its picture scaled into the cell (or "loading..."
-// until it has arrived) and, below it, a caption with the zone and the time of the scan.
+// until it has arrived, a short failure text when it cannot be had) and, below it, a caption with the zone and the time of the scan.
 class DayScanItemDelegate : public QStyledItemDelegate
 {
     Q_OBJECT

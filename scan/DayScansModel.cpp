@@ -58,8 +58,15 @@ void DayScansModel::setRows(const QList<DayScan *> &scans)
     beginResetModel();
     m_scans = scans;
     endResetModel();
-    for (DayScan *scan : scans)
+    for (DayScan *scan : scans) {
         connect(scan, &DayScan::imageLoaded, this, &DayScansModel::scanImageLoaded);
+        // A picture that will not come is painted as such instead of as still loading.
+        connect(scan, &DayScan::imageUnavailable, this, [this](DayScan *failed) {
+            const int row = rowOf(failed);
+            if (row >= 0)
+                emit dataChanged(index(row), index(row));
+        });
+    }
     // Only once every row is in place: a local picture arrives at once, and whoever
     // hears of it may look at the other rows.
     for (DayScan *scan : scans) {

@@ -199,7 +199,11 @@ void ScanViewerWidget::d2dReady(DayScan *scan, const QString &path)
         return;
     try {
         if (!path.isEmpty() && QFile::exists(path)) {
-            scanWidget->loadFromFile(path);
+            // A file cut short shows the lines it holds, and says that it is not whole.
+            if (scanWidget->loadFromFile(path) && scanWidget->commThread->loadedIncomplete)
+                ui->lbScanCaption->setText(scan->baseName() + QStringLiteral("  ")
+                                           + tr("Scansione incompleta: mostrate solo le righe complete (%1).")
+                                                 .arg(scanWidget->commThread->lineCount));
         } else {
             qCDebug(lcScan).noquote() << "error d2dLoad :" << path;
         }

@@ -297,15 +297,15 @@ void ScanWidget::loadFromFile()
         loadFromFile(name);
 }
 
-void ScanWidget::loadFromFile(const QString &path)
+bool ScanWidget::loadFromFile(const QString &path)
 {
     if (scanBusy()) {
         qCDebug(lcScan).noquote() << "load ignored while scanning:" << path;
-        return;
+        return false;
     }
     try {
         if (!commThread->loadFromFile(path))
-            return;
+            return false;
         forgetSavedFiles();
         scanArea->clear();
         scanArea->image = commThread->getScanImage();
@@ -315,6 +315,7 @@ void ScanWidget::loadFromFile(const QString &path)
             scanArea->analysis.loadFromFile(analysisPath);
         if (scanArea->image)
             scanArea->repaint();
+        return true;
     } catch (const std::exception &e) {
         qCDebug(lcScan).noquote() << "Exception caught: " << e.what();
     } catch (const QString &message) {
@@ -322,6 +323,7 @@ void ScanWidget::loadFromFile(const QString &path)
     } catch (const char *message) {
         qCDebug(lcScan).noquote() << "Exception caught: " << message;
     }
+    return false;
 }
 
 void ScanWidget::saveToFile()

@@ -38,8 +38,9 @@ public:
     // Only acquisition to viewer is supported: it hides the toolbar.
     void setMode(ScanWidgetMode newMode);
 
-    // Replaces the scan with a .d2d file and the marks of the .json beside it.
-    void loadFromFile(const QString &path);
+    // Replaces the scan with a .d2d file and the marks of the .json beside it; false when
+    // the file could not be used (the scan shown stays).
+    bool loadFromFile(const QString &path);
     // Writes folder + prefix-yyyyMMdd--hh-mm-ss (the next free second when a scan of the
     // same name is there) with .d2d, .jpg (500 x 400) and, when there are marks or a
     // thickness reading, .json; returns the .jpg path, or an empty text when a file could

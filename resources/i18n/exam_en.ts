@@ -166,6 +166,10 @@ The exam has been saved locally and will be sent as soon as the connection is ba
         <source>An&amp;damento</source>
         <translation>Pro&amp;gress</translation>
     </message>
+    <message>
+        <source>Bozza</source>
+        <translation>Draft</translation>
+    </message>
 </context>
 <context>
     <name>ProgressChart</name>

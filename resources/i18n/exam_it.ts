@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="it" sourcelanguage="it">
 <context>
     <name>ExamDlg</name>
@@ -119,24 +120,24 @@
         <translation>Elimina Scansione</translation>
     </message>
     <message>
-        <source>Eliminare la scansione '%1'?</source>
-        <translation>Eliminare la scansione '%1'?</translation>
+        <source>Eliminare la scansione &apos;%1&apos;?</source>
+        <translation>Eliminare la scansione &apos;%1&apos;?</translation>
     </message>
     <message>
-        <source>Impossibile rinominare la scansione '%1' in '%2'.</source>
-        <translation>Impossibile rinominare la scansione '%1' in '%2'.</translation>
+        <source>Impossibile rinominare la scansione &apos;%1&apos; in &apos;%2&apos;.</source>
+        <translation>Impossibile rinominare la scansione &apos;%1&apos; in &apos;%2&apos;.</translation>
     </message>
     <message>
         <source>Esame inviato al server</source>
         <translation>Esame inviato al server</translation>
     </message>
     <message>
-        <source>Si è verificato un errore durante l'invio dell'esame al server.
+        <source>Si è verificato un errore durante l&apos;invio dell&apos;esame al server.
 Verificare la connessione a internet e riprovare.
-L'esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.</source>
-        <translation>Si è verificato un errore durante l'invio dell'esame al server.
+L&apos;esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.</source>
+        <translation>Si è verificato un errore durante l&apos;invio dell&apos;esame al server.
 Verificare la connessione a internet e riprovare.
-L'esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.</translation>
+L&apos;esame è stato salvato in locale e verrà inviato appena la connessione verrà ristabilita.</translation>
     </message>
     <message>
         <source>Impossibile caricare i dati: lo spazio web riservato è esaurito.</source>
@@ -159,12 +160,16 @@ L'esame è stato salvato in locale e verrà inviato appena la connessione verrà
         <translation>Annulla</translation>
     </message>
     <message>
-        <source>Impossibile salvare l'esame nel database locale.</source>
-        <translation>Impossibile salvare l'esame nel database locale.</translation>
+        <source>Impossibile salvare l&apos;esame nel database locale.</source>
+        <translation>Impossibile salvare l&apos;esame nel database locale.</translation>
     </message>
     <message>
         <source>An&amp;damento</source>
         <translation>An&amp;damento</translation>
+    </message>
+    <message>
+        <source>Bozza</source>
+        <translation>Bozza</translation>
     </message>
 </context>
 <context>
@@ -280,8 +285,8 @@ L'esame è stato salvato in locale e verrà inviato appena la connessione verrà
         <translation>%1 mm (%2)</translation>
     </message>
     <message>
-        <source>Zone dell'ultimo esame</source>
-        <translation>Zone dell'ultimo esame</translation>
+        <source>Zone dell&apos;ultimo esame</source>
+        <translation>Zone dell&apos;ultimo esame</translation>
     </message>
     <message>
         <source>Zona</source>
@@ -296,8 +301,8 @@ L'esame è stato salvato in locale e verrà inviato appena la connessione verrà
         <translation>Dal primo esame</translation>
     </message>
     <message>
-        <source>Dall'esame precedente</source>
-        <translation>Dall'esame precedente</translation>
+        <source>Dall&apos;esame precedente</source>
+        <translation>Dall&apos;esame precedente</translation>
     </message>
     <message>
         <source>Variazione minima</source>
@@ -320,8 +325,8 @@ L'esame è stato salvato in locale e verrà inviato appena la connessione verrà
         <translation>… e altre %1 zone: vedere le letture.</translation>
     </message>
     <message>
-        <source>In grassetto le variazioni più grandi della variazione minima, cioè del rumore di misura stimato dalle scansioni ripetute della zona nell'ultimo esame.</source>
-        <translation>In grassetto le variazioni più grandi della variazione minima, cioè del rumore di misura stimato dalle scansioni ripetute della zona nell'ultimo esame.</translation>
+        <source>In grassetto le variazioni più grandi della variazione minima, cioè del rumore di misura stimato dalle scansioni ripetute della zona nell&apos;ultimo esame.</source>
+        <translation>In grassetto le variazioni più grandi della variazione minima, cioè del rumore di misura stimato dalle scansioni ripetute della zona nell&apos;ultimo esame.</translation>
     </message>
     <message>
         <source>Andamento per zona</source>

@@ -166,6 +166,10 @@ O exame foi salvo localmente e será enviado assim que a conexão for restabelec
         <source>An&amp;damento</source>
         <translation>E&amp;volução</translation>
     </message>
+    <message>
+        <source>Bozza</source>
+        <translation>Rascunho</translation>
+    </message>
 </context>
 <context>
     <name>ProgressChart</name>

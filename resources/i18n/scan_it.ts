@@ -1,5 +1,4 @@
-<?xml version="1.0" encoding="utf-8"?>
-<!DOCTYPE TS>
+<?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="it" sourcelanguage="it">
 <context>
     <name>ArchiveTabWidget</name>
@@ -36,6 +35,10 @@
     <message>
         <source>loading...</source>
         <translation>loading...</translation>
+    </message>
+    <message>
+        <source>Immagine non disponibile</source>
+        <translation>Immagine non disponibile</translation>
     </message>
 </context>
 <context>
@@ -82,6 +85,10 @@
     <message>
         <source>Cloud</source>
         <translation>Cloud</translation>
+    </message>
+    <message>
+        <source>Scansione incompleta: mostrate solo le righe complete (%1).</source>
+        <translation>Scansione incompleta: mostrate solo le righe complete (%1).</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,4 @@
-<?xml version="1.0" encoding="utf-8"?>
-<!DOCTYPE TS>
+<?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="pt_BR" sourcelanguage="it">
 <context>
     <name>ArchiveTabWidget</name>
@@ -36,6 +35,10 @@
     <message>
         <source>loading...</source>
         <translation>carregando...</translation>
+    </message>
+    <message>
+        <source>Immagine non disponibile</source>
+        <translation>Imagem indisponível</translation>
     </message>
 </context>
 <context>
@@ -82,6 +85,10 @@
     <message>
         <source>Cloud</source>
         <translation>Nuvem</translation>
+    </message>
+    <message>
+        <source>Scansione incompleta: mostrate solo le righe complete (%1).</source>
+        <translation>Varredura incompleta: apenas as linhas completas são exibidas (%1).</translation>
     </message>
 </context>
 <context>

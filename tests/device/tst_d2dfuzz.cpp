@@ -26,10 +26,13 @@ struct Expected
     bool accepted = false;
     qint32 scanMaxIndex = 0;
     qsizetype lines = 0;
+    bool incomplete = false;
 };
 
 // The format read apart from the loader: a 12-byte header, samples per line in 1..1577, a data
-// length that matches the file (0xFFFFFFFF: no data), no more lines than a scan can hold.
+// length that the file matches or, cut short, falls below (0xFFFFFFFF: no data), no more lines
+// announced than a scan can hold. A file that ends inside a line, or early, gives its complete
+// lines, at least one.
 Expected judge(const QByteArray &file)
 {
     if (file.size() < 12)
@@ -38,11 +41,14 @@ Expected judge(const QByteArray &file)
     const qint32 scanMaxIndex = qFromLittleEndian<qint32>(head);
     const quint32 datalen = qFromLittleEndian<quint32>(head + 8);
     const qsizetype available = file.size() - 12;
-    if (scanMaxIndex < 1 || scanMaxIndex > kSamples
-        || (datalen == 0xFFFFFFFFu ? available != 0 : qsizetype(datalen) != available)
-        || available / scanMaxIndex > VXCommThread::maxScanLines)
+    const qsizetype declared = datalen == 0xFFFFFFFFu ? 0 : qsizetype(datalen);
+    if (scanMaxIndex < 1 || scanMaxIndex > kSamples || available > declared || (datalen == 0xFFFFFFFFu && available != 0)
+        || declared / scanMaxIndex > VXCommThread::maxScanLines)
         return {};
-    return {true, scanMaxIndex, available / scanMaxIndex};
+    const bool incomplete = available < declared || available % scanMaxIndex != 0;
+    if (incomplete && available < scanMaxIndex)
+        return {};
+    return {true, scanMaxIndex, available / scanMaxIndex, incomplete};
 }
 
 QByteArray header(qint32 samplesPerLine, quint32 datalen)
@@ -167,6 +173,7 @@ private slots:
 
         int accepted = 0;
         int rejected = 0;
+        int incomplete = 0;
         for (int iteration = 0; iteration < kIterations; ++iteration) {
             const QByteArray file = mutate(seeds[random.bounded(int(seeds.size()))], random);
             QVERIFY(write(file));
@@ -186,6 +193,8 @@ private slots:
             }
             ++accepted;
             QCOMPARE(holder.lineCount, int(expected.lines));
+            QVERIFY2(holder.loadedIncomplete == expected.incomplete, where.constData());
+            incomplete += expected.incomplete ? 1 : 0;
             QCOMPARE(holder.deepIndex.load(), expected.scanMaxIndex);
             QCOMPARE(holder.deepness.load(), int(expected.scanMaxIndex * VXCommThread::mmPerSample));
             QCOMPARE(holder.scanData.size(), expected.lines * kSamples);
@@ -209,6 +218,7 @@ private slots:
         // Both outcomes must be exercised in number for the run to mean anything.
         QVERIFY(accepted > kIterations / 10);
         QVERIFY(rejected > kIterations / 10);
+        QVERIFY(incomplete > kIterations / 20);
     }
 };
 

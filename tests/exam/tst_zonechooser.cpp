@@ -38,6 +38,37 @@ private slots:
         QCOMPARE(d.zone, zone);
     }
 
+    // Enter accepts what the question shows: the zone it was opened on, one picked or typed.
+    void enterAcceptsTheZoneShown_data()
+    {
+        QTest::addColumn<QString>("preset");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("downs");
+        QTest::addColumn<QString>("zone");
+        QTest::newRow("listed zone") << QStringLiteral("Petto sx") << QString() << 0 << QStringLiteral("Petto sx");
+        QTest::newRow("typed zone") << QStringLiteral("Punto 3") << QString() << 0 << QStringLiteral("Punto 3");
+        QTest::newRow("next after the preset") << QStringLiteral("Vita") << QString() << 1 << QStringLiteral("Polpaccio dx");
+        QTest::newRow("completed while typing") << QStringLiteral("Vita") << QStringLiteral("Fia") << 0 << QStringLiteral("Fianco dx");
+    }
+    void enterAcceptsTheZoneShown()
+    {
+        QFETCH(QString, preset);
+        QFETCH(QString, typed);
+        QFETCH(int, downs);
+        QFETCH(QString, zone);
+        ZoneChooserDialog d;
+        d.init(preset);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QComboBox *zones = d.findChild<QComboBox *>(QStringLiteral("cbZones"));
+        QTest::keyClicks(zones, typed);
+        for (int i = 0; i < downs; ++i)
+            QTest::keyClick(zones, Qt::Key_Down);
+        QTest::keyClick(zones, Qt::Key_Return);
+        QVERIFY(d.result() == QDialog::Accepted && !d.isVisible());
+        QCOMPARE(d.zone, zone);
+    }
+
     // In every language the list holds 21 distinct names that the filter leaves as they are.
     void translatedZones_data()
     {

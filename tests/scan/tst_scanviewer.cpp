@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStandardItemModel>
 
 namespace {
 
@@ -211,6 +212,63 @@ private slots:
         QVERIFY(viewer.mode == svmRemote && viewer.model->remote && dates->count() == 0 && !viewer.scanWidget->scanArea->image);
         QTest::mouseClick(child<QRadioButton>(viewer, "rbLocal"), Qt::LeftButton);
         QVERIFY(viewer.mode == svmLocal && !viewer.model->remote && dates->count() == 3);
+    }
+
+    // Scan data cut short shows its complete lines and says so; without one, nothing.
+    void scanDataCutShort_data()
+    {
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("inside a line") << 12 + 20 * 946 + 500 << 20;
+        QTest::newRow("at the end of a line") << 12 + 7 * 946 << 7;
+        QTest::newRow("inside the first line") << 12 + 900 << 0;
+    }
+    void scanDataCutShort()
+    {
+        QFETCH(int, bytes);
+        QFETCH(int, lines);
+        ServiceSession session(m_service, 7107);
+        const Client client = addClient(QStringLiteral("Tronchi"));
+        const ScanRecipe recipe{QStringLiteral("Vita"), QDateTime(QDate(2024, 4, 2), QTime(10, 0, 0)), 31};
+        QVERIFY(QFile::resize(writeScan(client, recipe).d2dFile, bytes));
+        ScanViewerWidget viewer;
+        viewer.show();
+        viewer.setClient(client);
+        viewer.localDates = {recipe.when.date()};
+        viewer.setMode(svmLocal, recipe.when.date());
+        QTRY_VERIFY_WITH_TIMEOUT(viewer.currentScan && !viewer.scanWidget->scanArea->loading, 10000);
+        QVERIFY(viewer.scanWidget->commThread->lineCount == lines && (viewer.scanWidget->scanArea->image != nullptr) == (lines > 0));
+        const QString notice = QStringLiteral("  Scansione incompleta: mostrate solo le righe complete (%1).").arg(lines);
+        QCOMPARE(child<QLabel>(viewer, "lbScanCaption")->text(), recipe.baseName() + (lines ? notice : QString()));
+    }
+
+    // A picture that cannot be read is painted as such, not as one still loading.
+    void unreadablePicture()
+    {
+        ServiceSession session(m_service, 7108);
+        const Client client = addClient(QStringLiteral("Guasti"));
+        const ScanRecipe recipe{QStringLiteral("Vita"), QDateTime(QDate(2024, 4, 3), QTime(10, 0, 0)), 31};
+        QFile picture(writeScan(client, recipe).jpgFile);
+        QVERIFY(picture.open(QIODevice::WriteOnly | QIODevice::Truncate) && picture.write("no picture") == 10);
+        picture.close();
+        ScanViewerWidget viewer;
+        viewer.setClient(client);
+        viewer.localDates = {recipe.when.date()};
+        viewer.setMode(svmLocal, recipe.when.date());
+        DayScan waiting(client, recipe.jpgName(), false);
+        QStandardItemModel pending;
+        pending.appendRow(new QStandardItem);
+        pending.setData(pending.index(0, 0), QVariant::fromValue(&waiting));
+        const auto paint = [&](const QModelIndex &index) {
+            QImage cell(viewer.delegate->cellSize, QImage::Format_RGB32);
+            QPainter painter(&cell);
+            QStyleOptionViewItem option;
+            option.rect = cell.rect();
+            viewer.delegate->paint(&painter, option, index);
+            return cell;
+        };
+        QVERIFY(viewer.model->rowCount() == 1 && !viewer.model->scanAt(0)->image);
+        QVERIFY(paint(viewer.model->index(0)) != paint(pending.index(0, 0)));
     }
 
     void cloudDayShownFromTheService()
