@@ -333,6 +333,7 @@ bool VXCommThread::readScan()
         } else if (result.received < blockSize) {
             qCDebug(lcDevice).noquote() << "read error" << result.received;
         } else if (!checkButtonPressed(block.data())) {
+            m_awaitRelease = false;
             return false;  // button released
         } else {
             failed = false;
@@ -421,13 +422,16 @@ void VXCommThread::connectedPass()
 void VXCommThread::scanningPass()
 {
     qCDebug(lcDevice).noquote() << "vxsScanning";
+    // Cleared by readScan when the release ends the scan.
+    m_awaitRelease = true;
     if (readScan())
         qCDebug(lcDevice).noquote() << "Scan finished - button pressed";
     else
         qCDebug(lcDevice).noquote() << "Scan finished - button unpressed";
     // A button still held at the end (the longest scan, failed transfers) would start a
-    // new scan at once and replace this one before anybody could keep it.
-    m_awaitRelease = lineCount > 0;
+    // new scan at once and replace this one before anybody could keep it; a scan the
+    // release ended has seen the button up already.
+    m_awaitRelease = m_awaitRelease && lineCount > 0;
     // Stopping means the object is being destroyed: the scan goes with it, and no picture
     // is handed out that would not outlive the signal carrying it.
     if (stopRequested)

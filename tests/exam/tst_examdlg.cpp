@@ -289,7 +289,7 @@ private slots:
         rig.dlg->dirty = false;
         auto again = answerZone(QStringLiteral("Vita"));
         QTest::mouseClick(rig.ui()->btSave, Qt::LeftButton);
-        QVERIFY(!handled(again) && folderContents(rig.folder()).size() == 7 && !rig.dlg->dirty);
+        QVERIFY(!handled(again) && folderContents(rig.folder()).size() == 9 && !rig.dlg->dirty);
         again.reset();
         question.reset();
         // A scan never named is kept as a draft when a listed scan is shown, or the dialog
