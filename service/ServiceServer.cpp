@@ -2,6 +2,7 @@
 
 #include "AccountRegistry.h"
 #include "AccountStore.h"
+#include "StorageFactory.h"
 #include "ConnectionControl.h"
 #include "FileNames.h"
 #include "JsonRead.h"
@@ -142,15 +143,16 @@ ServiceServer::ServiceServer(const ServiceOptions &options, ServiceLog &log)
     m_models = std::make_unique<ModelLibrary>(options.dataDir + "/models");
     // The development script keeps data of its own, so trying things out never
     // touches what the production script holds.
-    m_production.store = std::make_unique<AccountStore>(options.dataDir);
-    m_development.store = std::make_unique<AccountStore>(options.dataDir + "/dev");
+    m_storage = std::make_unique<StorageFactory>(options.dataDir, options.dbUrl);
+    m_production.store = m_storage->openStore(false);
+    m_development.store = m_storage->openStore(true);
     m_production.actions =
         std::make_unique<EndpointActions>(*m_production.store, *m_models, options.quotaBytes);
     m_development.actions =
         std::make_unique<EndpointActions>(*m_development.store, *m_models, options.quotaBytes);
 
     if (!options.noAuth)
-        m_accounts = std::make_unique<AccountRegistry>(options.dataDir);
+        m_accounts = std::make_unique<AccountRegistry>(m_storage->openAccountBook());
     m_access = std::make_unique<AccessControl>(m_accounts.get(), options.rateLimit, options.authFailureLimit);
 
     if (!options.tlsCert.empty()) {
@@ -659,17 +661,34 @@ void ServiceServer::serveUserFile(const httplib::Request &, httplib::Response &r
     const std::string target =
         FileNames::extension(filename) == kind ? filename : FileNames::completeBaseName(filename) + "." + kind;
 
-    std::optional<std::string> path;
+    std::unique_ptr<StoredFile> file;
     try {
-        path = realm.store->filePath(account, idUser, target);
+        file = realm.store->openFile(account, idUser, target);
     } catch (const std::exception &e) {
         m_log.line(std::string("error: ") + e.what());
         return sendText(res, 500, "internal error\n");
     }
-    if (!path)
+    if (!file)
         return sendText(res, 404, "not found\n");
     pause(m_options.delayMs);
-    serveFile(res, *path, contentTypeFor(target));
+    serveStored(res, std::move(file), contentTypeFor(target));
+}
+
+bool ServiceServer::hasAccounts() { return !m_accounts || m_accounts->hasAccounts(); }
+
+void ServiceServer::serveStored(httplib::Response &res, std::unique_ptr<StoredFile> file,
+                                const std::string &contentType)
+{
+    const auto size = static_cast<size_t>(file->size());
+    if (size == 0)
+        return res.set_content(std::string(), contentType);
+    std::shared_ptr<StoredFile> shared = std::move(file);
+    // Streamed in pieces: a large file is never held in memory whole.
+    res.set_content_provider(size, contentType, [shared](size_t offset, size_t length, httplib::DataSink &sink) {
+        std::string piece;
+        return shared->read(offset, std::min<size_t>(length, 256 * 1024), piece) && !piece.empty() &&
+               sink.write(piece.data(), piece.size());
+    });
 }
 
 void ServiceServer::serveFile(httplib::Response &res, const std::string &path, const std::string &contentType)

@@ -1,6 +1,5 @@
 // calvestra-service: the reference web service for Calvestra installations.
 #include "AccountCommand.h"
-#include "AccountRegistry.h"
 #include "ServiceLog.h"
 #include "ServiceOptions.h"
 #include "ServiceServer.h"
@@ -88,10 +87,11 @@ int main(int argc, char **argv)
         const bool tls = !options.tlsCert.empty();
         const std::string address = (tls ? "https://" : "http://") +
                                     (v6 ? "[" + options.host + "]" : options.host) + ":" + std::to_string(port);
-        log.line("data folder " + options.dataDir + ", quota " + std::to_string(options.quotaBytes >> 20) +
+        log.line("data folder " + options.dataDir + (options.dbUrl.empty() ? "" : ", records in PostgreSQL") +
+                 ", quota " + std::to_string(options.quotaBytes >> 20) +
                  " MB per account" + (options.testHooks ? ", test hooks on" : "") +
                  (options.noAuth ? ", no authentication (idSender trusted)" : ", accounts with tokens"));
-        if (!options.noAuth && !AccountRegistry(options.dataDir).hasAccounts())
+        if (!options.noAuth && !server.hasAccounts())
             log.line("no accounts yet: make one with 'calvestra-service account add --name NAME'");
         if (!options.noAuth && !tls && !ServiceOptionsParser::isLoopback(options.host))
             log.line("warning: tokens travel in clear text; use --tls-cert and --tls-key, or a proxy that does TLS");

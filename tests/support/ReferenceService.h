@@ -53,6 +53,17 @@ public:
                                                         : QStringLiteral("/Apps/Movelta/vq_webservice.php")));
     }
     QString dataDir() const { return m_dir.filePath(QStringLiteral("data")); }
+    // With CALVESTRA_TEST_PG set (a PostgreSQL maintenance database's address) every
+    // service runs on a database of its own, made for it and dropped at the end.
+    static bool onPostgres() { return !qEnvironmentVariableIsEmpty("CALVESTRA_TEST_PG"); }
+    // Its --db address; empty on SQLite.
+    QString databaseUrl() const { return m_databaseUrl; }
+    // "--data DIR" and, on PostgreSQL, "--db URL": where the account commands find its data.
+    QStringList storageArguments() const;
+    // The database's rows as pg_dump writes them (empty on SQLite): to see that nothing changed.
+    QByteArray databaseDump() const;
+    // No upload in progress has left a file behind in the staging folders.
+    bool stagingIsEmpty() const;
     // Everything the service wrote to its log so far (all runs).
     QString log() const;
 
@@ -69,6 +80,7 @@ public:
 
 private:
     bool launch(int timeoutMs, bool samePort);
+    bool createDatabase();
 
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_process;
@@ -77,4 +89,6 @@ private:
     bool m_authentication = false;
     QStringList m_extraArguments;
     QString m_error;
+    QString m_databaseUrl;
+    QString m_databaseName;
 };
