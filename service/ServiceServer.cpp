@@ -885,10 +885,11 @@ std::string ServiceServer::publicBase(const httplib::Request &req) const
                         std::all_of(host.begin(), host.end(), [](unsigned char c) {
                             return std::isalnum(c) || c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
                         });
+    const std::string scheme = m_options.tlsCert.empty() ? "http://" : "https://";
     if (usable)
-        return "http://" + host;
+        return scheme + host;
     const bool v6 = m_options.host.find(':') != std::string::npos;
-    return "http://" + (v6 ? "[" + m_options.host + "]" : m_options.host) + ":" + std::to_string(m_port);
+    return scheme + (v6 ? "[" + m_options.host + "]" : m_options.host) + ":" + std::to_string(m_port);
 }
 
 std::string ServiceServer::updateFileText(const httplib::Request &req) const

@@ -164,6 +164,14 @@ bool ReferenceService::launch(int timeoutMs, bool samePort)
     return false;
 }
 
+void ReferenceService::kill()
+{
+    if (!isRunning())
+        return;
+    m_process->kill();
+    m_process->waitForFinished(10000);
+}
+
 void ReferenceService::stop(int timeoutMs)
 {
     if (!m_process)

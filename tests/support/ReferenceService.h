@@ -58,6 +58,12 @@ public:
     static bool onPostgres() { return !qEnvironmentVariableIsEmpty("CALVESTRA_TEST_PG"); }
     // Its --db address; empty on SQLite.
     QString databaseUrl() const { return m_databaseUrl; }
+    // Makes this service's database now (a no-op on SQLite); false with errorString() set.
+    bool prepareDatabase() { return createDatabase(); }
+    // A second node: runs on the other service's database (which that one drops).
+    void useDatabaseOf(const ReferenceService &other) { m_databaseUrl = other.m_databaseUrl; }
+    // SIGKILL: no chance to finish anything.
+    void kill();
     // "--data DIR" and, on PostgreSQL, "--db URL": where the account commands find its data.
     QStringList storageArguments() const;
     // The database's rows as pg_dump writes them (empty on SQLite): to see that nothing changed.
