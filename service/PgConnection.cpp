@@ -93,7 +93,7 @@ PgResult PgConnection::query(const std::string &sql, const std::vector<PgParam> 
     std::vector<int> lengths;
     std::vector<int> formats;
     for (const PgParam &p : params) {
-        values.push_back(p.value.data());
+        values.push_back(p.isNull ? nullptr : p.value.data());
         lengths.push_back(static_cast<int>(p.value.size()));
         formats.push_back(p.isBinary ? 1 : 0);
     }

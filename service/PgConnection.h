@@ -42,6 +42,12 @@ struct PgParam
     PgParam(std::int64_t number) : value(std::to_string(number)) {}
     PgParam(int number) : value(std::to_string(number)) {}
     PgParam(double number);
+    static PgParam null()
+    {
+        PgParam p("");
+        p.isNull = true;
+        return p;
+    }
     static PgParam binary(std::string data)
     {
         PgParam p(std::move(data));
@@ -51,6 +57,7 @@ struct PgParam
 
     std::string value;
     bool isBinary = false;
+    bool isNull = false;
 };
 
 // Owns one connection to PostgreSQL. Every failure throws std::runtime_error with the

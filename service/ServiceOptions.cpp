@@ -235,7 +235,10 @@ std::string ServiceOptionsParser::usage()
            "  calvestra-service account add --name NAME [--number N] [--data DIR | --db URL]\n"
            "  calvestra-service account list [--data DIR | --db URL]\n"
            "  calvestra-service account rotate N [--data DIR | --db URL]\n"
-           "  calvestra-service account remove N [--data DIR | --db URL]\n";
+           "  calvestra-service account remove N [--data DIR | --db URL]\n"
+           "\n"
+           "Moving a data folder's records, files and accounts into PostgreSQL:\n"
+           "  calvestra-service migrate --from DIR --to postgresql://...\n";
 }
 
 bool ServiceOptionsParser::isLoopback(const std::string &host)

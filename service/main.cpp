@@ -3,6 +3,7 @@
 #include "ServiceLog.h"
 #include "ServiceOptions.h"
 #include "ServiceServer.h"
+#include "SqliteToPg.h"
 
 #include <pthread.h>
 #include <signal.h>
@@ -52,6 +53,8 @@ int main(int argc, char **argv)
     ::umask(077);
     if (argc > 1 && std::string(argv[1]) == "account")
         return AccountCommand::run(argc - 1, argv + 1);
+    if (argc > 1 && std::string(argv[1]) == "migrate")
+        return SqliteToPg::command(argc - 1, argv + 1);
 
     ServiceOptions options;
     ServiceOptionsParser parser;

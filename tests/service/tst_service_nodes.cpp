@@ -190,6 +190,52 @@ private slots:
         QCOMPARE(codeOf(m_a.request("POST", m_a.endpointUrl().path(), "idSender=33&action=getUsers", form)), 200);
     }
 
+    // A data folder's service moved into PostgreSQL: the same accounts, ids, records
+    // and files; a second run copies nothing.
+    void migrate()
+    {
+        ReferenceService old;
+        old.useSqlite();
+        QVERIFY2(old.start(), qPrintable(old.errorString()));
+        QProcess add;
+        add.start(ReferenceService::executable(), {u"account"_s, u"add"_s, u"--name"_s, u"Studio"_s, u"--data"_s, old.dataDir()});
+        QVERIFY(add.waitForFinished(15000) && add.exitCode() == 0);
+        const QList<QByteArray> made = add.readAllStandardOutput().split('\n');
+        const QByteArray number = made.value(0).mid(7), token = made.value(1).mid(6);
+        const QByteArray scan = randomBytes(300 * 1024);
+        const auto post = [](ReferenceService &node, const QByteArray &body, const QByteArray &type = form, const QByteArray &token = {}) {
+            return envelope(node.request("POST", node.endpointUrl().path(), body, type, 20000,
+                                         token.isEmpty() ? QByteArray() : "Authorization: Bearer " + token + "\r\n"));
+        };
+        const QByteArray client = "idSender=" + number + R"(&action=setUserData&data={"surname":"Bianchi","syncKey":"m1"})";
+        const int id = post(old, client)[u"data"_s][u"id"_s].toInt();
+        post(old, "idSender=" + number + "&action=uploadAnamnesi&idUser=" + QByteArray::number(id) + R"(&data={"Name":"Q"})");
+        QCOMPARE(post(old, upload(number.toInt(), id, u"2024-07-01"_s, zipOf({{"Vita-1.jpg", scan}})), multipart)[u"status"_s][u"code"_s].toInt(), 200);
+        old.stop();
+
+        ReferenceService moved;
+        moved.setAuthentication(true);
+        QVERIFY2(moved.prepareDatabase(), qPrintable(moved.errorString()));
+        for (const QByteArray &expected : {QByteArray("copied accounts=1 clients=1 questionnaires=1 exams=1 files=1 bytes=307200"),
+                                          QByteArray("copied accounts=0 clients=0 questionnaires=0 exams=0 files=0 bytes=0")}) {
+            QProcess migrate;
+            migrate.start(ReferenceService::executable(), {u"migrate"_s, u"--from"_s, old.dataDir(), u"--to"_s, moved.databaseUrl()});
+            QVERIFY(migrate.waitForFinished(30000));
+            QCOMPARE(migrate.readAllStandardOutput().trimmed(), expected);
+        }
+        QVERIFY2(moved.start(), qPrintable(moved.errorString()));
+        const QJsonArray users = post(moved, "idSender=" + number + "&action=getUsers", form, token)[u"data"_s][u"users"_s].toArray();
+        QCOMPARE(users.size(), 1);
+        QCOMPARE(users[0][u"id"_s].toString(), QString::number(id));
+        const QByteArray questionnaires = "idSender=" + number + "&action=getUserAnamnesis&idUser=" + QByteArray::number(id);
+        QCOMPARE(post(moved, questionnaires, form, token)[u"data"_s][u"anamnesis"_s].toArray().size(), 1);
+        const auto file = moved.request("GET", u"/Apps/Movelta/vq_webservice.php?action=getUserFile&idSender=%1&idUser=%2&kind=jpg&filename=Vita-1.jpg"_s
+                                                   .arg(QString::fromLatin1(number)).arg(id), {}, {}, 20000, "Authorization: Bearer " + token + "\r\n");
+        QCOMPARE(file.body, scan);
+        // New records continue after the copied ids.
+        QVERIFY(post(moved, "idSender=" + number + R"(&action=setUserData&data={"surname":"Nuovo"})", form, token)[u"data"_s][u"id"_s].toInt() > id);
+    }
+
 private:
     int clientOf(int account)
     {

@@ -63,7 +63,7 @@ bool ReferenceService::stagingIsEmpty() const
 
 bool ReferenceService::createDatabase()
 {
-    if (!onPostgres() || !m_databaseUrl.isEmpty())
+    if (!onPostgres() || m_sqliteOnly || !m_databaseUrl.isEmpty())
         return true;
     static std::atomic<int> serial{0};
     const QString name = QStringLiteral("calvestra_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);

@@ -58,6 +58,8 @@ public:
     static bool onPostgres() { return !qEnvironmentVariableIsEmpty("CALVESTRA_TEST_PG"); }
     // Its --db address; empty on SQLite.
     QString databaseUrl() const { return m_databaseUrl; }
+    // Keeps to the data folder's SQLite files even with CALVESTRA_TEST_PG set.
+    void useSqlite() { m_sqliteOnly = true; }
     // Makes this service's database now (a no-op on SQLite); false with errorString() set.
     bool prepareDatabase() { return createDatabase(); }
     // A second node: runs on the other service's database (which that one drops).
@@ -97,4 +99,5 @@ private:
     QString m_error;
     QString m_databaseUrl;
     QString m_databaseName;
+    bool m_sqliteOnly = false;
 };
