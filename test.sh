@@ -37,7 +37,7 @@ echo "== tests"
 echo "== the service's protocol tests again, on a throw-away PostgreSQL"
 calvestra_pg_start
 trap calvestra_pg_stop EXIT
-(cd build && ctest --parallel "$jobs" --timeout 600 -R '^(tst_service|tst_service_auth|tst_httpservice|tst_syncrandom|tst_tools)$')
+(cd build && ctest --parallel "$jobs" --timeout 600 -R '^(tst_service|tst_service_auth|tst_service_nodes|tst_httpservice|tst_syncrandom|tst_tools)$')
 calvestra_pg_stop
 trap - EXIT
 

@@ -39,6 +39,9 @@ public:
     virtual std::string tempDir() const = 0;
 
     virtual std::vector<ClientRecord> clients(std::int64_t account) = 0;
+    // Changes whenever the account's clients change (saved, removed), as seen by every
+    // process that serves the storage.
+    virtual std::int64_t clientsVersion(std::int64_t account) = 0;
     virtual bool hasClient(std::int64_t account, std::int64_t id) = 0;
     // Updates the account's client with that id; any other id (0, unknown, or
     // another account's) updates the account's client with the same non-empty key, or

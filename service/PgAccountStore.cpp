@@ -118,6 +118,20 @@ std::vector<ClientRecord> PgAccountStore::clients(std::int64_t account)
     return list;
 }
 
+std::int64_t PgAccountStore::clientsVersion(std::int64_t account)
+{
+    auto db = m_pool->take();
+    PgResult r = db->query(sql("SELECT version FROM @.client_versions WHERE idSender = $1"), {account});
+    return r.rows() > 0 ? r.int64(0, 0) : 0;
+}
+
+void PgAccountStore::bumpClientsVersion(PgConnection &db, std::int64_t account)
+{
+    db.query(sql("INSERT INTO @.client_versions (idSender, version) VALUES ($1, 1)"
+                 " ON CONFLICT (idSender) DO UPDATE SET version = client_versions.version + 1"),
+             {account});
+}
+
 bool PgAccountStore::hasClient(std::int64_t account, std::int64_t id)
 {
     auto db = m_pool->take();
@@ -154,6 +168,7 @@ std::int64_t PgAccountStore::saveClient(std::int64_t account, const ClientRecord
                        fields)
                  .int64(0, 0);
     }
+    bumpClientsVersion(*db, account);
     tx.commit();
     return id;
 }
@@ -161,8 +176,13 @@ std::int64_t PgAccountStore::saveClient(std::int64_t account, const ClientRecord
 bool PgAccountStore::deleteClient(std::int64_t account, std::int64_t id)
 {
     auto db = m_pool->take();
+    PgTransaction tx(*db);
     // Questionnaires, exams, files and their bytes go with the client.
-    return db->query(sql("DELETE FROM @.clients WHERE id = $1 AND idSender = $2"), {id, account}).affected() > 0;
+    if (db->query(sql("DELETE FROM @.clients WHERE id = $1 AND idSender = $2"), {id, account}).affected() == 0)
+        return false;
+    bumpClientsVersion(*db, account);
+    tx.commit();
+    return true;
 }
 
 std::optional<std::vector<AnamnesiRecord>> PgAccountStore::anamnesis(std::int64_t account, std::int64_t idUser)

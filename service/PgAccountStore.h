@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+class PgConnection;
 class PgPool;
 
 // The data of one installation of the script in a PostgreSQL schema: records and the
@@ -24,6 +25,7 @@ public:
     std::string tempDir() const override { return m_staging.path(); }
 
     std::vector<ClientRecord> clients(std::int64_t account) override;
+    std::int64_t clientsVersion(std::int64_t account) override;
     bool hasClient(std::int64_t account, std::int64_t id) override;
     std::int64_t saveClient(std::int64_t account, const ClientRecord &client) override;
     bool deleteClient(std::int64_t account, std::int64_t id) override;
@@ -39,6 +41,7 @@ public:
 
 private:
     std::string sql(const char *text) const;
+    void bumpClientsVersion(PgConnection &db, std::int64_t account);
 
     std::shared_ptr<PgPool> m_pool;
     std::string m_schema;

@@ -49,14 +49,18 @@ std::vector<std::string> steps(bool withAccounts)
         "CREATE TABLE @.file_chunks ("
         " fileId BIGINT NOT NULL REFERENCES @.files(id) ON DELETE CASCADE,"
         " seq INTEGER NOT NULL, data BYTEA NOT NULL, PRIMARY KEY (fileId, seq));";
-    std::vector<std::string> list{records};
-    if (withAccounts)
-        list.push_back("CREATE TABLE @.accounts ("
-                       " number BIGINT PRIMARY KEY, name TEXT NOT NULL DEFAULT '',"
-                       " tokenHash TEXT UNIQUE, removed INTEGER NOT NULL DEFAULT 0,"
-                       " created TEXT NOT NULL DEFAULT " + now + ","
-                       " tokenChanged TEXT NOT NULL DEFAULT " + now + ");");
-    return list;
+    // The development schema has no accounts: the same step number does nothing there.
+    const std::string accounts = withAccounts ? "CREATE TABLE @.accounts ("
+                                                " number BIGINT PRIMARY KEY, name TEXT NOT NULL DEFAULT '',"
+                                                " tokenHash TEXT UNIQUE, removed INTEGER NOT NULL DEFAULT 0,"
+                                                " created TEXT NOT NULL DEFAULT " + now + ","
+                                                " tokenChanged TEXT NOT NULL DEFAULT " + now + ");"
+                                              : "SELECT 1";
+    // Bumped with every change of an account's clients: nodes keep the client list's
+    // text until it moves.
+    const std::string clientVersions =
+        "CREATE TABLE @.client_versions (idSender BIGINT PRIMARY KEY, version BIGINT NOT NULL)";
+    return {records, accounts, clientVersions};
 }
 
 // Held for the whole upgrade; released even when a step fails.

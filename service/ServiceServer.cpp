@@ -172,6 +172,11 @@ ServiceServer::ServiceServer(const ServiceOptions &options, ServiceLog &log)
         int yes = 1;
         ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
+    // Headers and body leave in separate writes: without TCP_NODELAY every reply on a
+    // kept-alive connection waits for the peer's delayed acknowledgement (~40 ms).
+    m_server->set_tcp_nodelay(true);
+    // Installations and proxies keep connections for many requests, not httplib's 5.
+    m_server->set_keep_alive_max_count(1000);
     // A sender that goes silent (or trickles headers) gives its worker back.
     m_server->set_read_timeout(options.readTimeoutS, 0);
     m_server->set_write_timeout(30, 0);
@@ -710,6 +715,14 @@ void ServiceServer::serveFile(httplib::Response &res, const std::string &path, c
 
 void ServiceServer::sendEnvelope(httplib::Response &res, Context &ctx, const EndpointActions::Reply &reply)
 {
+    if (reply.dataText) {
+        ctx.code = reply.code;
+        res.status = 200;
+        const json status = {{"code", reply.code}, {"extradescr", reply.extradescr}};
+        res.set_content("{\"data\":" + *reply.dataText + ",\"status\":" + jsonText(status) + "}",
+                        "application/json; charset=utf-8");
+        return;
+    }
     json body = {{"status", {{"code", reply.code}, {"extradescr", reply.extradescr}}}, {"data", reply.data}};
     if (!body["data"].is_object())
         body["data"] = json::object();

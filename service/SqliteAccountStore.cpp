@@ -164,6 +164,12 @@ std::vector<ClientRecord> SqliteAccountStore::clients(std::int64_t account)
     return list;
 }
 
+std::int64_t SqliteAccountStore::clientsVersion(std::int64_t account)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_clientChanges[account];
+}
+
 bool SqliteAccountStore::hasClientLocked(std::int64_t account, std::int64_t id)
 {
     SqlStatement q(m_db, "SELECT 1 FROM clients WHERE id = ? AND idSender = ?");
@@ -180,6 +186,7 @@ bool SqliteAccountStore::hasClient(std::int64_t account, std::int64_t id)
 std::int64_t SqliteAccountStore::saveClient(std::int64_t account, const ClientRecord &c)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_clientChanges[account];
     auto bindFields = [&c](SqlStatement &q) {
         q.bind(1, c.surname).bind(2, c.name).bind(3, c.sex).bind(4, c.birthday).bind(5, c.address);
         q.bind(6, c.city).bind(7, c.province).bind(8, c.zipcode).bind(9, c.phone).bind(10, c.email);
@@ -211,6 +218,7 @@ bool SqliteAccountStore::deleteClient(std::int64_t account, std::int64_t id)
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!hasClientLocked(account, id))
         return false;
+    ++m_clientChanges[account];
     SqliteTransaction tx(m_db);
     // files rows go with their works, works and questionnaires with the client.
     SqlStatement q(m_db, "DELETE FROM clients WHERE id = ? AND idSender = ?");

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // The data of one installation of the script in a data folder: one SQLite file plus
@@ -22,6 +23,7 @@ public:
     std::string tempDir() const override { return m_root + "/tmp"; }
 
     std::vector<ClientRecord> clients(std::int64_t account) override;
+    std::int64_t clientsVersion(std::int64_t account) override;
     bool hasClient(std::int64_t account, std::int64_t id) override;
     std::int64_t saveClient(std::int64_t account, const ClientRecord &client) override;
     bool deleteClient(std::int64_t account, std::int64_t id) override;
@@ -50,5 +52,7 @@ private:
 
     std::string m_root;
     std::mutex m_mutex;
+    // One process owns a data folder, so its own count of client changes is exact.
+    std::unordered_map<std::int64_t, std::int64_t> m_clientChanges;
     SqliteDb m_db;
 };

@@ -73,6 +73,9 @@ void copyRealm(const std::string &root, PgConnection &to, const std::string &sch
                                "id, idSender, surname, name, sex, birthday, address, city, province, zipcode, phone,"
                                " email, height, weight, syncKey, created, updated",
                                "id");
+    // Nodes already serving drop the client lists they keep for these accounts.
+    to.query(sql("INSERT INTO @.client_versions (idSender, version) SELECT DISTINCT idSender, 1 FROM @.clients"
+                 " ON CONFLICT (idSender) DO UPDATE SET version = client_versions.version + 1"));
     counts.questionnaires += copyRows(from, to, "anamnesis", sql("@.anamnesis"),
                                       "id, idSender, idUser, name, anamnesiDate, object, syncKey, created, updated", "id");
 

@@ -106,7 +106,7 @@ private slots:
             node->terminate();
             QVERIFY(node->waitForFinished(10000) && node->exitCode() == 0);
         }
-        QCOMPARE(sqlValue(fresh.databaseUrl(), u"SELECT count(*) || '/' || count(DISTINCT version) FROM calvestra.schema_version"_s), "2/2");
+        QCOMPARE(sqlValue(fresh.databaseUrl(), u"SELECT count(*) || '/' || count(DISTINCT version) FROM calvestra.schema_version"_s), "3/3");
     }
 
     // Every step goes to the other node than the one before.
@@ -122,7 +122,17 @@ private slots:
         const int id = envelope(post(client))[u"data"_s][u"id"_s].toInt();
         QVERIFY(id > 0);
         QCOMPARE(envelope(post(client))[u"data"_s][u"id"_s].toInt(), id);  // the key, seen by the other node
-        QCOMPARE(envelope(post("idSender=31&action=getUsers"))[u"data"_s][u"users"_s].toArray().size(), 1);
+        // A node's kept client list follows a change made on the other node.
+        const auto surnames = [&] {
+            QStringList list;
+            for (const QJsonValue &user : envelope(post("idSender=31&action=getUsers"))[u"data"_s][u"users"_s].toArray())
+                list << user[u"surname"_s].toString();
+            return list;
+        };
+        QCOMPARE(surnames(), QStringList{u"Rossi"_s});  // on A
+        QCOMPARE(envelope(post(R"(idSender=31&action=setUserData&data={"surname":"Verdi","syncKey":"k-31"})"))[u"data"_s][u"id"_s].toInt(), id);
+        QCOMPARE(surnames(), QStringList{u"Verdi"_s});  // on A again
+        ++turn;
         const QByteArray scan = randomBytes(700 * 1024);  // more than one chunk
         QCOMPARE(codeOf(post(upload(31, id, u"2024-03-01"_s, zipOf({{"Vita-1.jpg", scan}, {"Vita-1.d2d", "raw"}})), multipart)), 200);
         const QString file = u"/Apps/Movelta/vq_webservice.php?action=getUserFile&idSender=31&idUser=%1&kind=%2&filename=Vita-1.jpg"_s.arg(id);
