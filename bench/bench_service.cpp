@@ -203,6 +203,7 @@ Stats load(const std::vector<int> &ports, const Seed &seed, const std::vector<st
             std::mt19937 rng(static_cast<unsigned>(w) * 7919u + 1u);
             httplib::Client client("127.0.0.1", ports[static_cast<size_t>(w) % ports.size()]);
             client.set_keep_alive(true);
+            client.set_tcp_nodelay(true);
             client.set_read_timeout(60, 0);
             client.set_write_timeout(60, 0);
             int weights = 0;
@@ -224,6 +225,11 @@ Stats load(const std::vector<int> &ports, const Seed &seed, const std::vector<st
                 const bool upload = kind == Kind::Upload3 || kind == Kind::Upload20;
                 const bool ok = kind == Kind::Download ? reply && reply->status == 200 : codeOf(reply) == 200;
                 mine.errors += ok ? 0 : 1;
+                if (!ok && mine.errors <= 3)
+                    std::fprintf(stderr, "error: kind %d after %llu requests: %s\n", static_cast<int>(kind),
+                                 static_cast<unsigned long long>(mine.requests),
+                                 reply ? (std::to_string(reply->status) + " " + reply->body.substr(0, 120)).c_str()
+                                       : httplib::to_string(reply.error()).c_str());
                 ++mine.requests;
                 if (upload) {
                     mine.uploadBytes += (kind == Kind::Upload3 ? seed.archive3 : seed.archive20).size();
@@ -255,6 +261,7 @@ bool seed(int port, Seed &s, std::mt19937 &rng)
 {
     httplib::Client client("127.0.0.1", port);
     client.set_keep_alive(true);
+    client.set_tcp_nodelay(true);
     for (int i = 0; i < 1000; ++i) {
         const auto r = client.Post(script, "idSender=1001&action=setUserData&data=" +
                                                (R"({"surname":"Cliente+)" + std::to_string(i) +

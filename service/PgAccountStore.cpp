@@ -65,6 +65,24 @@ private:
     std::string m_chunk;
 };
 
+// A file read whole when it was opened.
+class MemoryFile : public StoredFile
+{
+public:
+    explicit MemoryFile(std::string data) : m_data(std::move(data)) {}
+    std::uint64_t size() const override { return m_data.size(); }
+    bool read(std::uint64_t offset, std::size_t length, std::string &out) override
+    {
+        if (offset >= m_data.size())
+            return false;
+        out.append(m_data, static_cast<size_t>(offset), length);
+        return true;
+    }
+
+private:
+    std::string m_data;
+};
+
 ClientRecord clientAt(const PgResult &r, int i)
 {
     ClientRecord c;
@@ -402,13 +420,28 @@ std::unique_ptr<StoredFile> PgAccountStore::openFile(std::int64_t account, std::
 {
     if (!FileNames::isSafeFileName(name))
         return nullptr;
+    const std::string select = sql("SELECT data FROM @.file_chunks WHERE fileId = $1 AND seq = $2");
     auto db = m_pool->take();
-    PgResult r = db->query(sql("SELECT files.id, files.size FROM @.files JOIN @.works ON files.workId = works.id"
-                               " WHERE works.idSender = $1 AND works.idUser = $2 AND files.name = $3"
-                               " ORDER BY works.examDate DESC, works.id DESC LIMIT 1"),
-                           {account, idUser, name});
-    if (r.rows() == 0)
-        return nullptr;
-    return std::make_unique<DatabaseFile>(m_pool, sql("SELECT data FROM @.file_chunks WHERE fileId = $1 AND seq = $2"),
-                                          r.int64(0, 0), static_cast<std::uint64_t>(r.int64(0, 1)));
+    // A day sent again replaces its files while a download may be going out: a file
+    // of common size is read whole at once, so it is never cut off half way.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        PgResult r = db->query(sql("SELECT files.id, files.size FROM @.files JOIN @.works ON files.workId = works.id"
+                                   " WHERE works.idSender = $1 AND works.idUser = $2 AND files.name = $3"
+                                   " ORDER BY works.examDate DESC, works.id DESC LIMIT 1"),
+                               {account, idUser, name});
+        if (r.rows() == 0)
+            return nullptr;
+        const std::int64_t id = r.int64(0, 0);
+        const auto size = static_cast<std::uint64_t>(r.int64(0, 1));
+        if (size > wholeFileLimit)
+            return std::make_unique<DatabaseFile>(m_pool, select, id, size);
+        PgResult chunks = db->query(sql("SELECT data FROM @.file_chunks WHERE fileId = $1 ORDER BY seq"), {id}, true);
+        std::string data;
+        data.reserve(size);
+        for (int i = 0; i < chunks.rows(); ++i)
+            data += chunks.bytes(i, 0);
+        if (data.size() == size)
+            return std::make_unique<MemoryFile>(std::move(data));
+    }
+    return nullptr;
 }

@@ -18,6 +18,8 @@ class PgAccountStore : public AccountStore
 public:
     // Bytes of a file per row of file_chunks.
     static constexpr std::size_t chunkSize = 256 * 1024;
+    // Files up to this size are read whole when a download starts.
+    static constexpr std::uint64_t wholeFileLimit = 16ull << 20;
 
     // Creates or upgrades the schema; staging is made under stagingParent.
     PgAccountStore(std::shared_ptr<PgPool> pool, const std::string &schema, const std::string &stagingParent);

@@ -176,7 +176,7 @@ ServiceServer::ServiceServer(const ServiceOptions &options, ServiceLog &log)
     // kept-alive connection waits for the peer's delayed acknowledgement (~40 ms).
     m_server->set_tcp_nodelay(true);
     // Installations and proxies keep connections for many requests, not httplib's 5.
-    m_server->set_keep_alive_max_count(1000);
+    m_server->set_keep_alive_max_count(1000000);
     // A sender that goes silent (or trickles headers) gives its worker back.
     m_server->set_read_timeout(options.readTimeoutS, 0);
     m_server->set_write_timeout(30, 0);
