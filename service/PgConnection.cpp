@@ -77,7 +77,9 @@ PgResult PgConnection::check(pg_result *result, const std::string &sql)
     PgResult owned(result);
     const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-        std::string why = result ? PQresultErrorMessage(result) : PQerrorMessage(m_conn);
+        // The primary message only: the detail may quote a row's values.
+        const char *primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+        std::string why = primary ? primary : PQerrorMessage(m_conn);
         while (!why.empty() && why.back() == '\n')
             why.pop_back();
         throw std::runtime_error("PostgreSQL error: " + why + " (in: " + sql.substr(0, 80) + ")");
