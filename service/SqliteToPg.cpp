@@ -47,9 +47,18 @@ std::int64_t copyRows(SqliteDb &from, PgConnection &to, const std::string &table
     PgTransaction tx(to);
     SqlStatement q(from, ("SELECT " + columns + " FROM " + table + " ORDER BY " + key).c_str());
     const std::string insert = insertSql(target, columns, key);
+    // Rows of records carry their account second: a row already there must be this
+    // one copied before, not another account's record that happens to have the id.
+    const bool owned = columns.rfind("id, idSender", 0) == 0;
+    const std::string owner = "SELECT idSender FROM " + target + " WHERE id = $1";
     std::int64_t copied = 0;
-    while (q.step())
-        copied += to.query(insert, rowOf(q)).affected();
+    while (q.step()) {
+        if (to.query(insert, rowOf(q)).affected() > 0)
+            ++copied;
+        else if (owned && to.query(owner, {q.int64(0)}).int64(0, 0) != q.int64(1))
+            throw std::runtime_error(target + " " + std::to_string(q.int64(0)) +
+                                     " belongs to another account: migrate into a new database");
+    }
     tx.commit();
     return copied;
 }
@@ -85,8 +94,11 @@ void copyRealm(const std::string &root, PgConnection &to, const std::string &sch
     SqlStatement works(from, ("SELECT " + workColumns + " FROM works ORDER BY id").c_str());
     while (works.step()) {
         PgTransaction tx(to);
-        if (to.query(insertSql(sql("@.works"), workColumns, "id"), rowOf(works)).affected() == 0)
+        if (to.query(insertSql(sql("@.works"), workColumns, "id"), rowOf(works)).affected() == 0) {
+            if (to.query(sql("SELECT idSender FROM @.works WHERE id = $1"), {works.int64(0)}).int64(0, 0) != works.int64(1))
+                throw std::runtime_error("exam " + works.text(0) + " belongs to another account: migrate into a new database");
             continue;
+        }
         const std::string folder = root + "/files/" + works.text(1) + "/" + works.text(2) + "/" + works.text(0);
         SqlStatement files(from, "SELECT id, workId, name, size FROM files WHERE workId = ? ORDER BY id");
         files.bind(1, works.int64(0));
