@@ -168,9 +168,10 @@ ServiceServer::ServiceServer(const ServiceOptions &options, ServiceLog &log)
     m_server->set_payload_max_length(std::max<std::uint64_t>(options.maxUploadBytes, options.maxFormBytes));
     // Only SO_REUSEADDR: httplib's default SO_REUSEPORT would let a second
     // service bind the same port unnoticed.
-    m_server->set_socket_options([](socket_t sock) {
+    m_server->set_socket_options([this](socket_t sock) {
         int yes = 1;
         ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        m_listenFd = sock;
     });
     // Headers and body leave in separate writes: without TCP_NODELAY every reply on a
     // kept-alive connection waits for the peer's delayed acknowledgement (~40 ms).
@@ -191,6 +192,10 @@ int ServiceServer::bind()
         m_port = m_server->bind_to_any_port(m_options.host);
     else
         m_port = m_server->bind_to_port(m_options.host, m_options.port) ? m_options.port : -1;
+    // httplib listens with a backlog of 5: a burst of new connections (a proxy
+    // opening its pool, many installations at once) would see some of them dropped.
+    if (m_port > 0 && m_listenFd >= 0)
+        ::listen(m_listenFd, SOMAXCONN);
     return m_port;
 }
 

@@ -124,4 +124,5 @@ private:
     std::mutex m_contextMutex;
     std::unordered_map<const httplib::Request *, std::shared_ptr<Context>> m_contexts;
     int m_port = -1;
+    int m_listenFd = -1;  // set while binding, before any thread runs
 };
