@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 . tools/deps.sh
+. tools/pg-test-cluster.sh
 
 quick=0
 for arg in "$@"; do
@@ -32,6 +33,13 @@ echo "== build"
 configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== tests"
 (cd build && ctest --parallel "$jobs" --timeout 600)
+
+echo "== the service's protocol tests again, on a throw-away PostgreSQL"
+calvestra_pg_start
+trap calvestra_pg_stop EXIT
+(cd build && ctest --parallel "$jobs" --timeout 600 -R '^(tst_service|tst_service_auth|tst_service_nodes|tst_httpservice|tst_syncrandom|tst_tools)$')
+calvestra_pg_stop
+trap - EXIT
 
 echo "== the demo, started as ./run.sh starts it, under Xvfb"
 ./run.sh --check build/check/demo-screen.png

@@ -2,7 +2,9 @@
 
 #include "AccountRegistry.h"
 #include "JsonRead.h"
+#include "PgConnection.h"
 #include "ServiceOptions.h"
+#include "StorageFactory.h"
 
 #include <cstdio>
 #include <exception>
@@ -14,10 +16,10 @@ namespace {
 
 int usage()
 {
-    std::fputs("Usage: calvestra-service account add --name NAME [--number N] [--data DIR]\n"
-               "       calvestra-service account list [--data DIR]\n"
-               "       calvestra-service account rotate N [--data DIR]\n"
-               "       calvestra-service account remove N [--data DIR]\n",
+    std::fputs("Usage: calvestra-service account add --name NAME [--number N] [--data DIR | --db URL]\n"
+               "       calvestra-service account list [--data DIR | --db URL]\n"
+               "       calvestra-service account rotate N [--data DIR | --db URL]\n"
+               "       calvestra-service account remove N [--data DIR | --db URL]\n",
                stderr);
     return 2;
 }
@@ -48,18 +50,21 @@ int AccountCommand::run(int argc, char **argv)
         return usage();
     const std::string verb = argv[1];
     std::string dataDir;
+    std::string dbUrl;
     std::string name;
     std::string numberText;
     std::vector<std::string> positional;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "--data" || arg == "--name" || arg == "--number") && i + 1 < argc)
-            (arg == "--data" ? dataDir : arg == "--name" ? name : numberText) = argv[++i];
+        if ((arg == "--data" || arg == "--db" || arg == "--name" || arg == "--number") && i + 1 < argc)
+            (arg == "--data" ? dataDir : arg == "--db" ? dbUrl : arg == "--name" ? name : numberText) = argv[++i];
         else if (arg.rfind("--", 0) == 0)
             return usage();
         else
             positional.push_back(arg);
     }
+    if (!dbUrl.empty() && !isPostgresUrl(dbUrl))
+        return usage();
     if (dataDir.empty())
         dataDir = ServiceOptionsParser::defaultDataDir();
     if (dataDir.empty()) {
@@ -79,7 +84,8 @@ int AccountCommand::run(int argc, char **argv)
     }
 
     try {
-        AccountRegistry registry(dataDir);
+        StorageFactory storage(dataDir, dbUrl);
+        AccountRegistry registry(storage.openAccountBook());
         if (verb == "add") {
             std::string error;
             const std::string token = registry.add(name, number, error);
@@ -100,8 +106,7 @@ int AccountCommand::run(int argc, char **argv)
                 std::fprintf(stderr, "calvestra-service: no account %d\n", number);
                 return 1;
             }
-            std::printf("account %d removed: its token is refused from now on; its records stay in %s\n", number,
-                        dataDir.c_str());
+            std::printf("account %d removed: its token is refused from now on; its records stay\n", number);
         } else {
             for (const AccountRegistry::Account &a : registry.list())
                 std::printf("%d\t%s\tcreated %s\ttoken of %s%s\n", a.number, a.name.c_str(), a.created.c_str(),

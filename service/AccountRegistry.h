@@ -1,34 +1,28 @@
 #pragma once
 
-#include "SqliteDb.h"
+#include "AccountBook.h"
 
 #include <cstdint>
 #include <mutex>
+#include <memory>
 #include <string>
 #include <vector>
 
-// The accounts the service serves and the hashes of their tokens, in
-// "<data>/accounts.db" (readable by its owner alone). A token is shown once, when it
-// is made; only its SHA-256 is kept, so the file never holds what a request has to
-// present. Numbers are random positive 32-bit values and never handed out twice: a
+// The accounts the service serves and the hashes of their tokens, kept by an
+// AccountBook (the data folder's accounts.db, readable by its owner alone, or
+// PostgreSQL). A token is shown once, when it is made; only its SHA-256 is kept, so
+// the storage never holds what a request has to present. Numbers are random positive 32-bit values and never handed out twice: a
 // removed account keeps its row, without a token.
 //
-// The account command changes the file while the service runs, and every lookup
+// The account command changes the rows while the service runs, and every lookup
 // reads it afresh, so a rotated or removed token is refused from the next request on.
 // Thread-safe. Kept apart from AccountStore: it holds no clinic data.
 class AccountRegistry
 {
 public:
-    struct Account
-    {
-        std::int32_t number = 0;
-        std::string name;
-        std::string created;
-        std::string tokenChanged;
-        bool removed = false;
-    };
+    using Account = AccountBook::Row;
 
-    explicit AccountRegistry(const std::string &dataDir);
+    explicit AccountRegistry(std::unique_ptr<AccountBook> book);
 
     // The account the token belongs to, or 0.
     std::int32_t accountFor(const std::string &token);
@@ -41,7 +35,7 @@ public:
     // does not exist or was removed.
     std::string rotate(std::int32_t number);
     // The account's token stops working and its number is never given again. Its
-    // records stay in the data folder.
+    // records stay.
     bool remove(std::int32_t number);
     std::vector<Account> list();
     bool hasAccounts();
@@ -52,9 +46,6 @@ public:
     static bool looksLikeToken(const std::string &text);
 
 private:
-    bool numberTaken(std::int32_t number);
-
-    std::string m_dataDir;
+    std::unique_ptr<AccountBook> m_book;
     std::mutex m_mutex;
-    SqliteDb m_db;
 };

@@ -102,6 +102,13 @@ EndpointActions::Reply EndpointActions::run(const std::string &action, const Req
 
 EndpointActions::Reply EndpointActions::getUsers(std::int64_t account)
 {
+    Reply reply;
+    // The list is asked for far more often than it changes: its text is kept until the
+    // account's clients change (on any node: the version lives in the storage).
+    const std::int64_t version = m_store.clientsVersion(account);
+    reply.dataText = m_clientLists.find(account, version);
+    if (reply.dataText)
+        return reply;
     // Every member of a user is text, numbers included: that is how the client reads them.
     json users = json::array();
     for (const ClientRecord &c : m_store.clients(account)) {
@@ -120,8 +127,9 @@ EndpointActions::Reply EndpointActions::getUsers(std::int64_t account)
                          {"weight", JsonRead::formatNumber(c.weight)},
                          {"syncKey", c.syncKey}});
     }
-    Reply reply;
     reply.data["users"] = std::move(users);
+    reply.dataText = m_clientLists.store(
+        account, version, reply.data.dump(-1, ' ', false, json::error_handler_t::replace));
     return reply;
 }
 

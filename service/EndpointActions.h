@@ -4,7 +4,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "ClientListCache.h"
+
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class AccountStore;
@@ -28,6 +31,8 @@ public:
         int code = 200;
         std::string extradescr;
         nlohmann::json data = nlohmann::json::object();
+        // When set, the data object already written as JSON text (a cached client list).
+        std::shared_ptr<const std::string> dataText;
     };
 
     EndpointActions(AccountStore &store, const ModelLibrary &models, std::uint64_t quotaBytes);
@@ -53,4 +58,5 @@ private:
     AccountStore &m_store;
     const ModelLibrary &m_models;
     std::uint64_t m_quotaBytes;
+    ClientListCache m_clientLists;
 };

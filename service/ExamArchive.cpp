@@ -108,44 +108,65 @@ bool ExamArchive::open(const std::string &path, std::string &error)
     return true;
 }
 
-bool ExamArchive::extractTo(const std::string &dir, std::string &error) const
+bool ExamArchive::readEntry(const Entry &entry, const std::function<bool(const char *, size_t)> &sink,
+                            std::string &error) const
 {
     constexpr size_t chunk = 64 * 1024;
     const auto buffer = std::make_unique<char[]>(chunk);
-    for (const Entry &entry : m_entries) {
-        std::unique_ptr<zip_file_t, ZipFileCloser> in(zip_fopen_index(m_zip, entry.index, 0));
-        if (!in) {
-            error = "cannot read archive entry " + entry.name + ": " + zip_strerror(m_zip);
+    std::unique_ptr<zip_file_t, ZipFileCloser> in(zip_fopen_index(m_zip, entry.index, 0));
+    if (!in) {
+        error = "cannot read archive entry " + entry.name + ": " + zip_strerror(m_zip);
+        return false;
+    }
+    std::uint64_t written = 0;
+    for (;;) {
+        const zip_int64_t n = zip_fread(in.get(), buffer.get(), chunk);
+        if (n < 0) {
+            error = "damaged archive entry " + entry.name + ": " + zip_file_strerror(in.get());
             return false;
         }
+        if (n == 0)
+            break;
+        written += static_cast<std::uint64_t>(n);
+        // The declared size is what the quota was checked against: never write more.
+        if (written > entry.size) {
+            error = "archive entry larger than declared: " + entry.name;
+            return false;
+        }
+        if (!sink(buffer.get(), static_cast<size_t>(n))) {
+            error = "cannot store " + entry.name;
+            return false;
+        }
+    }
+    if (written != entry.size) {
+        error = "archive entry shorter than declared: " + entry.name;
+        return false;
+    }
+    return true;
+}
+
+bool ExamArchive::extractTo(const std::string &dir, std::string &error) const
+{
+    for (const Entry &entry : m_entries) {
         const std::string target = dir + "/" + entry.name;
         OwnedFd out{::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)};
         if (out.fd < 0) {
             error = "cannot write " + entry.name + ": " + std::strerror(errno);
             return false;
         }
-        std::uint64_t written = 0;
-        for (;;) {
-            const zip_int64_t n = zip_fread(in.get(), buffer.get(), chunk);
-            if (n < 0) {
-                error = "damaged archive entry " + entry.name + ": " + zip_file_strerror(in.get());
+        int writeErrno = 0;
+        const bool ok = readEntry(
+            entry,
+            [&](const char *data, size_t size) {
+                if (out.writeAll(data, size))
+                    return true;
+                writeErrno = errno;
                 return false;
-            }
-            if (n == 0)
-                break;
-            written += static_cast<std::uint64_t>(n);
-            // The declared size is what the quota was checked against: never write more.
-            if (written > entry.size) {
-                error = "archive entry larger than declared: " + entry.name;
-                return false;
-            }
-            if (!out.writeAll(buffer.get(), static_cast<size_t>(n))) {
-                error = "cannot write " + entry.name + ": " + std::strerror(errno);
-                return false;
-            }
-        }
-        if (written != entry.size) {
-            error = "archive entry shorter than declared: " + entry.name;
+            },
+            error);
+        if (!ok) {
+            if (writeErrno != 0)
+                error = "cannot write " + entry.name + ": " + std::strerror(writeErrno);
             return false;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ public:
     const std::vector<Entry> &entries() const { return m_entries; }
     std::uint64_t totalSize() const { return m_totalSize; }
 
+    // Passes the entry's bytes to sink in pieces; sink returns false to stop. Fails
+    // unless the entry holds exactly its declared size.
+    bool readEntry(const Entry &entry, const std::function<bool(const char *, size_t)> &sink,
+                   std::string &error) const;
     // Writes every entry into dir, which must exist and be empty.
     bool extractTo(const std::string &dir, std::string &error) const;
 

@@ -1,5 +1,7 @@
 #include "ServiceOptions.h"
 
+#include "PgConnection.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -111,7 +113,7 @@ ServiceOptionsParser::Outcome ServiceOptionsParser::parse(int argc, char **argv,
                                              "--extra-endpoint", "--threads",       "--max-field-kb",
                                              "--tls-cert",       "--tls-key",       "--rate-limit",
                                              "--auth-failure-limit", "--read-timeout-s", "--trusted-proxy",
-                                             "--guide"};
+                                             "--guide",          "--db"};
         if (std::find(std::begin(valued), std::end(valued), name) == std::end(valued))
             return fail("unknown option: " + arg);
         if (!takeValue())
@@ -125,6 +127,10 @@ ServiceOptionsParser::Outcome ServiceOptionsParser::parse(int argc, char **argv,
             if (value.empty())
                 return fail("empty --data folder");
             options.dataDir = value;
+        } else if (name == "--db") {
+            if (!isPostgresUrl(value))
+                return fail("--db takes a postgresql:// address");
+            options.dbUrl = value;
         } else if (name == "--quota-mb") {
             if (!parseMegabytes(value, options.quotaBytes))
                 return fail("invalid --quota-mb value: " + value);
@@ -209,6 +215,9 @@ std::string ServiceOptionsParser::usage()
            "\n"
            "  --listen HOST:PORT      address to listen on (default 127.0.0.1:8080; port 0 picks a free one)\n"
            "  --data DIR              data folder (default $XDG_DATA_HOME/Vantrel/calvestra-service)\n"
+           "  --db postgresql://...   records, exam files and accounts in PostgreSQL (shared by\n"
+           "                          any number of service processes); --data keeps models\n"
+           "                          and uploads in progress\n"
            "  --quota-mb N            storage per account in MB (default 1024)\n"
            "  --max-upload-mb N       largest accepted request in MB (default 512)\n"
            "  --max-form-kb N         largest accepted form-encoded request, and all text fields of an\n"
@@ -233,10 +242,13 @@ std::string ServiceOptionsParser::usage()
            "  --help                  show this text\n"
            "\n"
            "Accounts (on the data folder, also while the service runs):\n"
-           "  calvestra-service account add --name NAME [--number N] [--data DIR]\n"
-           "  calvestra-service account list [--data DIR]\n"
-           "  calvestra-service account rotate N [--data DIR]\n"
-           "  calvestra-service account remove N [--data DIR]\n";
+           "  calvestra-service account add --name NAME [--number N] [--data DIR | --db URL]\n"
+           "  calvestra-service account list [--data DIR | --db URL]\n"
+           "  calvestra-service account rotate N [--data DIR | --db URL]\n"
+           "  calvestra-service account remove N [--data DIR | --db URL]\n"
+           "\n"
+           "Moving a data folder's records, files and accounts into PostgreSQL:\n"
+           "  calvestra-service migrate --from DIR --to postgresql://...\n";
 }
 
 std::string ServiceOptionsParser::defaultGuideFile()

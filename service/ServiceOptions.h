@@ -10,6 +10,7 @@ struct ServiceOptions
     std::string host = "127.0.0.1";
     int port = 8080;                       // 0 picks a free port
     std::string dataDir;                   // empty: defaultDataDir()
+    std::string dbUrl;                     // postgresql://…: records, files and accounts there
     std::uint64_t quotaBytes = 1024ull << 20;
     std::uint64_t maxUploadBytes = 512ull << 20;
     std::uint64_t maxFormBytes = 8ull << 20;   // a form-encoded body; all text parts of an upload

@@ -2,6 +2,7 @@
 
 #include "AccountRegistry.h"
 #include "AccountStore.h"
+#include "StorageFactory.h"
 #include "ConnectionControl.h"
 #include "FileNames.h"
 #include "JsonRead.h"
@@ -145,15 +146,16 @@ ServiceServer::ServiceServer(const ServiceOptions &options, ServiceLog &log)
     m_models = std::make_unique<ModelLibrary>(options.dataDir + "/models");
     // The development script keeps data of its own, so trying things out never
     // touches what the production script holds.
-    m_production.store = std::make_unique<AccountStore>(options.dataDir);
-    m_development.store = std::make_unique<AccountStore>(options.dataDir + "/dev");
+    m_storage = std::make_unique<StorageFactory>(options.dataDir, options.dbUrl);
+    m_production.store = m_storage->openStore(false);
+    m_development.store = m_storage->openStore(true);
     m_production.actions =
         std::make_unique<EndpointActions>(*m_production.store, *m_models, options.quotaBytes);
     m_development.actions =
         std::make_unique<EndpointActions>(*m_development.store, *m_models, options.quotaBytes);
 
     if (!options.noAuth)
-        m_accounts = std::make_unique<AccountRegistry>(options.dataDir);
+        m_accounts = std::make_unique<AccountRegistry>(m_storage->openAccountBook());
     m_access = std::make_unique<AccessControl>(m_accounts.get(), options.rateLimit, options.authFailureLimit);
 
     if (!options.tlsCert.empty()) {
@@ -169,10 +171,16 @@ ServiceServer::ServiceServer(const ServiceOptions &options, ServiceLog &log)
     m_server->set_payload_max_length(std::max<std::uint64_t>(options.maxUploadBytes, options.maxFormBytes));
     // Only SO_REUSEADDR: httplib's default SO_REUSEPORT would let a second
     // service bind the same port unnoticed.
-    m_server->set_socket_options([](socket_t sock) {
+    m_server->set_socket_options([this](socket_t sock) {
         int yes = 1;
         ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        m_listenFd = sock;
     });
+    // Headers and body leave in separate writes: without TCP_NODELAY every reply on a
+    // kept-alive connection waits for the peer's delayed acknowledgement (~40 ms).
+    m_server->set_tcp_nodelay(true);
+    // Installations and proxies keep connections for many requests, not httplib's 5.
+    m_server->set_keep_alive_max_count(1000000);
     // A sender that goes silent (or trickles headers) gives its worker back.
     m_server->set_read_timeout(options.readTimeoutS, 0);
     m_server->set_write_timeout(30, 0);
@@ -187,6 +195,10 @@ int ServiceServer::bind()
         m_port = m_server->bind_to_any_port(m_options.host);
     else
         m_port = m_server->bind_to_port(m_options.host, m_options.port) ? m_options.port : -1;
+    // httplib listens with a backlog of 5: a burst of new connections (a proxy
+    // opening its pool, many installations at once) would see some of them dropped.
+    if (m_port > 0 && m_listenFd >= 0)
+        ::listen(m_listenFd, SOMAXCONN);
     return m_port;
 }
 
@@ -666,17 +678,34 @@ void ServiceServer::serveUserFile(const httplib::Request &, httplib::Response &r
     const std::string target =
         FileNames::extension(filename) == kind ? filename : FileNames::completeBaseName(filename) + "." + kind;
 
-    std::optional<std::string> path;
+    std::unique_ptr<StoredFile> file;
     try {
-        path = realm.store->filePath(account, idUser, target);
+        file = realm.store->openFile(account, idUser, target);
     } catch (const std::exception &e) {
         m_log.line(std::string("error: ") + e.what());
         return sendText(res, 500, "internal error\n");
     }
-    if (!path)
+    if (!file)
         return sendText(res, 404, "not found\n");
     pause(m_options.delayMs);
-    serveFile(res, *path, contentTypeFor(target));
+    serveStored(res, std::move(file), contentTypeFor(target));
+}
+
+bool ServiceServer::hasAccounts() { return !m_accounts || m_accounts->hasAccounts(); }
+
+void ServiceServer::serveStored(httplib::Response &res, std::unique_ptr<StoredFile> file,
+                                const std::string &contentType)
+{
+    const auto size = static_cast<size_t>(file->size());
+    if (size == 0)
+        return res.set_content(std::string(), contentType);
+    std::shared_ptr<StoredFile> shared = std::move(file);
+    // Streamed in pieces: a large file is never held in memory whole.
+    res.set_content_provider(size, contentType, [shared](size_t offset, size_t length, httplib::DataSink &sink) {
+        std::string piece;
+        return shared->read(offset, std::min<size_t>(length, 256 * 1024), piece) && !piece.empty() &&
+               sink.write(piece.data(), piece.size());
+    });
 }
 
 void ServiceServer::serveFile(httplib::Response &res, const std::string &path, const std::string &contentType)
@@ -698,6 +727,14 @@ void ServiceServer::serveFile(httplib::Response &res, const std::string &path, c
 
 void ServiceServer::sendEnvelope(httplib::Response &res, Context &ctx, const EndpointActions::Reply &reply)
 {
+    if (reply.dataText) {
+        ctx.code = reply.code;
+        res.status = 200;
+        const json status = {{"code", reply.code}, {"extradescr", reply.extradescr}};
+        res.set_content("{\"data\":" + *reply.dataText + ",\"status\":" + jsonText(status) + "}",
+                        "application/json; charset=utf-8");
+        return;
+    }
     json body = {{"status", {{"code", reply.code}, {"extradescr", reply.extradescr}}}, {"data", reply.data}};
     if (!body["data"].is_object())
         body["data"] = json::object();
@@ -873,10 +910,11 @@ std::string ServiceServer::publicBase(const httplib::Request &req) const
                         std::all_of(host.begin(), host.end(), [](unsigned char c) {
                             return std::isalnum(c) || c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
                         });
+    const std::string scheme = m_options.tlsCert.empty() ? "http://" : "https://";
     if (usable)
-        return "http://" + host;
+        return scheme + host;
     const bool v6 = m_options.host.find(':') != std::string::npos;
-    return "http://" + (v6 ? "[" + m_options.host + "]" : m_options.host) + ":" + std::to_string(m_port);
+    return scheme + (v6 ? "[" + m_options.host + "]" : m_options.host) + ":" + std::to_string(m_port);
 }
 
 std::string ServiceServer::updateFileText(const httplib::Request &req) const

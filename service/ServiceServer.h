@@ -19,6 +19,8 @@ class AccountRegistry;
 class AccountStore;
 class ModelLibrary;
 class ServiceLog;
+class StorageFactory;
+class StoredFile;
 struct ServiceOptions;
 
 // The HTTP side of calvestra-service (plain or TLS): the script and its development
@@ -43,6 +45,8 @@ public:
     // After stop(): closes the connections still open (idle keep-alive ones
     // would otherwise hold the end for seconds).
     void closeConnections();
+    // Whether any account may use the service (always true without authentication).
+    bool hasAccounts();
 
 private:
     // What one request did, gathered for its log line and the request log.
@@ -76,6 +80,7 @@ private:
     void serveUserFile(const httplib::Request &req, httplib::Response &res, Realm &realm,
                        const FormFields &fields);
     void serveFile(httplib::Response &res, const std::string &path, const std::string &contentType);
+    void serveStored(httplib::Response &res, std::unique_ptr<StoredFile> file, const std::string &contentType);
     void sendEnvelope(httplib::Response &res, Context &ctx, const EndpointActions::Reply &reply);
     // A refusal in the envelope; httpStatus 200 for the script's POSTs, the code itself
     // for a file, whose body the client would otherwise take for the file.
@@ -106,6 +111,7 @@ private:
     const ServiceOptions &m_options;
     ServiceLog &m_log;
     std::unique_ptr<ModelLibrary> m_models;
+    std::unique_ptr<StorageFactory> m_storage;
     std::unique_ptr<AccountRegistry> m_accounts;  // null without authentication
     std::unique_ptr<AccessControl> m_access;
     Realm m_production;
@@ -118,4 +124,5 @@ private:
     std::mutex m_contextMutex;
     std::unordered_map<const httplib::Request *, std::shared_ptr<Context>> m_contexts;
     int m_port = -1;
+    int m_listenFd = -1;  // set while binding, before any thread runs
 };

@@ -70,3 +70,13 @@ std::string SqlStatement::text(int column) const
     return bytes ? std::string(reinterpret_cast<const char *>(bytes), static_cast<size_t>(size))
                  : std::string();
 }
+
+bool SqlStatement::isNull(int column) const
+{
+    return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}
+
+int SqlStatement::columns() const
+{
+    return sqlite3_column_count(m_stmt);
+}

@@ -28,6 +28,8 @@ public:
     std::int64_t int64(int column) const;
     double real(int column) const;
     std::string text(int column) const;
+    bool isNull(int column) const;
+    int columns() const;
 
 private:
     SqliteDb &m_db;

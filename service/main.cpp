@@ -1,9 +1,9 @@
 // calvestra-service: the reference web service for Calvestra installations.
 #include "AccountCommand.h"
-#include "AccountRegistry.h"
 #include "ServiceLog.h"
 #include "ServiceOptions.h"
 #include "ServiceServer.h"
+#include "SqliteToPg.h"
 
 #include <pthread.h>
 #include <signal.h>
@@ -53,6 +53,8 @@ int main(int argc, char **argv)
     ::umask(077);
     if (argc > 1 && std::string(argv[1]) == "account")
         return AccountCommand::run(argc - 1, argv + 1);
+    if (argc > 1 && std::string(argv[1]) == "migrate")
+        return SqliteToPg::command(argc - 1, argv + 1);
 
     ServiceOptions options;
     ServiceOptionsParser parser;
@@ -88,14 +90,15 @@ int main(int argc, char **argv)
         const bool tls = !options.tlsCert.empty();
         const std::string address = (tls ? "https://" : "http://") +
                                     (v6 ? "[" + options.host + "]" : options.host) + ":" + std::to_string(port);
-        log.line("data folder " + options.dataDir + ", quota " + std::to_string(options.quotaBytes >> 20) +
+        log.line("data folder " + options.dataDir + (options.dbUrl.empty() ? "" : ", records in PostgreSQL") +
+                 ", quota " + std::to_string(options.quotaBytes >> 20) +
                  " MB per account" + (options.testHooks ? ", test hooks on" : "") +
                  (options.noAuth ? ", no authentication (idSender trusted)" : ", accounts with tokens"));
         struct stat guide{};
         log.line(::stat(options.guideFile.c_str(), &guide) == 0 && S_ISREG(guide.st_mode)
                      ? "user guide " + options.guideFile
                      : "no user guide at " + options.guideFile + ": the manual's address answers 404");
-        if (!options.noAuth && !AccountRegistry(options.dataDir).hasAccounts())
+        if (!options.noAuth && !server.hasAccounts())
             log.line("no accounts yet: make one with 'calvestra-service account add --name NAME'");
         if (!options.noAuth && !tls && !ServiceOptionsParser::isLoopback(options.host))
             log.line("warning: tokens travel in clear text; use --tls-cert and --tls-key, or a proxy that does TLS");

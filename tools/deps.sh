@@ -7,7 +7,7 @@ CALVESTRA_PACKAGES=(
   qt6-translations-l10n libqt6sql6-sqlite libqt6svg6 qt6-qpa-plugins
   qt6-charts-dev libqt6opengl6-dev
   libusb-1.0-0-dev libzip-dev libcpp-httplib-dev libsqlite3-dev libssl-dev zlib1g-dev
-  nlohmann-json3-dev qtkeychain-qt6-dev
+  nlohmann-json3-dev qtkeychain-qt6-dev libpq-dev postgresql-15 postgresql-client-15
   umockdev libumockdev-dev
   xvfb xauth dbus fonts-dejavu-core
 )

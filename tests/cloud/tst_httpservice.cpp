@@ -306,7 +306,7 @@ private slots:
         const QStringList archives = log.lines().filter(QRegularExpression(u"^zipFile "_s)).replaceInStrings(u"zipFile "_s, QString());
         QVERIFY(archives.size() == 2
                 && QTest::qWaitFor([&] { return !QFileInfo::exists(archives[0]) && !QFileInfo::exists(archives[1]); }, 5000));
-        QVERIFY(archives[0].startsWith(QDir::tempPath() + u'/') && QDir(m_service.dataDir() + u"/tmp"_s).isEmpty());
+        QVERIFY(archives[0].startsWith(QDir::tempPath() + u'/') && m_service.stagingIsEmpty());
 
         // The works, oldest first, with what the service keeps of them.
         QSignalSpy works(c.http(), &HttpService::onGetUserWorks);
@@ -491,7 +491,7 @@ private slots:
             QVERIFY(requestsOfKind(m_service, u"uploadExamZip"_s).isEmpty());
         // Nothing is left half-stored on the service.
         QVERIFY((m_service.isRunning() || m_service.restart()) && m_service.resetHooks());
-        QTRY_VERIFY_WITH_TIMEOUT(QDir(m_service.dataDir() + u"/tmp"_s).isEmpty(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_service.stagingIsEmpty(), 20000);
         if (fault == u"drop"_s) {
             QSignalSpy works(c.http(), &HttpService::onGetUserWorks);
             c->getUserWorks(client.web_id);

@@ -98,6 +98,7 @@ private slots:
         const QByteArray questionnaire = R"(idSender=405&action=uploadAnamnesi&data={"Name":"Segreta"}&idUser=)";
         m_anamnesi = dataOf(post(questionnaire + QByteArray::number(m_client)))[u"id"_s].toInt();
         m_other = newClient(406);
+        QVERIFY(QDir().mkpath(m_service.dataDir() + u"/files/405"_s));
         QFile secret(m_service.dataDir() + u"/files/405/secret.jpg"_s);
         QVERIFY(secret.open(QIODevice::WriteOnly) && secret.write("secret") == 6);
         // Beside the models: a link to the database, a file that is not a model, one with a space.
@@ -282,7 +283,7 @@ private slots:
         QCOMPARE(codeOf(post("idSender=405&action=deleteUser&idUser=" + QByteArray::number(idUser))), 200);
         idUser = newClient(405);
         QCOMPARE(QList<int>({codeOf(post(exam(u"2024-04-02"_s, 300))), codeOf(post(exam(u"2024-04-03"_s, 100)))}), QList<int>({200, 200}));
-        QVERIFY(QDir(m_service.dataDir() + u"/tmp"_s).isEmpty());
+        QVERIFY(m_service.stagingIsEmpty());
     }
 
     void processAndCommandLine()

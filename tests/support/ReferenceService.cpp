@@ -1,10 +1,13 @@
 #include "ReferenceService.h"
 
+#include <atomic>
 #include <csignal>
 #include <sys/prctl.h>
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -17,7 +20,66 @@ ReferenceService::ReferenceService()
     QDir().mkpath(dataDir());
 }
 
-ReferenceService::~ReferenceService() { stop(); }
+ReferenceService::~ReferenceService()
+{
+    stop();
+    if (m_databaseName.isEmpty())
+        return;
+    QProcess psql;
+    psql.start(QStringLiteral("psql"), {qEnvironmentVariable("CALVESTRA_TEST_PG"), QStringLiteral("-qc"),
+                                        QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_databaseName)});
+    psql.waitForFinished(30000);
+}
+
+QStringList ReferenceService::storageArguments() const
+{
+    QStringList arguments{QStringLiteral("--data"), dataDir()};
+    if (!m_databaseUrl.isEmpty())
+        arguments << QStringLiteral("--db") << m_databaseUrl;
+    return arguments;
+}
+
+QByteArray ReferenceService::databaseDump() const
+{
+    if (m_databaseUrl.isEmpty())
+        return {};
+    QProcess dump;
+    dump.start(QStringLiteral("pg_dump"), {QStringLiteral("--data-only"), QStringLiteral("--no-owner"), m_databaseUrl});
+    if (!dump.waitForFinished(30000) || dump.exitCode() != 0)
+        return "pg_dump failed";
+    // The rows only: comments and the dump's random session key differ every time.
+    QByteArray rows;
+    for (const QByteArray &line : dump.readAllStandardOutput().split('\n')) {
+        if (!line.startsWith("--") && !line.startsWith('\\'))
+            rows += line + '\n';
+    }
+    return rows;
+}
+
+bool ReferenceService::stagingIsEmpty() const
+{
+    return !QDirIterator(dataDir() + QStringLiteral("/tmp"), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories).hasNext();
+}
+
+bool ReferenceService::createDatabase()
+{
+    if (!onPostgres() || m_sqliteOnly || !m_databaseUrl.isEmpty())
+        return true;
+    static std::atomic<int> serial{0};
+    const QString name = QStringLiteral("calvestra_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);
+    const QString maintenance = qEnvironmentVariable("CALVESTRA_TEST_PG");
+    QProcess psql;
+    psql.start(QStringLiteral("psql"), {maintenance, QStringLiteral("-qc"), QStringLiteral("CREATE DATABASE ") + name});
+    if (!psql.waitForFinished(30000) || psql.exitCode() != 0) {
+        m_error = QStringLiteral("cannot create the test database: ") + QString::fromUtf8(psql.readAllStandardError());
+        return false;
+    }
+    QUrl url(maintenance);
+    url.setPath(QLatin1Char('/') + name);
+    m_databaseName = name;
+    m_databaseUrl = url.toString();
+    return true;
+}
 
 QString ReferenceService::executable()
 {
@@ -47,8 +109,12 @@ bool ReferenceService::launch(int timeoutMs, bool samePort)
         m_error = isRunning() ? QStringLiteral("already running") : QStringLiteral("calvestra-service was not built");
         return false;
     }
+    if (!createDatabase())
+        return false;
     QStringList arguments{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(m_port),
                           QStringLiteral("--data"), dataDir()};
+    if (!m_databaseUrl.isEmpty())
+        arguments << QStringLiteral("--db") << m_databaseUrl;
     if (m_testHooks)
         arguments << QStringLiteral("--test-hooks");
     if (!m_authentication)
@@ -96,6 +162,14 @@ bool ReferenceService::launch(int timeoutMs, bool samePort)
     m_error = QStringLiteral("the service did not answer in time");
     stop();
     return false;
+}
+
+void ReferenceService::kill()
+{
+    if (!isRunning())
+        return;
+    m_process->kill();
+    m_process->waitForFinished(10000);
 }
 
 void ReferenceService::stop(int timeoutMs)

@@ -53,6 +53,25 @@ public:
                                                         : QStringLiteral("/Apps/Movelta/vq_webservice.php")));
     }
     QString dataDir() const { return m_dir.filePath(QStringLiteral("data")); }
+    // With CALVESTRA_TEST_PG set (a PostgreSQL maintenance database's address) every
+    // service runs on a database of its own, made for it and dropped at the end.
+    static bool onPostgres() { return !qEnvironmentVariableIsEmpty("CALVESTRA_TEST_PG"); }
+    // Its --db address; empty on SQLite.
+    QString databaseUrl() const { return m_databaseUrl; }
+    // Keeps to the data folder's SQLite files even with CALVESTRA_TEST_PG set.
+    void useSqlite() { m_sqliteOnly = true; }
+    // Makes this service's database now (a no-op on SQLite); false with errorString() set.
+    bool prepareDatabase() { return createDatabase(); }
+    // A second node: runs on the other service's database (which that one drops).
+    void useDatabaseOf(const ReferenceService &other) { m_databaseUrl = other.m_databaseUrl; }
+    // SIGKILL: no chance to finish anything.
+    void kill();
+    // "--data DIR" and, on PostgreSQL, "--db URL": where the account commands find its data.
+    QStringList storageArguments() const;
+    // The database's rows as pg_dump writes them (empty on SQLite): to see that nothing changed.
+    QByteArray databaseDump() const;
+    // No upload in progress has left a file behind in the staging folders.
+    bool stagingIsEmpty() const;
     // Everything the service wrote to its log so far (all runs).
     QString log() const;
 
@@ -69,6 +88,7 @@ public:
 
 private:
     bool launch(int timeoutMs, bool samePort);
+    bool createDatabase();
 
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_process;
@@ -77,4 +97,7 @@ private:
     bool m_authentication = false;
     QStringList m_extraArguments;
     QString m_error;
+    QString m_databaseUrl;
+    QString m_databaseName;
+    bool m_sqliteOnly = false;
 };

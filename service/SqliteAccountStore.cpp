@@ -1,4 +1,4 @@
-#include "AccountStore.h"
+#include "SqliteAccountStore.h"
 
 #include "ExamArchive.h"
 #include "FileNames.h"
@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
@@ -31,14 +32,37 @@ std::string prepareRoot(const std::string &root)
     return root + "/service.db";
 }
 
+// A file of the data folder, read with a stream.
+class DiskFile : public StoredFile
+{
+public:
+    DiskFile(const std::string &path, std::uint64_t size) : m_in(path, std::ios::binary), m_size(size) {}
+    bool good() const { return static_cast<bool>(m_in); }
+    std::uint64_t size() const override { return m_size; }
+    bool read(std::uint64_t offset, std::size_t length, std::string &out) override
+    {
+        char buffer[64 * 1024];
+        m_in.clear();
+        m_in.seekg(static_cast<std::streamoff>(offset));
+        m_in.read(buffer, static_cast<std::streamsize>(std::min(length, sizeof buffer)));
+        const auto got = m_in.gcount();
+        out.append(buffer, static_cast<size_t>(got));
+        return got > 0;
+    }
+
+private:
+    std::ifstream m_in;
+    std::uint64_t m_size;
+};
+
 }  // namespace
 
-AccountStore::AccountStore(const std::string &root) : m_root(root), m_db(prepareRoot(root))
+SqliteAccountStore::SqliteAccountStore(const std::string &root) : m_root(root), m_db(prepareRoot(root))
 {
     createSchema();
 }
 
-void AccountStore::createSchema()
+void SqliteAccountStore::createSchema()
 {
     m_db.exec(
         "CREATE TABLE IF NOT EXISTS clients ("
@@ -78,14 +102,14 @@ void AccountStore::createSchema()
               "CREATE INDEX IF NOT EXISTS anamnesis_key ON anamnesis(idSender, syncKey);");
 }
 
-bool AccountStore::hasColumn(const char *table, const char *column)
+bool SqliteAccountStore::hasColumn(const char *table, const char *column)
 {
     SqlStatement q(m_db, "SELECT 1 FROM pragma_table_info(?) WHERE name = ?");
     q.bind(1, std::string(table)).bind(2, std::string(column));
     return q.step();
 }
 
-std::int64_t AccountStore::idForKey(const char *table, std::int64_t account, const std::string &key)
+std::int64_t SqliteAccountStore::idForKey(const char *table, std::int64_t account, const std::string &key)
 {
     if (key.empty())
         return 0;
@@ -95,23 +119,23 @@ std::int64_t AccountStore::idForKey(const char *table, std::int64_t account, con
     return q.step() ? q.int64(0) : 0;
 }
 
-std::string AccountStore::clientFolder(std::int64_t account, std::int64_t idUser) const
+std::string SqliteAccountStore::clientFolder(std::int64_t account, std::int64_t idUser) const
 {
     return m_root + "/files/" + std::to_string(account) + "/" + std::to_string(idUser);
 }
 
-std::string AccountStore::workFolder(std::int64_t account, std::int64_t idUser, std::int64_t workId) const
+std::string SqliteAccountStore::workFolder(std::int64_t account, std::int64_t idUser, std::int64_t workId) const
 {
     return clientFolder(account, idUser) + "/" + std::to_string(workId);
 }
 
-void AccountStore::discardFolder(const std::string &path)
+void SqliteAccountStore::discardFolder(const std::string &path)
 {
     std::error_code ec;
     fs::remove_all(path, ec);
 }
 
-std::vector<ClientRecord> AccountStore::clients(std::int64_t account)
+std::vector<ClientRecord> SqliteAccountStore::clients(std::int64_t account)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     SqlStatement q(m_db,
@@ -140,22 +164,29 @@ std::vector<ClientRecord> AccountStore::clients(std::int64_t account)
     return list;
 }
 
-bool AccountStore::hasClientLocked(std::int64_t account, std::int64_t id)
+std::int64_t SqliteAccountStore::clientsVersion(std::int64_t account)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_clientChanges[account];
+}
+
+bool SqliteAccountStore::hasClientLocked(std::int64_t account, std::int64_t id)
 {
     SqlStatement q(m_db, "SELECT 1 FROM clients WHERE id = ? AND idSender = ?");
     q.bind(1, id).bind(2, account);
     return q.step();
 }
 
-bool AccountStore::hasClient(std::int64_t account, std::int64_t id)
+bool SqliteAccountStore::hasClient(std::int64_t account, std::int64_t id)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return hasClientLocked(account, id);
 }
 
-std::int64_t AccountStore::saveClient(std::int64_t account, const ClientRecord &c)
+std::int64_t SqliteAccountStore::saveClient(std::int64_t account, const ClientRecord &c)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_clientChanges[account];
     auto bindFields = [&c](SqlStatement &q) {
         q.bind(1, c.surname).bind(2, c.name).bind(3, c.sex).bind(4, c.birthday).bind(5, c.address);
         q.bind(6, c.city).bind(7, c.province).bind(8, c.zipcode).bind(9, c.phone).bind(10, c.email);
@@ -182,11 +213,12 @@ std::int64_t AccountStore::saveClient(std::int64_t account, const ClientRecord &
     return m_db.lastInsertId();
 }
 
-bool AccountStore::deleteClient(std::int64_t account, std::int64_t id)
+bool SqliteAccountStore::deleteClient(std::int64_t account, std::int64_t id)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!hasClientLocked(account, id))
         return false;
+    ++m_clientChanges[account];
     SqliteTransaction tx(m_db);
     // files rows go with their works, works and questionnaires with the client.
     SqlStatement q(m_db, "DELETE FROM clients WHERE id = ? AND idSender = ?");
@@ -197,7 +229,7 @@ bool AccountStore::deleteClient(std::int64_t account, std::int64_t id)
     return true;
 }
 
-std::optional<std::vector<AnamnesiRecord>> AccountStore::anamnesis(std::int64_t account, std::int64_t idUser)
+std::optional<std::vector<AnamnesiRecord>> SqliteAccountStore::anamnesis(std::int64_t account, std::int64_t idUser)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!hasClientLocked(account, idUser))
@@ -220,7 +252,7 @@ std::optional<std::vector<AnamnesiRecord>> AccountStore::anamnesis(std::int64_t 
     return list;
 }
 
-std::int64_t AccountStore::saveAnamnesi(std::int64_t account, const AnamnesiRecord &a)
+std::int64_t SqliteAccountStore::saveAnamnesi(std::int64_t account, const AnamnesiRecord &a)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!hasClientLocked(account, a.idUser))
@@ -246,7 +278,7 @@ std::int64_t AccountStore::saveAnamnesi(std::int64_t account, const AnamnesiReco
     return m_db.lastInsertId();
 }
 
-bool AccountStore::deleteAnamnesi(std::int64_t account, std::int64_t id)
+bool SqliteAccountStore::deleteAnamnesi(std::int64_t account, std::int64_t id)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     SqlStatement q(m_db, "DELETE FROM anamnesis WHERE id = ? AND idSender = ?");
@@ -255,7 +287,7 @@ bool AccountStore::deleteAnamnesi(std::int64_t account, std::int64_t id)
     return m_db.changes() > 0;
 }
 
-std::optional<std::vector<WorkRecord>> AccountStore::works(std::int64_t account, std::int64_t idUser)
+std::optional<std::vector<WorkRecord>> SqliteAccountStore::works(std::int64_t account, std::int64_t idUser)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!hasClientLocked(account, idUser))
@@ -295,7 +327,7 @@ std::optional<std::vector<WorkRecord>> AccountStore::works(std::int64_t account,
     return list;
 }
 
-std::uint64_t AccountStore::usedBytesLocked(std::int64_t account)
+std::uint64_t SqliteAccountStore::usedBytesLocked(std::int64_t account)
 {
     SqlStatement q(m_db, "SELECT COALESCE(SUM(bytes), 0) FROM works WHERE idSender = ?");
     q.bind(1, account);
@@ -303,13 +335,13 @@ std::uint64_t AccountStore::usedBytesLocked(std::int64_t account)
     return static_cast<std::uint64_t>(q.int64(0));
 }
 
-std::uint64_t AccountStore::usedBytes(std::int64_t account)
+std::uint64_t SqliteAccountStore::usedBytes(std::int64_t account)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return usedBytesLocked(account);
 }
 
-std::uint64_t AccountStore::uploadRoom(std::int64_t account, std::uint64_t quotaBytes)
+std::uint64_t SqliteAccountStore::uploadRoom(std::int64_t account, std::uint64_t quotaBytes)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     SqlStatement q(m_db, "SELECT COALESCE(SUM(bytes), 0), COALESCE(MAX(bytes), 0) FROM works WHERE idSender = ?");
@@ -320,7 +352,7 @@ std::uint64_t AccountStore::uploadRoom(std::int64_t account, std::uint64_t quota
     return (used > quotaBytes ? 0 : quotaBytes - used) + largest;
 }
 
-AccountStore::ExamOutcome AccountStore::storeExam(std::int64_t account, WorkRecord &work,
+AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, WorkRecord &work,
                                                   const ExamArchive &archive, std::uint64_t quotaBytes,
                                                   std::string &error)
 {
@@ -431,7 +463,7 @@ AccountStore::ExamOutcome AccountStore::storeExam(std::int64_t account, WorkReco
     return ExamOutcome::Stored;
 }
 
-std::optional<std::string> AccountStore::filePath(std::int64_t account, std::int64_t idUser,
+std::optional<std::string> SqliteAccountStore::filePath(std::int64_t account, std::int64_t idUser,
                                                   const std::string &name)
 {
     if (!FileNames::isSafeFileName(name))
@@ -449,4 +481,17 @@ std::optional<std::string> AccountStore::filePath(std::int64_t account, std::int
     if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     return path;
+}
+
+std::unique_ptr<StoredFile> SqliteAccountStore::openFile(std::int64_t account, std::int64_t idUser,
+                                                         const std::string &name)
+{
+    const auto path = filePath(account, idUser, name);
+    struct stat st{};
+    if (!path || ::stat(path->c_str(), &st) != 0)
+        return nullptr;
+    auto file = std::make_unique<DiskFile>(*path, static_cast<std::uint64_t>(st.st_size));
+    if (!file->good())
+        return nullptr;
+    return file;
 }

@@ -1,0 +1,403 @@
+// Load on calvestra-service: many keep-alive connections sending what installations
+// send (the client list of a 1000-client account and of a 50-client one, client and
+// questionnaire saves, exam uploads of 3 and 20 scans, stored-file downloads), against
+// one node on SQLite, one on PostgreSQL and two on PostgreSQL sharing the database.
+// PostgreSQL: CALVESTRA_TEST_PG names a server's maintenance database; without it a
+// throw-away cluster is started with tools/pg-test-cluster.sh.
+#include <httplib.h>
+#include <zip.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+const char *const script = "/Apps/Movelta/vq_webservice.php";
+constexpr int connections = 32;
+
+std::string shell(const std::string &command)
+{
+    std::string out;
+    if (FILE *pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            out += buffer;
+        ::pclose(pipe);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' '))
+        out.pop_back();
+    return out;
+}
+
+// One calvestra-service process; stopped with SIGTERM when the object goes.
+class Node
+{
+public:
+    Node(const std::string &dataDir, const std::string &db)
+    {
+        int out[2];
+        if (::pipe(out) != 0)
+            return;
+        std::vector<std::string> args{CALVESTRA_SERVICE_EXE, "--listen", "127.0.0.1:0", "--data", dataDir, "--no-auth",
+                                      "--rate-limit", "1000000", "--quota-mb", "100000", "--threads", "40"};
+        if (!db.empty())
+            args.insert(args.end(), {"--db", db});
+        std::vector<char *> argv;
+        for (std::string &a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        std::string line;
+        char c = 0;
+        while (line.find('\n') == std::string::npos && ::read(out[0], &c, 1) == 1)
+            line += c;
+        ::close(out[0]);
+        const auto colon = line.rfind(':');
+        m_port = colon == std::string::npos ? 0 : std::atoi(line.c_str() + colon + 1);
+    }
+    ~Node()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    Node(const Node &) = delete;
+    Node &operator=(const Node &) = delete;
+    int port() const { return m_port; }
+
+private:
+    pid_t m_pid = -1;
+    int m_port = 0;
+};
+
+std::string randomBytes(size_t size, std::mt19937 &rng)
+{
+    std::string data(size, '\0');
+    for (char &c : data)
+        c = static_cast<char>(rng());
+    return data;
+}
+
+std::string zipOf(int scans, std::mt19937 &rng)
+{
+    const std::string path = std::filesystem::temp_directory_path() / ("bench-" + std::to_string(::getpid()) + ".zip");
+    int error = 0;
+    zip_t *archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    std::vector<std::string> contents;
+    contents.reserve(static_cast<size_t>(scans) * 2);
+    for (int i = 0; i < scans; ++i) {
+        const std::string base = "Vita-2024010" + std::to_string(i % 10) + "--09-30-" + std::to_string(10 + i);
+        for (const auto &[ext, size] : {std::pair{".jpg", 60 * 1024}, {".d2d", 140 * 1024}}) {
+            contents.push_back(randomBytes(static_cast<size_t>(size), rng));
+            const std::string name = base + ext;
+            zip_file_add(archive, name.c_str(), zip_source_buffer(archive, contents.back().data(), contents.back().size(), 0),
+                         ZIP_FL_ENC_UTF_8);
+        }
+    }
+    zip_close(archive);
+    std::string data;
+    if (FILE *f = std::fopen(path.c_str(), "rb")) {
+        char buffer[65536];
+        size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            data.append(buffer, n);
+        std::fclose(f);
+    }
+    std::filesystem::remove(path);
+    return data;
+}
+
+int codeOf(const httplib::Result &r)
+{
+    if (!r || r->status != 200)
+        return -1;
+    const auto at = r->body.find("\"code\":");
+    return at == std::string::npos ? -1 : std::atoi(r->body.c_str() + at + 7);
+}
+
+struct Seed
+{
+    int bigClient = 0;    // of the 1000-client account, with a stored exam
+    std::string archive3;
+    std::string archive20;
+};
+
+enum class Kind { List1000, List50, SaveClient, SaveQuestionnaire, Upload3, Upload20, Download };
+
+struct Stats
+{
+    std::vector<double> latencyMs;  // requests other than uploads
+    std::uint64_t requests = 0;
+    std::uint64_t uploadBytes = 0;
+    double uploadSeconds = 0;
+    std::uint64_t errors = 0;
+};
+
+httplib::Result send(httplib::Client &client, Kind kind, const Seed &seed, std::mt19937 &rng)
+{
+    const std::string big = "1001", small = "1002";
+    switch (kind) {
+    case Kind::List1000:
+        return client.Post(script, "idSender=" + big + "&action=getUsers", "application/x-www-form-urlencoded");
+    case Kind::List50:
+        return client.Post(script, "idSender=" + small + "&action=getUsers", "application/x-www-form-urlencoded");
+    case Kind::SaveClient:
+        return client.Post(script, "idSender=" + small + R"(&action=setUserData&data={"id":)" + std::to_string(1 + rng() % 40) +
+                                       R"(,"surname":"Rossi","name":"Anna","weight":"61.5"})",
+                           "application/x-www-form-urlencoded");
+    case Kind::SaveQuestionnaire:
+        return client.Post(script, "idSender=" + big + "&action=uploadAnamnesi&idAnamnesi=0&idUser=" +
+                                       std::to_string(seed.bigClient) + R"(&data={"Name":"Q","Date":"2024-01-01 10:00:00"})",
+                           "application/x-www-form-urlencoded");
+    case Kind::Upload3:
+    case Kind::Upload20: {
+        const std::string date = "2024-02-" + std::to_string(10 + rng() % 18);
+        httplib::MultipartFormDataItems items{
+            {"idSender", big, "", ""},
+            {"action", "uploadExamZip", "", ""},
+            {"exam", R"({"examDate":")" + date + R"(","idUser":)" + std::to_string(seed.bigClient) + "}", "", ""},
+            {"UPLOADS", kind == Kind::Upload3 ? seed.archive3 : seed.archive20, "u.zip", "application/zip"}};
+        return client.Post(script, items);
+    }
+    case Kind::Download:
+        return client.Get(std::string(script) + "?action=getUserFile&idSender=" + big + "&idUser=" +
+                          std::to_string(seed.bigClient) + "&kind=d2d&filename=Vita-20240100--09-30-10.jpg");
+    }
+    return client.Get("/");
+}
+
+// Keeps connectionCount keep-alive connections busy for `seconds`; kinds are drawn by weight.
+Stats load(const std::vector<int> &ports, const Seed &seed, const std::vector<std::pair<Kind, int>> &mix, double seconds,
+           int connectionCount = connections)
+{
+    Stats total;
+    std::mutex mutex;
+    std::vector<std::thread> workers;
+    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+    for (int w = 0; w < connectionCount; ++w) {
+        workers.emplace_back([&, w] {
+            std::mt19937 rng(static_cast<unsigned>(w) * 7919u + 1u);
+            httplib::Client client("127.0.0.1", ports[static_cast<size_t>(w) % ports.size()]);
+            client.set_keep_alive(true);
+            client.set_tcp_nodelay(true);
+            client.set_read_timeout(60, 0);
+            client.set_write_timeout(60, 0);
+            int weights = 0;
+            for (const auto &m : mix)
+                weights += m.second;
+            Stats mine;
+            while (Clock::now() < end) {
+                int pick = static_cast<int>(rng() % static_cast<unsigned>(weights));
+                Kind kind = mix.front().first;
+                for (const auto &m : mix) {
+                    if ((pick -= m.second) < 0) {
+                        kind = m.first;
+                        break;
+                    }
+                }
+                const auto start = Clock::now();
+                const auto reply = send(client, kind, seed, rng);
+                const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+                const bool upload = kind == Kind::Upload3 || kind == Kind::Upload20;
+                const bool ok = kind == Kind::Download ? reply && reply->status == 200 : codeOf(reply) == 200;
+                mine.errors += ok ? 0 : 1;
+                if (!ok && mine.errors <= 3)
+                    std::fprintf(stderr, "error: kind %d after %llu requests: %s\n", static_cast<int>(kind),
+                                 static_cast<unsigned long long>(mine.requests),
+                                 reply ? (std::to_string(reply->status) + " " + reply->body.substr(0, 120)).c_str()
+                                       : httplib::to_string(reply.error()).c_str());
+                ++mine.requests;
+                if (upload) {
+                    mine.uploadBytes += (kind == Kind::Upload3 ? seed.archive3 : seed.archive20).size();
+                    mine.uploadSeconds += ms / 1000.0;
+                } else {
+                    mine.latencyMs.push_back(ms);
+                }
+            }
+            std::lock_guard<std::mutex> lock(mutex);
+            total.requests += mine.requests;
+            total.errors += mine.errors;
+            total.uploadBytes += mine.uploadBytes;
+            total.uploadSeconds = std::max(total.uploadSeconds, mine.uploadSeconds);
+            total.latencyMs.insert(total.latencyMs.end(), mine.latencyMs.begin(), mine.latencyMs.end());
+        });
+    }
+    for (auto &t : workers)
+        t.join();
+    std::sort(total.latencyMs.begin(), total.latencyMs.end());
+    return total;
+}
+
+double percentile(const std::vector<double> &sorted, double p)
+{
+    return sorted.empty() ? 0.0 : sorted[std::min(sorted.size() - 1, static_cast<size_t>(p * static_cast<double>(sorted.size())))];
+}
+
+bool seed(int port, Seed &s, std::mt19937 &rng)
+{
+    httplib::Client client("127.0.0.1", port);
+    client.set_keep_alive(true);
+    client.set_tcp_nodelay(true);
+    for (int i = 0; i < 1000; ++i) {
+        const auto r = client.Post(script, "idSender=1001&action=setUserData&data=" +
+                                               (R"({"surname":"Cliente+)" + std::to_string(i) +
+                                                R"(","name":"Nome","email":"c@example.org","height":"170","weight":"70"})"),
+                                   "application/x-www-form-urlencoded");
+        if (codeOf(r) != 200)
+            return false;
+        if (i == 0)
+            s.bigClient = std::atoi(r->body.c_str() + r->body.find("\"id\":") + 5);
+    }
+    for (int i = 0; i < 50; ++i) {
+        if (codeOf(client.Post(script, R"(idSender=1002&action=setUserData&data={"surname":"Piccolo"})",
+                               "application/x-www-form-urlencoded")) != 200)
+            return false;
+    }
+    s.archive3 = zipOf(3, rng);
+    s.archive20 = zipOf(20, rng);
+    return codeOf(send(client, Kind::Upload3, s, rng)) == 200;
+}
+
+double diskMbPerSecond(const std::string &dir)
+{
+    const std::string path = dir + "/dd-probe";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::string block(1 << 20, 'x');
+    const auto start = Clock::now();
+    for (int i = 0; i < 256 && fd >= 0; ++i) {
+        if (::write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size()))
+            break;
+    }
+    if (fd >= 0) {
+        ::fdatasync(fd);
+        ::close(fd);
+    }
+    std::filesystem::remove(path);
+    return 256.0 / std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+struct Outcome
+{
+    double listBigRps = 0, listSmallRps = 0, mixRps = 0, p50 = 0, p99 = 0, uploadMbS = 0;
+    std::uint64_t errors = 0;
+};
+
+Outcome measure(const std::vector<int> &ports, const Seed &seed)
+{
+    Outcome o;
+    const Stats big = load(ports, seed, {{Kind::List1000, 1}}, 5);
+    const Stats small = load(ports, seed, {{Kind::List50, 1}}, 4);
+    const Stats mix = load(ports, seed,
+                           {{Kind::List1000, 20}, {Kind::List50, 20}, {Kind::SaveClient, 20}, {Kind::SaveQuestionnaire, 15},
+                            {Kind::Download, 17}, {Kind::Upload3, 6}, {Kind::Upload20, 2}},
+                           8);
+    o.listBigRps = static_cast<double>(big.requests) / 5;
+    o.listSmallRps = static_cast<double>(small.requests) / 4;
+    o.mixRps = static_cast<double>(mix.requests) / 8;
+    o.p50 = percentile(mix.latencyMs, 0.5);
+    o.p99 = percentile(mix.latencyMs, 0.99);
+    // Uploads alone, 8 at a time: the rate a clinic's evening of uploads would see.
+    const Stats uploads = load(ports, seed, {{Kind::Upload20, 1}}, 5, 8);
+    o.uploadMbS = static_cast<double>(uploads.uploadBytes) / 1e6 / 5;
+    o.errors = big.errors + small.errors + mix.errors + uploads.errors;
+    return o;
+}
+
+void report(const char *name, const Outcome &o)
+{
+    std::printf("%-10s list1000 %7.0f req/s  list50 %7.0f req/s  mix %7.0f req/s  p50 %6.2f ms  p99 %7.2f ms  uploads alone %6.1f MB/s  errors %llu\n",
+                name, o.listBigRps, o.listSmallRps, o.mixRps, o.p50, o.p99, o.uploadMbS,
+                static_cast<unsigned long long>(o.errors));
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main()
+{
+    ::signal(SIGPIPE, SIG_IGN);
+    std::mt19937 rng(42);
+    const std::string work = shell("mktemp -d /tmp/bench-service.XXXXXX");
+    const double disk = diskMbPerSecond(work);
+
+    std::string pg = std::getenv("CALVESTRA_TEST_PG") ? std::getenv("CALVESTRA_TEST_PG") : "";
+    std::string cluster;
+    if (pg.empty()) {
+        const std::string script = std::string(CALVESTRA_SOURCE_DIR) + "/tools/pg-test-cluster.sh";
+        const std::string out = shell(". " + script + " && calvestra_pg_start >/dev/null && echo \"$CALVESTRA_PG_DIR $CALVESTRA_TEST_PG\"");
+        cluster = out.substr(0, out.find(' '));
+        pg = out.find(' ') == std::string::npos ? "" : out.substr(out.find(' ') + 1);
+    }
+    std::string db;
+    if (!pg.empty()) {
+        const std::string name = "calvestra_bench_" + std::to_string(::getpid());
+        shell("psql '" + pg + "' -qc 'CREATE DATABASE " + name + "' 2>&1");
+        db = pg.substr(0, pg.find("/postgres")) + "/" + name + pg.substr(pg.find("/postgres") + 9);
+    }
+
+    Outcome sqlite, one, two;
+    Seed seedSqlite, seedPg;
+    {
+        Node node(work + "/sqlite", "");
+        if (node.port() == 0 || !seed(node.port(), seedSqlite, rng)) {
+            std::fprintf(stderr, "the SQLite service did not start or take the seed data\n");
+            return 1;
+        }
+        sqlite = measure({node.port()}, seedSqlite);
+        report("sqlite", sqlite);
+    }
+    if (!db.empty()) {
+        {
+            Node node(work + "/pg1", db);
+            if (node.port() > 0 && seed(node.port(), seedPg, rng)) {
+                one = measure({node.port()}, seedPg);
+                report("pg", one);
+            }
+        }
+        Node a(work + "/pg2a", db), b(work + "/pg2b", db);
+        if (a.port() > 0 && b.port() > 0 && seedPg.bigClient > 0) {
+            two = measure({a.port(), b.port()}, seedPg);
+            report("pg 2 nodes", two);
+        }
+        const std::string name = db.substr(db.rfind('/') + 1, db.find('?') - db.rfind('/') - 1);
+        shell("psql '" + pg + "' -qc 'DROP DATABASE IF EXISTS " + name + " WITH (FORCE)' 2>&1");
+    } else {
+        std::fprintf(stderr, "no PostgreSQL: only SQLite measured\n");
+    }
+    if (!cluster.empty())
+        shell("CALVESTRA_PG_DIR=" + cluster + " && . " + std::string(CALVESTRA_SOURCE_DIR) +
+              "/tools/pg-test-cluster.sh && calvestra_pg_stop");
+    std::filesystem::remove_all(work);
+    std::printf("disk (dd-like, 256 MB + fdatasync): %.0f MB/s\n", disk);
+    std::printf("RESULT sqlite_rps=%.0f pg_rps=%.0f pg2_rps=%.0f p50_ms=%.2f p99_ms=%.2f upload_mb_s=%.1f errors=%llu"
+                " list1000_rps=%.0f list50_rps=%.0f disk_mb_s=%.0f\n",
+                sqlite.mixRps, one.mixRps, two.mixRps, sqlite.p50, sqlite.p99, sqlite.uploadMbS,
+                static_cast<unsigned long long>(sqlite.errors + one.errors + two.errors), sqlite.listBigRps,
+                sqlite.listSmallRps, disk);
+    return 0;
+}
