@@ -2,6 +2,51 @@
 
 #include "AccountStore.h"
 #include "ExamArchive.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+// At most a given number of holders at once; the others wait their turn.
+class UnpackSlots
+{
+public:
+    explicit UnpackSlots(unsigned count) : m_free(count) {}
+
+    class Taken
+    {
+    public:
+        explicit Taken(UnpackSlots &slots) : m_slots(slots)
+        {
+            std::unique_lock<std::mutex> lock(m_slots.m_mutex);
+            m_slots.m_changed.wait(lock, [this] { return m_slots.m_free > 0; });
+            --m_slots.m_free;
+        }
+        ~Taken()
+        {
+            {
+                const std::lock_guard<std::mutex> lock(m_slots.m_mutex);
+                ++m_slots.m_free;
+            }
+            m_slots.m_changed.notify_one();
+        }
+        Taken(const Taken &) = delete;
+        Taken &operator=(const Taken &) = delete;
+
+    private:
+        UnpackSlots &m_slots;
+    };
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    unsigned m_free;
+};
+
+}  // namespace
 #include "JsonRead.h"
 #include "ModelLibrary.h"
 
@@ -269,6 +314,10 @@ EndpointActions::Reply EndpointActions::uploadExamZip(std::int64_t account, cons
     if (request.archivePath.empty())
         return failure(400, "missing archive");
 
+    // Unpacking is the one CPU-heavy step: half the cores at most leave the rest to the
+    // quick requests, whose latency would otherwise follow the uploads'.
+    static UnpackSlots slots(std::max(1u, std::thread::hardware_concurrency() / 2));
+    const UnpackSlots::Taken slot(slots);
     ExamArchive archive;
     std::string error;
     if (!archive.open(request.archivePath, error))
