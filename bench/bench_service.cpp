@@ -346,18 +346,18 @@ int main()
     const double disk = diskMbPerSecond(work);
 
     std::string pg = std::getenv("CALVESTRA_TEST_PG") ? std::getenv("CALVESTRA_TEST_PG") : "";
+    const std::string clusterScript = std::string(CALVESTRA_SOURCE_DIR) + "/tools/pg-test-cluster.sh";
     std::string cluster;
     if (pg.empty()) {
-        const std::string script = std::string(CALVESTRA_SOURCE_DIR) + "/tools/pg-test-cluster.sh";
-        const std::string out = shell(". " + script + " && calvestra_pg_start >/dev/null && echo \"$CALVESTRA_PG_DIR $CALVESTRA_TEST_PG\"");
+        const std::string out = shell(". " + clusterScript + " && calvestra_pg_start >/dev/null && echo \"$CALVESTRA_PG_DIR $CALVESTRA_TEST_PG\"");
         cluster = out.substr(0, out.find(' '));
         pg = out.find(' ') == std::string::npos ? "" : out.substr(out.find(' ') + 1);
     }
+    const std::string dbName = "calvestra_bench_" + std::to_string(::getpid());
     std::string db;
     if (!pg.empty()) {
-        const std::string name = "calvestra_bench_" + std::to_string(::getpid());
-        shell("psql '" + pg + "' -qc 'CREATE DATABASE " + name + "' 2>&1");
-        db = pg.substr(0, pg.find("/postgres")) + "/" + name + pg.substr(pg.find("/postgres") + 9);
+        shell("psql '" + pg + "' -qc 'CREATE DATABASE " + dbName + "' 2>&1");
+        db = pg.substr(0, pg.find("/postgres")) + "/" + dbName + pg.substr(pg.find("/postgres") + 9);
     }
 
     Outcome sqlite, one, two;
@@ -384,14 +384,12 @@ int main()
             two = measure({a.port(), b.port()}, seedPg);
             report("pg 2 nodes", two);
         }
-        const std::string name = db.substr(db.rfind('/') + 1, db.find('?') - db.rfind('/') - 1);
-        shell("psql '" + pg + "' -qc 'DROP DATABASE IF EXISTS " + name + " WITH (FORCE)' 2>&1");
+        shell("psql '" + pg + "' -qc 'DROP DATABASE IF EXISTS " + dbName + " WITH (FORCE)' 2>&1");
     } else {
         std::fprintf(stderr, "no PostgreSQL: only SQLite measured\n");
     }
     if (!cluster.empty())
-        shell("CALVESTRA_PG_DIR=" + cluster + " && . " + std::string(CALVESTRA_SOURCE_DIR) +
-              "/tools/pg-test-cluster.sh && calvestra_pg_stop");
+        shell("CALVESTRA_PG_DIR=" + cluster + " && . " + clusterScript + " && calvestra_pg_stop");
     std::filesystem::remove_all(work);
     std::printf("disk (dd-like, 256 MB + fdatasync): %.0f MB/s\n", disk);
     std::printf("RESULT sqlite_rps=%.0f pg_rps=%.0f pg2_rps=%.0f p50_ms=%.2f p99_ms=%.2f upload_mb_s=%.1f errors=%llu"

@@ -68,7 +68,6 @@ public:
     virtual std::unique_ptr<StoredFile> openFile(std::int64_t account, std::int64_t idUser,
                                                  const std::string &name) = 0;
 
-    virtual std::uint64_t usedBytes(std::int64_t account) = 0;
     // The most an upload of the account could still store: the free space, plus the
     // largest stored exam (a day sent again replaces its files).
     virtual std::uint64_t uploadRoom(std::int64_t account, std::uint64_t quotaBytes) = 0;

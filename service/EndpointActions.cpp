@@ -2,13 +2,22 @@
 
 #include "AccountStore.h"
 #include "ExamArchive.h"
+#include "JsonRead.h"
+#include "ModelLibrary.h"
 
 #include <algorithm>
 #include <condition_variable>
+#include <limits>
 #include <mutex>
 #include <thread>
 
 namespace {
+
+using json = nlohmann::json;
+using Reply = EndpointActions::Reply;
+
+constexpr size_t maxClientText = 4096;
+constexpr size_t maxExamText = 65536;
 
 // At most a given number of holders at once; the others wait their turn.
 class UnpackSlots
@@ -45,20 +54,6 @@ private:
     std::condition_variable m_changed;
     unsigned m_free;
 };
-
-}  // namespace
-#include "JsonRead.h"
-#include "ModelLibrary.h"
-
-#include <limits>
-
-namespace {
-
-using json = nlohmann::json;
-using Reply = EndpointActions::Reply;
-
-constexpr size_t maxClientText = 4096;
-constexpr size_t maxExamText = 65536;
 
 Reply failure(int code, std::string text)
 {

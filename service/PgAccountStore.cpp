@@ -103,11 +103,6 @@ ClientRecord clientAt(const PgResult &r, int i)
     return c;
 }
 
-bool hasClientOn(PgConnection &db, const std::string &select, std::int64_t account, std::int64_t id)
-{
-    return db.query(select, {id, account}).rows() > 0;
-}
-
 }  // namespace
 
 PgAccountStore::PgAccountStore(std::shared_ptr<PgPool> pool, const std::string &schema,
@@ -122,6 +117,21 @@ PgAccountStore::PgAccountStore(std::shared_ptr<PgPool> pool, const std::string &
 }
 
 std::string PgAccountStore::sql(const char *text) const { return PgSchema::qualify(text, m_schema); }
+
+bool PgAccountStore::hasClientOn(PgConnection &db, std::int64_t account, std::int64_t id) const
+{
+    return db.query(sql("SELECT 1 FROM @.clients WHERE id = $1 AND idSender = $2"), {id, account}).rows() > 0;
+}
+
+std::int64_t PgAccountStore::idForKey(PgConnection &db, const char *table, std::int64_t account,
+                                      const std::string &key) const
+{
+    if (key.empty())
+        return 0;
+    const std::string text = std::string("SELECT id FROM @.") + table + " WHERE idSender = $1 AND syncKey = $2 LIMIT 1";
+    PgResult r = db.query(sql(text.c_str()), {account, key});
+    return r.rows() > 0 ? r.int64(0, 0) : 0;
+}
 
 std::vector<ClientRecord> PgAccountStore::clients(std::int64_t account)
 {
@@ -153,7 +163,7 @@ void PgAccountStore::bumpClientsVersion(PgConnection &db, std::int64_t account)
 bool PgAccountStore::hasClient(std::int64_t account, std::int64_t id)
 {
     auto db = m_pool->take();
-    return hasClientOn(*db, sql("SELECT 1 FROM @.clients WHERE id = $1 AND idSender = $2"), account, id);
+    return hasClientOn(*db, account, id);
 }
 
 std::int64_t PgAccountStore::saveClient(std::int64_t account, const ClientRecord &c)
@@ -161,14 +171,8 @@ std::int64_t PgAccountStore::saveClient(std::int64_t account, const ClientRecord
     auto db = m_pool->take();
     PgTransaction tx(*db);
     lockAccount(*db, account);
-    std::int64_t id = 0;
-    if (c.id > 0 && hasClientOn(*db, sql("SELECT 1 FROM @.clients WHERE id = $1 AND idSender = $2"), account, c.id))
-        id = c.id;
-    else if (!c.syncKey.empty()) {
-        PgResult r = db->query(sql("SELECT id FROM @.clients WHERE idSender = $1 AND syncKey = $2 LIMIT 1"),
-                               {account, c.syncKey});
-        id = r.rows() > 0 ? r.int64(0, 0) : 0;
-    }
+    std::int64_t id =
+        c.id > 0 && hasClientOn(*db, account, c.id) ? c.id : idForKey(*db, "clients", account, c.syncKey);
     std::vector<PgParam> fields{c.surname, c.name, c.sex, c.birthday, c.address, c.city, c.province,
                                 c.zipcode, c.phone, c.email, c.height, c.weight, account};
     if (id > 0) {
@@ -206,7 +210,7 @@ bool PgAccountStore::deleteClient(std::int64_t account, std::int64_t id)
 std::optional<std::vector<AnamnesiRecord>> PgAccountStore::anamnesis(std::int64_t account, std::int64_t idUser)
 {
     auto db = m_pool->take();
-    if (!hasClientOn(*db, sql("SELECT 1 FROM @.clients WHERE id = $1 AND idSender = $2"), account, idUser))
+    if (!hasClientOn(*db, account, idUser))
         return std::nullopt;
     PgResult r = db->query(sql("SELECT id, idUser, name, anamnesiDate, object, syncKey FROM @.anamnesis"
                                " WHERE idSender = $1 AND idUser = $2 ORDER BY anamnesiDate DESC, id DESC"),
@@ -222,15 +226,9 @@ std::int64_t PgAccountStore::saveAnamnesi(std::int64_t account, const AnamnesiRe
     auto db = m_pool->take();
     PgTransaction tx(*db);
     lockAccount(*db, account);
-    if (!hasClientOn(*db, sql("SELECT 1 FROM @.clients WHERE id = $1 AND idSender = $2"), account, a.idUser))
+    if (!hasClientOn(*db, account, a.idUser))
         return 0;
-    std::int64_t byKey = 0;
-    if (!a.syncKey.empty()) {
-        PgResult r = db->query(sql("SELECT id FROM @.anamnesis WHERE idSender = $1 AND syncKey = $2 LIMIT 1"),
-                               {account, a.syncKey});
-        byKey = r.rows() > 0 ? r.int64(0, 0) : 0;
-    }
-    for (const std::int64_t id : {a.id, byKey}) {
+    for (const std::int64_t id : {a.id, idForKey(*db, "anamnesis", account, a.syncKey)}) {
         if (id <= 0)
             continue;
         const auto changed =
@@ -262,7 +260,7 @@ bool PgAccountStore::deleteAnamnesi(std::int64_t account, std::int64_t id)
 std::optional<std::vector<WorkRecord>> PgAccountStore::works(std::int64_t account, std::int64_t idUser)
 {
     auto db = m_pool->take();
-    if (!hasClientOn(*db, sql("SELECT 1 FROM @.clients WHERE id = $1 AND idSender = $2"), account, idUser))
+    if (!hasClientOn(*db, account, idUser))
         return std::nullopt;
     PgResult r = db->query(sql("SELECT id, idUser, examDate, kind, examKind, weight, height, bodyFat, activityLevel,"
                                " note, examZones, bytes FROM @.works WHERE idSender = $1 AND idUser = $2"
@@ -301,13 +299,6 @@ std::optional<std::vector<WorkRecord>> PgAccountStore::works(std::int64_t accoun
     return list;
 }
 
-std::uint64_t PgAccountStore::usedBytes(std::int64_t account)
-{
-    auto db = m_pool->take();
-    return static_cast<std::uint64_t>(
-        db->query(sql("SELECT COALESCE(SUM(bytes), 0) FROM @.works WHERE idSender = $1"), {account}).int64(0, 0));
-}
-
 std::uint64_t PgAccountStore::uploadRoom(std::int64_t account, std::uint64_t quotaBytes)
 {
     auto db = m_pool->take();
@@ -324,7 +315,6 @@ AccountStore::ExamOutcome PgAccountStore::storeExam(std::int64_t account, WorkRe
                                                     std::string &error)
 {
     const std::uint64_t incoming = archive.totalSize();
-    const std::string clientExists = sql("SELECT 1 FROM @.clients WHERE id = $1 AND idSender = $2");
     // Bytes the upload would leave in use: a repeated day replaces its earlier files.
     auto wouldUse = [&](PgConnection &db) {
         PgResult r = db.query(sql("SELECT COALESCE(SUM(bytes), 0),"
@@ -336,7 +326,7 @@ AccountStore::ExamOutcome PgAccountStore::storeExam(std::int64_t account, WorkRe
 
     auto db = m_pool->take();
     // A first look, so an upload that cannot be stored writes nothing.
-    if (!hasClientOn(*db, clientExists, account, work.idUser))
+    if (!hasClientOn(*db, account, work.idUser))
         return ExamOutcome::UnknownClient;
     if (wouldUse(*db) > quotaBytes)
         return ExamOutcome::QuotaExceeded;
@@ -380,7 +370,7 @@ AccountStore::ExamOutcome PgAccountStore::storeExam(std::int64_t account, WorkRe
     lockAccount(*db, account);
     // Checked again under the lock: the client may have gone, or another upload (on
     // any node) used the space.
-    if (!hasClientOn(*db, clientExists, account, work.idUser))
+    if (!hasClientOn(*db, account, work.idUser))
         return ExamOutcome::UnknownClient;
     if (wouldUse(*db) > quotaBytes)
         return ExamOutcome::QuotaExceeded;

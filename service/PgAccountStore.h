@@ -38,12 +38,14 @@ public:
     ExamOutcome storeExam(std::int64_t account, WorkRecord &work, const ExamArchive &archive,
                           std::uint64_t quotaBytes, std::string &error) override;
     std::unique_ptr<StoredFile> openFile(std::int64_t account, std::int64_t idUser, const std::string &name) override;
-    std::uint64_t usedBytes(std::int64_t account) override;
     std::uint64_t uploadRoom(std::int64_t account, std::uint64_t quotaBytes) override;
 
 private:
     std::string sql(const char *text) const;
     void bumpClientsVersion(PgConnection &db, std::int64_t account);
+    bool hasClientOn(PgConnection &db, std::int64_t account, std::int64_t id) const;
+    // The record of the account with that key (table clients or anamnesis), or 0.
+    std::int64_t idForKey(PgConnection &db, const char *table, std::int64_t account, const std::string &key) const;
 
     std::shared_ptr<PgPool> m_pool;
     std::string m_schema;

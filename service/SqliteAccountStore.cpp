@@ -335,12 +335,6 @@ std::uint64_t SqliteAccountStore::usedBytesLocked(std::int64_t account)
     return static_cast<std::uint64_t>(q.int64(0));
 }
 
-std::uint64_t SqliteAccountStore::usedBytes(std::int64_t account)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return usedBytesLocked(account);
-}
-
 std::uint64_t SqliteAccountStore::uploadRoom(std::int64_t account, std::uint64_t quotaBytes)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

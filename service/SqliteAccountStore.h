@@ -34,7 +34,6 @@ public:
     ExamOutcome storeExam(std::int64_t account, WorkRecord &work, const ExamArchive &archive,
                           std::uint64_t quotaBytes, std::string &error) override;
     std::unique_ptr<StoredFile> openFile(std::int64_t account, std::int64_t idUser, const std::string &name) override;
-    std::uint64_t usedBytes(std::int64_t account) override;
     std::uint64_t uploadRoom(std::int64_t account, std::uint64_t quotaBytes) override;
 
     // Path of a stored file of the account's client, or nothing (what openFile opens).
