@@ -464,8 +464,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     // The list of what waits is read when it is about to be shown, not at every change.
     if (watched == cloudUploadButton && event->type() == QEvent::ToolTip)
         cloudUploadButton->setToolTip(tr("Alcuni dati sono in attesa di essere caricati in cloud")
-                                      + OutboxDescription::describe(*store->outbox(), store->m_db,
-                                                                    sender->inFlightItem()));
+                                      + store->getPendingDescription(sender->inFlightItem()));
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -521,12 +520,11 @@ void MainWindow::itemParked(const OutboxItem &item, const ServiceOutcome &outcom
 {
     Q_UNUSED(item)
     // Told once, when it happens; the list behind the cloud button keeps the reason.
-    statusBar()->showMessage(tr("Il server ha rifiutato un dato da inviare: %1")
-                                 .arg(OutboxDescription::reasonText(outcome.code, outcome.error)),
-                             15000);
+    const QString reason = OutboxDescription::reasonText(outcome.code, outcome.error);
+    statusBar()->showMessage(tr("Il server ha rifiutato un dato da inviare: %1").arg(reason), 15000);
     notify(tr("Il server ha rifiutato un dato da inviare: %1. Aprire l'elenco dei dati in attesa per riprovare "
               "o scartarlo.")
-               .arg(OutboxDescription::reasonText(outcome.code, outcome.error)));
+               .arg(reason));
 }
 
 void MainWindow::sendingHalted(int code)

@@ -183,10 +183,9 @@ void OutboxSender::pump()
     const QDateTime now = QDateTime::currentDateTime();
     if (m_pausedUntil.isValid() && now < m_pausedUntil)
         return;
-    const QList<OutboxItem> items = store()->outbox()->items();
+    // Only what may go now is read: the pass runs at every tick.
+    const QList<OutboxItem> items = store()->outbox()->dueItems(now);
     for (const OutboxItem &item : items) {
-        if (item.parked || (item.nextAttempt.isValid() && item.nextAttempt > now))
-            continue;
         if (send(item))
             return;
     }

@@ -1,6 +1,8 @@
 #include "scan/LayerReading.h"
 
 #include "device/CalvimetroProtocol.h"
+#include "device/VXCommThread.h"
+#include "scan/LayerDetector.h"
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -142,4 +144,15 @@ std::optional<LayerReading> LayerReading::fromJson(const QJsonObject &object)
     if (!object.value(kTop).isDouble() || !object.value(kBottom).isDouble())
         return std::nullopt;
     return rectangle(trace, first, last, object.value(kTop).toDouble(), object.value(kBottom).toDouble());
+}
+
+std::optional<LayerTrace> measureScanLayers(const VXCommThread &scan)
+{
+    LayerTrace trace;
+    const bool read = scan.readScanSamples([&trace](const uchar *samples, int lines) {
+        trace = LayerDetector().measure(samples, lines, VXCommThread::scanRealMaxIndex);
+    });
+    if (!read)
+        return std::nullopt;
+    return trace;
 }

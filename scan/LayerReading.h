@@ -6,6 +6,8 @@
 
 #include <optional>
 
+class VXCommThread;
+
 // A thickness reading of a scan as it is kept in the scan's analysis file: how it was
 // taken, the lines it covers, the automatic thickness over them, the rectangle when the
 // operator dragged one, and the boundaries found in every line.
@@ -36,3 +38,7 @@ struct LayerReading
     // Nothing for an object that is not a reading this application wrote.
     static std::optional<LayerReading> fromJson(const QJsonObject &object);
 };
+
+// The automatic layers of the scan `scan` holds, over all its lines; none while a scan is
+// being written into it.
+std::optional<LayerTrace> measureScanLayers(const VXCommThread &scan);

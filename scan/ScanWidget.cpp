@@ -4,7 +4,7 @@
 
 #include "app/UiHelpers.h"
 #include "device/SimulatedCalvimetro.h"
-#include "scan/LayerDetector.h"
+#include "scan/LayerReading.h"
 #include "scan/ScanArea.h"
 #include "scan/ScanLog.h"
 #include "scan/ScannerSimulatorPanel.h"
@@ -309,10 +309,16 @@ bool ScanWidget::loadFromFile(const QString &path)
         forgetSavedFiles();
         scanArea->clear();
         scanArea->image = commThread->getScanImage();
-        measureLayers();
         const QString analysisPath = changeFileExtension(path, QStringLiteral("json"));
         if (QFile::exists(analysisPath))
             scanArea->analysis.loadFromFile(analysisPath);
+        // A scan saved with its reading brings the layers found in all its lines; only
+        // one without them is measured again.
+        const std::optional<LayerReading> &saved = scanArea->analysis.reading;
+        if (saved && saved->trace.lineCount() == commThread->lineCount)
+            scanArea->setLayers(saved->trace);
+        else
+            measureLayers();
         if (scanArea->image)
             scanArea->repaint();
         return true;
@@ -372,13 +378,9 @@ QString ScanWidget::saveUserFiles(const QString &folder, const QString &prefix)
 
 void ScanWidget::measureLayers()
 {
-    LayerTrace trace;
-    const bool read = commThread->readScanSamples([&trace](const uchar *samples, int lines) {
-        trace = LayerDetector().measure(samples, lines, VXCommThread::scanRealMaxIndex);
-    });
-    if (!read)
-        return;  // a new scan has begun; its status change clears the area
-    scanArea->setLayers(trace);
+    // None when a new scan has begun; its status change clears the area.
+    if (const auto trace = measureScanLayers(*commThread))
+        scanArea->setLayers(*trace);
 }
 
 void ScanWidget::showLayers(bool shown)

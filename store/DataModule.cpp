@@ -536,7 +536,7 @@ int DataModule::pendingCount()
     return qMax(0, m_outbox->count());
 }
 
-QString DataModule::getPendingDescription()
+QString DataModule::getPendingDescription(qint64 inFlightId)
 {
-    return OutboxDescription::describe(*m_outbox, m_db);
+    return OutboxDescription::describe(*m_outbox, m_db, inFlightId);
 }

@@ -75,7 +75,8 @@ public:
     Outbox *outbox() const { return m_outbox; }
     bool havePendingStuff();
     int pendingCount();
-    QString getPendingDescription();
+    // The list of what waits; inFlightId names the item being sent.
+    QString getPendingDescription(qint64 inFlightId = 0);
 
     QString m_basePath;
     QString m_dataPath;

@@ -101,24 +101,15 @@ bool Outbox::exec(const QString &sql, const QVariantMap &values) const
     return true;
 }
 
-std::optional<qint64> Outbox::findSave(const QString &kind, int recordId) const
+std::optional<Outbox::SaveRow> Outbox::findSave(const QString &kind, int recordId) const
 {
     QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("select id from outbox where kind = :kind and recordId = :recordId"));
+    query.prepare(QStringLiteral("select id, attempts from outbox where kind = :kind and recordId = :recordId"));
     query.bindValue(QStringLiteral(":kind"), kind);
     query.bindValue(QStringLiteral(":recordId"), recordId);
     if (!query.exec() || !query.first())
         return std::nullopt;
-    return query.value(0).toLongLong();
-}
-
-int Outbox::attemptsOfSave(const QString &kind, int recordId) const
-{
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("select attempts from outbox where kind = :kind and recordId = :recordId"));
-    query.bindValue(QStringLiteral(":kind"), kind);
-    query.bindValue(QStringLiteral(":recordId"), recordId);
-    return query.exec() && query.first() ? query.value(0).toInt() : 0;
+    return SaveRow{query.value(0).toLongLong(), query.value(1).toInt()};
 }
 
 bool Outbox::upsertSave(const QString &kind, int recordId, int clientId)
@@ -128,7 +119,7 @@ bool Outbox::upsertSave(const QString &kind, int recordId, int clientId)
     if (const auto existing = findSave(kind, recordId)) {
         return exec(QStringLiteral("update outbox set revision = revision + 1, clientId = :clientId, failures = 0, "
                                    "nextAttempt = 0, parked = 0 where id = :id"),
-                    {{QStringLiteral("id"), *existing}, {QStringLiteral("clientId"), clientId}});
+                    {{QStringLiteral("id"), existing->id}, {QStringLiteral("clientId"), clientId}});
     }
     return exec(QStringLiteral("insert into outbox (kind, recordId, clientId, created) "
                                "values (:kind, :recordId, :clientId, :created)"),
@@ -151,72 +142,72 @@ bool Outbox::addAnamnesi(int anamnesiId, int clientId)
 bool Outbox::addExam(int clientId, const QDate &day, const QJsonObject &bodyData)
 {
     const QString kind = OutboxItem::kindName(OutboxItem::Kind::Exam);
-    const QVariantMap key{{QStringLiteral("kind"), kind},
-                          {QStringLiteral("clientId"), clientId},
-                          {QStringLiteral("examDate"), day.toString(dayFormat)},
-                          {QStringLiteral("payload"), compactJson(bodyData)}};
+    const QString examDate = day.toString(dayFormat);
     QSqlQuery query(m_db);
     query.prepare(QStringLiteral("select id from outbox where kind = :kind and clientId = :clientId and "
                                  "examDate = :examDate"));
     query.bindValue(QStringLiteral(":kind"), kind);
     query.bindValue(QStringLiteral(":clientId"), clientId);
-    query.bindValue(QStringLiteral(":examDate"), day.toString(dayFormat));
+    query.bindValue(QStringLiteral(":examDate"), examDate);
     if (query.exec() && query.first()) {
-        QVariantMap values = key;
-        values.insert(QStringLiteral("id"), query.value(0).toLongLong());
-        values.remove(QStringLiteral("kind"));
-        values.remove(QStringLiteral("clientId"));
-        values.remove(QStringLiteral("examDate"));
         return exec(QStringLiteral("update outbox set revision = revision + 1, payload = :payload, failures = 0, "
                                    "nextAttempt = 0, parked = 0 where id = :id"),
-                    values);
+                    {{QStringLiteral("id"), query.value(0).toLongLong()},
+                     {QStringLiteral("payload"), compactJson(bodyData)}});
     }
-    QVariantMap values = key;
-    values.insert(QStringLiteral("created"), nowMs());
     return exec(QStringLiteral("insert into outbox (kind, clientId, examDate, payload, created) "
                                "values (:kind, :clientId, :examDate, :payload, :created)"),
-                values);
+                {{QStringLiteral("kind"), kind},
+                 {QStringLiteral("clientId"), clientId},
+                 {QStringLiteral("examDate"), examDate},
+                 {QStringLiteral("payload"), compactJson(bodyData)},
+                 {QStringLiteral("created"), nowMs()}});
 }
 
-bool Outbox::addClientDeletion(int clientId, int webId, const QString &syncKey, const QJsonObject &lastSent)
+bool Outbox::sentOnce(const QString &saveKind, int recordId) const
 {
-    const bool sentOnce = attemptsOfSave(OutboxItem::kindName(OutboxItem::Kind::Client), clientId) > 0;
-    // Whatever else waits for this client is moot: the service drops a client's
-    // questionnaires and exams with it, and nothing of it is left here.
-    if (!exec(QStringLiteral("delete from outbox where clientId = :clientId"), {{QStringLiteral("clientId"), clientId}}))
-        return false;
-    if (webId <= 0 && (!sentOnce || syncKey.isEmpty()))
-        return true;  // the service never saw it
+    const auto save = findSave(saveKind, recordId);
+    return save && save->attempts > 0;
+}
+
+bool Outbox::insertDeletion(OutboxItem::Kind kind, int clientId, int webId, const QString &syncKey,
+                            const QJsonObject &lastSent)
+{
     // The record goes along: it names the deletion in the list of what waits and, for a
-    // client known by its key only, is what asks the service for its id.
+    // record known by its key only, is what asks the service for its id.
     return exec(QStringLiteral("insert into outbox (kind, clientId, webId, syncKey, payload, created) "
                                "values (:kind, :clientId, :webId, :syncKey, :payload, :created)"),
-                {{QStringLiteral("kind"), OutboxItem::kindName(OutboxItem::Kind::ClientDeletion)},
+                {{QStringLiteral("kind"), OutboxItem::kindName(kind)},
                  {QStringLiteral("clientId"), clientId},
                  {QStringLiteral("webId"), qMax(webId, 0)},
                  {QStringLiteral("syncKey"), syncKey},
                  {QStringLiteral("payload"), compactJson(lastSent)},
                  {QStringLiteral("created"), nowMs()}});
+}
+
+bool Outbox::addClientDeletion(int clientId, int webId, const QString &syncKey, const QJsonObject &lastSent)
+{
+    const bool sent = sentOnce(OutboxItem::kindName(OutboxItem::Kind::Client), clientId);
+    // Whatever else waits for this client is moot: the service drops a client's
+    // questionnaires and exams with it, and nothing of it is left here.
+    if (!exec(QStringLiteral("delete from outbox where clientId = :clientId"), {{QStringLiteral("clientId"), clientId}}))
+        return false;
+    if (webId <= 0 && (!sent || syncKey.isEmpty()))
+        return true;  // the service never saw it
+    return insertDeletion(OutboxItem::Kind::ClientDeletion, clientId, webId, syncKey, lastSent);
 }
 
 bool Outbox::addAnamnesiDeletion(int anamnesiId, int clientId, int webId, const QString &syncKey,
                                  const QJsonObject &lastSent)
 {
     const QString saveKind = OutboxItem::kindName(OutboxItem::Kind::Anamnesi);
-    const bool sentOnce = attemptsOfSave(saveKind, anamnesiId) > 0;
+    const bool sent = sentOnce(saveKind, anamnesiId);
     if (!exec(QStringLiteral("delete from outbox where kind = :kind and recordId = :recordId"),
               {{QStringLiteral("kind"), saveKind}, {QStringLiteral("recordId"), anamnesiId}}))
         return false;
-    if (webId <= 0 && (!sentOnce || syncKey.isEmpty()))
+    if (webId <= 0 && (!sent || syncKey.isEmpty()))
         return true;
-    return exec(QStringLiteral("insert into outbox (kind, clientId, webId, syncKey, payload, created) "
-                               "values (:kind, :clientId, :webId, :syncKey, :payload, :created)"),
-                {{QStringLiteral("kind"), OutboxItem::kindName(OutboxItem::Kind::AnamnesiDeletion)},
-                 {QStringLiteral("clientId"), clientId},
-                 {QStringLiteral("webId"), qMax(webId, 0)},
-                 {QStringLiteral("syncKey"), syncKey},
-                 {QStringLiteral("payload"), compactJson(lastSent)},
-                 {QStringLiteral("created"), nowMs()}});
+    return insertDeletion(OutboxItem::Kind::AnamnesiDeletion, clientId, webId, syncKey, lastSent);
 }
 
 bool Outbox::resolveDeletion(OutboxItem::Kind kind, const QString &syncKey, int webId)
@@ -230,12 +221,15 @@ bool Outbox::resolveDeletion(OutboxItem::Kind kind, const QString &syncKey, int 
                  {QStringLiteral("syncKey"), syncKey}});
 }
 
-QList<OutboxItem> Outbox::items() const
+QList<OutboxItem> Outbox::select(const QString &sql, const QVariantMap &values) const
 {
     QList<OutboxItem> list;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("select * from outbox order by id"))) {
+    query.prepare(sql);
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        query.bindValue(QLatin1Char(':') + it.key(), it.value());
+    if (!query.exec()) {
         qCDebug(lcStore).noquote() << "SqLite error:" << query.lastError().text();
         return list;
     }
@@ -244,14 +238,24 @@ QList<OutboxItem> Outbox::items() const
     return list;
 }
 
+QList<OutboxItem> Outbox::items() const
+{
+    return select(QStringLiteral("select * from outbox order by id"), {});
+}
+
+QList<OutboxItem> Outbox::dueItems(const QDateTime &now) const
+{
+    return select(QStringLiteral("select * from outbox where parked = 0 and nextAttempt <= :now order by id"),
+                  {{QStringLiteral("now"), now.toMSecsSinceEpoch()}});
+}
+
 std::optional<OutboxItem> Outbox::item(qint64 id) const
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("select * from outbox where id = :id"));
-    query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec() || !query.first())
+    const QList<OutboxItem> found = select(QStringLiteral("select * from outbox where id = :id"),
+                                           {{QStringLiteral("id"), id}});
+    if (found.isEmpty())
         return std::nullopt;
-    return itemFrom(query);
+    return found.first();
 }
 
 int Outbox::count() const

@@ -63,6 +63,8 @@ public:
     bool resolveDeletion(OutboxItem::Kind kind, const QString &syncKey, int webId);
 
     QList<OutboxItem> items() const;
+    // The items that may go at now: not parked, back-off over; oldest first.
+    QList<OutboxItem> dueItems(const QDateTime &now) const;
     std::optional<OutboxItem> item(qint64 id) const;
     int count() const;
     // True while a deletion of that service record waits: a download must not bring it back.
@@ -89,9 +91,18 @@ signals:
 
 private:
     bool exec(const QString &sql, const QVariantMap &values) const;
-    std::optional<qint64> findSave(const QString &kind, int recordId) const;
+    QList<OutboxItem> select(const QString &sql, const QVariantMap &values) const;
+    struct SaveRow
+    {
+        qint64 id = 0;
+        int attempts = 0;
+    };
+    std::optional<SaveRow> findSave(const QString &kind, int recordId) const;
     bool upsertSave(const QString &kind, int recordId, int clientId);
-    int attemptsOfSave(const QString &kind, int recordId) const;
+    // A send of that record was started: the service may hold it.
+    bool sentOnce(const QString &saveKind, int recordId) const;
+    bool insertDeletion(OutboxItem::Kind kind, int clientId, int webId, const QString &syncKey,
+                        const QJsonObject &lastSent);
 
     QSqlDatabase m_db;
 };

@@ -1,5 +1,6 @@
 #include "store/OutboxDescription.h"
 
+#include <QHash>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -85,10 +86,15 @@ QList<OutboxDescription::Line> OutboxDescription::lines(const Outbox &outbox, co
 {
     QList<Line> result;
     const QList<OutboxItem> items = outbox.items();
+    // A client's items usually come together: its name is read once.
+    QHash<int, ClientName> owners;
     for (const OutboxItem &item : items) {
         Line line;
         line.item = item;
-        const ClientName owner = clientName(db, item.clientId);
+        auto known = owners.constFind(item.clientId);
+        if (known == owners.cend())
+            known = owners.insert(item.clientId, clientName(db, item.clientId));
+        const ClientName &owner = *known;
         const QString payloadName = item.payload.value(QStringLiteral("name")).toString() + QLatin1Char(' ')
                                     + item.payload.value(QStringLiteral("surname")).toString();
         switch (item.kind) {

@@ -11,7 +11,7 @@
 // {"file": ..., "error": ...} and makes the exit status 1.
 
 #include "device/VXCommThread.h"
-#include "scan/LayerDetector.h"
+#include "scan/LayerReading.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -38,10 +38,8 @@ QJsonObject measureFile(const QString &path, bool perLine)
         result.insert(QStringLiteral("error"), QStringLiteral("not a readable scan file"));
         return result;
     }
-    LayerTrace trace;
-    holder.readScanSamples([&trace](const uchar *samples, int lines) {
-        trace = LayerDetector().measure(samples, lines, VXCommThread::scanRealMaxIndex);
-    });
+    // Nothing writes into a loaded scan: its samples are always there to read.
+    const LayerTrace trace = measureScanLayers(holder).value_or(LayerTrace());
     const LayerSummary summary = summarizeLayers(trace, 0, trace.lineCount() - 1);
     result.insert(QStringLiteral("lines"), trace.lineCount());
     result.insert(QStringLiteral("found"), std::round(summary.foundFraction() * 1000.0) / 1000.0);

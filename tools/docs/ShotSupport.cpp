@@ -1,15 +1,19 @@
 #include "ShotSupport.h"
 
+#include "app/AppSettings.h"
 #include "app/Startup.h"
+#include "cloud/HttpService.h"
 #include "device/CalvimetroModel.h"
 #include "device/CalvimetroProtocol.h"
 #include "device/SimulatedCalvimetro.h"
 #include "device/VXCommThread.h"
 #include "exam/ZoneChooserDialog.h"
 #include "exam/ui_ExamDlg.h"
-#include "scan/LayerDetector.h"
+#include "scan/LayerReading.h"
 #include "scan/ScanArea.h"
 #include "scan/ScanWidget.h"
+#include "store/Client.h"
+#include "store/DataModule.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -125,6 +129,35 @@ QJsonObject Service::post(const QByteArray &form) const
     return QJsonDocument::fromJson(reply->readAll()).object();
 }
 
+void useNoService()
+{
+    AppSettings::setEndpoint(QStringLiteral("http://127.0.0.1:9/Apps/Movelta/vq_webservice.php"));
+    AppSettings::setIdTrainer(0);
+    DataModule::instance();
+    HttpService::instance()->setWebServiceURL(false);
+}
+
+void saveClient(Client &client, const QString &surname, const QString &name, const QString &sex, int ageYears,
+                int ageDays, double heightCm, double weightKg)
+{
+    client.surname = surname;
+    client.name = name;
+    client.sex = sex;
+    client.birthday = QDate::currentDate().addYears(-ageYears).addDays(-ageDays);
+    client.height = heightCm;
+    client.weight = weightKg;
+    client.saveToDB(false, false);
+}
+
+bool showExamDialog(ExamDlg &dlg, Client *client)
+{
+    dlg.init(client);
+    dlg.setWindowState(Qt::WindowNoState);
+    dlg.resize(1054, 697);
+    dlg.show();
+    return QTest::qWaitForWindowExposed(&dlg);
+}
+
 void writeSimulatedSweep(const QString &folder, const QString &base, double fatMm, int lines, const QList<int> &marks)
 {
     CalvimetroModel model;
@@ -146,9 +179,8 @@ void writeSimulatedSweep(const QString &folder, const QString &base, double fatM
     area.image = holder.getScanImage();
     area.analysis.linemarks = marks;
     // Like a scan saved by the scan widget, it keeps its automatic reading.
-    holder.readScanSamples([&area](const uchar *samples, int count) {
-        area.analysis.reading = LayerReading::automatic(LayerDetector().measure(samples, count, VXCommThread::scanRealMaxIndex));
-    });
+    if (const auto trace = measureScanLayers(holder))
+        area.analysis.reading = LayerReading::automatic(*trace);
     area.saveJpg(folder + base + QStringLiteral(".jpg"), 500, 400);
     area.saveAnalysisJson(folder + base + QStringLiteral(".json"));
 }

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 
+class Client;
 class QLabel;
 class ScanArea;
 class SimulatedCalvimetro;
@@ -60,6 +61,18 @@ private:
     std::unique_ptr<QProcess> m_process;
     quint16 m_port = 0;
 };
+
+// The settings of a picture on this computer only: the service at a loopback address where
+// nothing listens, no account, the local database opened.
+void useNoService();
+
+// A client of the local database: `surname name`, `sex`, born `ageYears` years and `ageDays`
+// days before today, height (cm) and weight (kg); saved before it returns.
+void saveClient(Client &client, const QString &surname, const QString &name, const QString &sex, int ageYears,
+                int ageDays, double heightCm, double weightKg);
+
+// The exam dialog of `client` at the size of the pictures, shown; false if it never shows.
+bool showExamDialog(ExamDlg &dlg, Client *client);
 
 // One sweep of the simulated probe over `lines` positions, written as the scan widget
 // saves a scan: folder + base with .d2d, .jpg (500 x 400) and .json (marks and the

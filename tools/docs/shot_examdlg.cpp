@@ -4,14 +4,11 @@
 //   shot_examdlg docs/exam-dialog.png
 #include "ShotSupport.h"
 
-#include "app/AppSettings.h"
-#include "cloud/HttpService.h"
 #include "device/SimulatedCalvimetro.h"
 #include "exam/ui_ExamDlg.h"
 #include "scan/ScanArea.h"
 #include "scan/ScanWidget.h"
 #include "store/Client.h"
-#include "store/DataModule.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -29,27 +26,12 @@ int main(int argc, char *argv[])
         qWarning("usage: shot_examdlg OUTPUT.png");
         return 2;
     }
-    // A loopback address where nothing listens: the dialog never reaches a service.
-    AppSettings::setEndpoint(QStringLiteral("http://127.0.0.1:9/Apps/Movelta/vq_webservice.php"));
-    AppSettings::setIdTrainer(0);
-    DataModule::instance();
-    HttpService::instance()->setWebServiceURL(false);
-
+    // The dialog never reaches a service.
+    useNoService();
     Client client;
-    client.surname = QStringLiteral("Rossi");
-    client.name = QStringLiteral("Giulia");
-    client.sex = QStringLiteral("F");
-    client.birthday = QDate::currentDate().addYears(-34).addDays(-10);
-    client.height = 166.5;
-    client.weight = 58.2;
-    client.saveToDB(false, false);
-
+    saveClient(client, QStringLiteral("Rossi"), QStringLiteral("Giulia"), QStringLiteral("F"), 34, 10, 166.5, 58.2);
     ExamDlg dlg;
-    dlg.init(&client);
-    dlg.setWindowState(Qt::WindowNoState);
-    dlg.resize(1054, 697);
-    dlg.show();
-    if (!QTest::qWaitForWindowExposed(&dlg))
+    if (!showExamDialog(dlg, &client))
         return 1;
     ExamScanner d(&dlg);
     d.setFat(9.0);

@@ -7,13 +7,10 @@
 //   pdftoppm -png -r 60 -f 1 -l 1 -singlefile /tmp/report.pdf docs/report-page
 #include "ShotSupport.h"
 
-#include "app/AppSettings.h"
-#include "cloud/HttpService.h"
 #include "exam/ProgressTab.h"
 #include "exam/ReportPdf.h"
 #include "exam/ui_ExamDlg.h"
 #include "store/Client.h"
-#include "store/DataModule.h"
 
 #include <QApplication>
 #include <QChartView>
@@ -33,19 +30,9 @@ int main(int argc, char *argv[])
         return 2;
     }
     // No account: the page shows the scans of this computer only.
-    AppSettings::setEndpoint(QStringLiteral("http://127.0.0.1:9/Apps/Movelta/vq_webservice.php"));
-    AppSettings::setIdTrainer(0);
-    DataModule::instance();
-    HttpService::instance()->setWebServiceURL(false);
-
+    useNoService();
     Client client;
-    client.surname = QStringLiteral("Conti");
-    client.name = QStringLiteral("Lucia");
-    client.sex = QStringLiteral("F");
-    client.birthday = QDate::currentDate().addYears(-39).addDays(-20);
-    client.height = 168.0;
-    client.weight = 63.5;
-    client.saveToDB(false, false);
+    saveClient(client, QStringLiteral("Conti"), QStringLiteral("Lucia"), QStringLiteral("F"), 39, 20, 168.0, 63.5);
     const QString folder = client.getDataPath(true);
     // Four exams three weeks apart, the fat going down; the latest has repeated sweeps.
     const struct
@@ -68,11 +55,7 @@ int main(int argc, char *argv[])
     }
 
     ExamDlg dlg;
-    dlg.init(&client);
-    dlg.setWindowState(Qt::WindowNoState);
-    dlg.resize(1054, 697);
-    dlg.show();
-    if (!QTest::qWaitForWindowExposed(&dlg))
+    if (!showExamDialog(dlg, &client))
         return 1;
     QTabBar *tabs = dlg.ui->tabWidget->tabBar();
     QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(3).center());
