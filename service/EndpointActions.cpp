@@ -1,14 +1,13 @@
 #include "EndpointActions.h"
 
 #include "AccountStore.h"
+#include "BackgroundWorkers.h"
 #include "ExamArchive.h"
 #include "JsonRead.h"
 #include "ModelLibrary.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <limits>
-#include <mutex>
 #include <thread>
 
 namespace {
@@ -18,42 +17,6 @@ using Reply = EndpointActions::Reply;
 
 constexpr size_t maxClientText = 4096;
 constexpr size_t maxExamText = 65536;
-
-// At most a given number of holders at once; the others wait their turn.
-class UnpackSlots
-{
-public:
-    explicit UnpackSlots(unsigned count) : m_free(count) {}
-
-    class Taken
-    {
-    public:
-        explicit Taken(UnpackSlots &slots) : m_slots(slots)
-        {
-            std::unique_lock<std::mutex> lock(m_slots.m_mutex);
-            m_slots.m_changed.wait(lock, [this] { return m_slots.m_free > 0; });
-            --m_slots.m_free;
-        }
-        ~Taken()
-        {
-            {
-                const std::lock_guard<std::mutex> lock(m_slots.m_mutex);
-                ++m_slots.m_free;
-            }
-            m_slots.m_changed.notify_one();
-        }
-        Taken(const Taken &) = delete;
-        Taken &operator=(const Taken &) = delete;
-
-    private:
-        UnpackSlots &m_slots;
-    };
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    unsigned m_free;
-};
 
 Reply failure(int code, std::string text)
 {
@@ -309,19 +272,21 @@ EndpointActions::Reply EndpointActions::uploadExamZip(std::int64_t account, cons
     if (request.archivePath.empty())
         return failure(400, "missing archive");
 
-    // Unpacking is the one CPU-heavy step: half the cores at most leave the rest to the
-    // quick requests, whose latency would otherwise follow the uploads'.
-    static UnpackSlots slots(std::max(1u, std::thread::hardware_concurrency() / 2));
-    const UnpackSlots::Taken slot(slots);
-    ExamArchive archive;
+    // Unpacking is the one CPU-heavy step: on half the cores at most, at a lower
+    // priority, so that the quick requests do not wait behind the uploads.
+    static BackgroundWorkers unpackers(std::max(1u, std::thread::hardware_concurrency() / 2), 10);
     std::string error;
-    if (!archive.open(request.archivePath, error))
-        return failure(400, error);
-    if (request.archiveNames) {
-        for (const ExamArchive::Entry &entry : archive.entries())
-            *request.archiveNames += entry.name + "\n";
-    }
-    switch (m_store.storeExam(account, work, archive, m_quotaBytes, error)) {
+    const AccountStore::ExamOutcome outcome = unpackers.run([&] {
+        ExamArchive archive;
+        if (!archive.open(request.archivePath, error))
+            return AccountStore::ExamOutcome::Failed;
+        if (request.archiveNames) {
+            for (const ExamArchive::Entry &entry : archive.entries())
+                *request.archiveNames += entry.name + "\n";
+        }
+        return m_store.storeExam(account, work, archive, m_quotaBytes, error);
+    });
+    switch (outcome) {
     case AccountStore::ExamOutcome::Stored:
         break;
     case AccountStore::ExamOutcome::UnknownClient:

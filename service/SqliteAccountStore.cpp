@@ -57,8 +57,11 @@ private:
 
 }  // namespace
 
-SqliteAccountStore::SqliteAccountStore(const std::string &root) : m_root(root), m_db(prepareRoot(root))
+SqliteAccountStore::SqliteAccountStore(const std::string &root)
+    : m_root(root), m_db(prepareRoot(root)), m_readers(root + "/service.db"),
+      m_checkpointer(root + "/service.db", std::chrono::milliseconds(500))
 {
+    m_db.exec("PRAGMA wal_autocheckpoint = 0");
     createSchema();
 }
 
@@ -137,8 +140,8 @@ void SqliteAccountStore::discardFolder(const std::string &path)
 
 std::vector<ClientRecord> SqliteAccountStore::clients(std::int64_t account)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    SqlStatement q(m_db,
+    SqliteReaders::Lease reader(m_readers);
+    SqlStatement q(reader.db(),
                    "SELECT id, surname, name, sex, birthday, address, city, province, zipcode, phone, email,"
                    " height, weight, syncKey FROM clients WHERE idSender = ? ORDER BY id");
     q.bind(1, account);
@@ -166,33 +169,40 @@ std::vector<ClientRecord> SqliteAccountStore::clients(std::int64_t account)
 
 std::int64_t SqliteAccountStore::clientsVersion(std::int64_t account)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::mutex> lock(m_versionMutex);
     return m_clientChanges[account];
 }
 
-bool SqliteAccountStore::hasClientLocked(std::int64_t account, std::int64_t id)
+bool SqliteAccountStore::hasClientIn(SqliteDb &db, std::int64_t account, std::int64_t id)
 {
-    SqlStatement q(m_db, "SELECT 1 FROM clients WHERE id = ? AND idSender = ?");
+    SqlStatement q(db, "SELECT 1 FROM clients WHERE id = ? AND idSender = ?");
     q.bind(1, id).bind(2, account);
     return q.step();
 }
 
 bool SqliteAccountStore::hasClient(std::int64_t account, std::int64_t id)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return hasClientLocked(account, id);
+    SqliteReaders::Lease reader(m_readers);
+    return hasClientIn(reader.db(), account, id);
 }
 
 std::int64_t SqliteAccountStore::saveClient(std::int64_t account, const ClientRecord &c)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    const std::int64_t id = saveClientLocked(account, c);
+    std::lock_guard<std::mutex> version(m_versionMutex);
     ++m_clientChanges[account];
+    return id;
+}
+
+std::int64_t SqliteAccountStore::saveClientLocked(std::int64_t account, const ClientRecord &c)
+{
     auto bindFields = [&c](SqlStatement &q) {
         q.bind(1, c.surname).bind(2, c.name).bind(3, c.sex).bind(4, c.birthday).bind(5, c.address);
         q.bind(6, c.city).bind(7, c.province).bind(8, c.zipcode).bind(9, c.phone).bind(10, c.email);
         q.bind(11, c.height).bind(12, c.weight);
     };
-    std::int64_t id = c.id > 0 && hasClientLocked(account, c.id) ? c.id : idForKey("clients", account, c.syncKey);
+    std::int64_t id = c.id > 0 && hasClientIn(m_db, account, c.id) ? c.id : idForKey("clients", account, c.syncKey);
     if (id > 0) {
         SqlStatement q(m_db,
                        "UPDATE clients SET surname = ?, name = ?, sex = ?, birthday = ?, address = ?,"
@@ -215,26 +225,29 @@ std::int64_t SqliteAccountStore::saveClient(std::int64_t account, const ClientRe
 
 bool SqliteAccountStore::deleteClient(std::int64_t account, std::int64_t id)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!hasClientLocked(account, id))
-        return false;
-    ++m_clientChanges[account];
-    SqliteTransaction tx(m_db);
-    // files rows go with their works, works and questionnaires with the client.
-    SqlStatement q(m_db, "DELETE FROM clients WHERE id = ? AND idSender = ?");
-    q.bind(1, id).bind(2, account);
-    q.run();
-    tx.commit();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!hasClientIn(m_db, account, id))
+            return false;
+        SqliteTransaction tx(m_db);
+        // files rows go with their works, works and questionnaires with the client.
+        SqlStatement q(m_db, "DELETE FROM clients WHERE id = ? AND idSender = ?");
+        q.bind(1, id).bind(2, account);
+        q.run();
+        tx.commit();
+        std::lock_guard<std::mutex> version(m_versionMutex);
+        ++m_clientChanges[account];
+    }
     discardFolder(clientFolder(account, id));
     return true;
 }
 
 std::optional<std::vector<AnamnesiRecord>> SqliteAccountStore::anamnesis(std::int64_t account, std::int64_t idUser)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!hasClientLocked(account, idUser))
+    SqliteReaders::Lease reader(m_readers);
+    if (!hasClientIn(reader.db(), account, idUser))
         return std::nullopt;
-    SqlStatement q(m_db,
+    SqlStatement q(reader.db(),
                    "SELECT id, idUser, name, anamnesiDate, object, syncKey FROM anamnesis"
                    " WHERE idSender = ? AND idUser = ? ORDER BY anamnesiDate DESC, id DESC");
     q.bind(1, account).bind(2, idUser);
@@ -255,7 +268,7 @@ std::optional<std::vector<AnamnesiRecord>> SqliteAccountStore::anamnesis(std::in
 std::int64_t SqliteAccountStore::saveAnamnesi(std::int64_t account, const AnamnesiRecord &a)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!hasClientLocked(account, a.idUser))
+    if (!hasClientIn(m_db, account, a.idUser))
         return 0;
     for (const std::int64_t id : {a.id, idForKey("anamnesis", account, a.syncKey)}) {
         if (id <= 0)
@@ -289,10 +302,10 @@ bool SqliteAccountStore::deleteAnamnesi(std::int64_t account, std::int64_t id)
 
 std::optional<std::vector<WorkRecord>> SqliteAccountStore::works(std::int64_t account, std::int64_t idUser)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!hasClientLocked(account, idUser))
+    SqliteReaders::Lease reader(m_readers);
+    if (!hasClientIn(reader.db(), account, idUser))
         return std::nullopt;
-    SqlStatement q(m_db,
+    SqlStatement q(reader.db(),
                    "SELECT id, idUser, examDate, kind, examKind, weight, height, bodyFat, activityLevel,"
                    " note, examZones, bytes FROM works WHERE idSender = ? AND idUser = ?"
                    " ORDER BY examDate, id");
@@ -315,7 +328,7 @@ std::optional<std::vector<WorkRecord>> SqliteAccountStore::works(std::int64_t ac
         list.push_back(std::move(w));
     }
     for (WorkRecord &w : list) {
-        SqlStatement f(m_db, "SELECT name FROM files WHERE workId = ?");
+        SqlStatement f(reader.db(), "SELECT name FROM files WHERE workId = ?");
         f.bind(1, w.id);
         while (f.step()) {
             std::string name = f.text(0);
@@ -327,18 +340,22 @@ std::optional<std::vector<WorkRecord>> SqliteAccountStore::works(std::int64_t ac
     return list;
 }
 
-std::uint64_t SqliteAccountStore::usedBytesLocked(std::int64_t account)
+std::uint64_t SqliteAccountStore::bytesAfter(SqliteDb &db, std::int64_t account, const WorkRecord &work,
+                                             std::uint64_t incoming)
 {
-    SqlStatement q(m_db, "SELECT COALESCE(SUM(bytes), 0) FROM works WHERE idSender = ?");
-    q.bind(1, account);
+    SqlStatement q(db,
+                   "SELECT COALESCE(SUM(bytes), 0),"
+                   " COALESCE(SUM(CASE WHEN idUser = ? AND examDate = ? THEN bytes END), 0)"
+                   " FROM works WHERE idSender = ?");
+    q.bind(1, work.idUser).bind(2, work.examDate).bind(3, account);
     q.step();
-    return static_cast<std::uint64_t>(q.int64(0));
+    return static_cast<std::uint64_t>(q.int64(0)) - static_cast<std::uint64_t>(q.int64(1)) + incoming;
 }
 
 std::uint64_t SqliteAccountStore::uploadRoom(std::int64_t account, std::uint64_t quotaBytes)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    SqlStatement q(m_db, "SELECT COALESCE(SUM(bytes), 0), COALESCE(MAX(bytes), 0) FROM works WHERE idSender = ?");
+    SqliteReaders::Lease reader(m_readers);
+    SqlStatement q(reader.db(), "SELECT COALESCE(SUM(bytes), 0), COALESCE(MAX(bytes), 0) FROM works WHERE idSender = ?");
     q.bind(1, account);
     q.step();
     const auto used = static_cast<std::uint64_t>(q.int64(0));
@@ -351,19 +368,11 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
                                                   std::string &error)
 {
     const std::uint64_t incoming = archive.totalSize();
-    // Bytes the upload would leave in use: a repeated day replaces its earlier files.
-    auto wouldUse = [&]() {
-        SqlStatement old(m_db, "SELECT bytes FROM works WHERE idSender = ? AND idUser = ? AND examDate = ?");
-        old.bind(1, account).bind(2, work.idUser).bind(3, work.examDate);
-        const std::uint64_t replaced = old.step() ? static_cast<std::uint64_t>(old.int64(0)) : 0;
-        return usedBytesLocked(account) - replaced + incoming;
-    };
-
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (!hasClientLocked(account, work.idUser))
+        SqliteReaders::Lease reader(m_readers);
+        if (!hasClientIn(reader.db(), account, work.idUser))
             return ExamOutcome::UnknownClient;
-        if (wouldUse() > quotaBytes)
+        if (bytesAfter(reader.db(), account, work, incoming) > quotaBytes)
             return ExamOutcome::QuotaExceeded;
     }
 
@@ -376,11 +385,13 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
     if (!archive.extractTo(staging.path(), error))
         return ExamOutcome::Failed;
 
+    // The folder an earlier exam of that day leaves is removed after the lock is let go.
+    TempPath previous(tempDir(), "old-", TempPath::Kind::Folder);
     std::lock_guard<std::mutex> lock(m_mutex);
     // Checked again: the client may have gone, or another upload used the space.
-    if (!hasClientLocked(account, work.idUser))
+    if (!hasClientIn(m_db, account, work.idUser))
         return ExamOutcome::UnknownClient;
-    if (wouldUse() > quotaBytes)
+    if (bytesAfter(m_db, account, work, incoming) > quotaBytes)
         return ExamOutcome::QuotaExceeded;
 
     SqliteTransaction tx(m_db);
@@ -430,7 +441,6 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
         error = "cannot create the client folder: " + ec.message();
         return ExamOutcome::Failed;
     }
-    TempPath previous(tempDir(), "old-", TempPath::Kind::Folder);
     const std::string parked = previous.valid() ? previous.path() + "/x" : std::string();
     const bool hadFolder = fs::exists(target, ec);
     if (hadFolder && (parked.empty() || ::rename(target.c_str(), parked.c_str()) != 0)) {
@@ -462,8 +472,8 @@ std::optional<std::string> SqliteAccountStore::filePath(std::int64_t account, st
 {
     if (!FileNames::isSafeFileName(name))
         return std::nullopt;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    SqlStatement q(m_db,
+    SqliteReaders::Lease reader(m_readers);
+    SqlStatement q(reader.db(),
                    "SELECT works.id FROM files JOIN works ON files.workId = works.id"
                    " WHERE works.idSender = ? AND works.idUser = ? AND files.name = ?"
                    " ORDER BY works.examDate DESC, works.id DESC LIMIT 1");

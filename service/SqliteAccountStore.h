@@ -43,15 +43,22 @@ private:
     void createSchema();
     bool hasColumn(const char *table, const char *column);
     std::int64_t idForKey(const char *table, std::int64_t account, const std::string &key);
-    bool hasClientLocked(std::int64_t account, std::int64_t id);
-    std::uint64_t usedBytesLocked(std::int64_t account);
+    std::int64_t saveClientLocked(std::int64_t account, const ClientRecord &client);
+    static bool hasClientIn(SqliteDb &db, std::int64_t account, std::int64_t id);
+    // Bytes in use once an exam of that day replaced any earlier one and brought `incoming`.
+    static std::uint64_t bytesAfter(SqliteDb &db, std::int64_t account, const WorkRecord &work,
+                                    std::uint64_t incoming);
     std::string clientFolder(std::int64_t account, std::int64_t idUser) const;
     std::string workFolder(std::int64_t account, std::int64_t idUser, std::int64_t workId) const;
     void discardFolder(const std::string &path);
 
     std::string m_root;
-    std::mutex m_mutex;
-    // One process owns a data folder, so its own count of client changes is exact.
+    std::mutex m_mutex;  // writers, on m_db; readers lease their own connection
+    std::mutex m_versionMutex;
+    // One process owns a data folder, so its own count of client changes is exact. It
+    // moves on after a change is committed, so a list read under the new count has it.
     std::unordered_map<std::int64_t, std::int64_t> m_clientChanges;
     SqliteDb m_db;
+    SqliteReaders m_readers;
+    SqliteCheckpointer m_checkpointer;
 };

@@ -72,3 +72,54 @@ void SqliteTransaction::commit()
     m_db.exec("COMMIT");
     m_done = true;
 }
+
+SqliteReaders::Lease::Lease(SqliteReaders &readers) : m_readers(readers)
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_readers.m_mutex);
+        if (!m_readers.m_idle.empty()) {
+            m_db = std::move(m_readers.m_idle.back());
+            m_readers.m_idle.pop_back();
+        }
+    }
+    if (!m_db) {
+        m_db = std::make_unique<SqliteDb>(m_readers.m_path);
+        m_db->exec("PRAGMA query_only = 1");
+    }
+    m_db->exec("BEGIN");
+}
+
+SqliteReaders::Lease::~Lease()
+{
+    try {
+        m_db->exec("COMMIT");
+    } catch (...) {
+        return;  // a connection in an unknown state is not kept
+    }
+    const std::lock_guard<std::mutex> lock(m_readers.m_mutex);
+    m_readers.m_idle.push_back(std::move(m_db));
+}
+
+SqliteCheckpointer::SqliteCheckpointer(const std::string &path, std::chrono::milliseconds interval)
+    : m_db(path), m_thread([this, interval] { run(interval); })
+{
+}
+
+SqliteCheckpointer::~SqliteCheckpointer()
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+void SqliteCheckpointer::run(std::chrono::milliseconds interval)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_wake.wait_for(lock, interval, [this] { return m_stopping; })) {
+        // A busy or failed pass is tried again at the next tick.
+        sqlite3_wal_checkpoint_v2(m_db.handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    }
+}

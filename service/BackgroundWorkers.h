@@ -1,0 +1,45 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// A few threads that run the CPU-heavy step of uploads at a lower scheduling
+// priority: when the cores are busy, the quick requests of other installations go
+// first, and uploads take what is left. A thread cannot raise its own priority back
+// without privileges, so the work moves to threads that stay low.
+class BackgroundWorkers
+{
+public:
+    BackgroundWorkers(unsigned count, int niceness);
+    ~BackgroundWorkers();
+    BackgroundWorkers(const BackgroundWorkers &) = delete;
+    BackgroundWorkers &operator=(const BackgroundWorkers &) = delete;
+
+    // Runs job on a worker and waits for its result; an exception it throws comes back here.
+    template<class Job>
+    auto run(Job job) -> decltype(job())
+    {
+        std::packaged_task<decltype(job())()> task(std::move(job));
+        auto result = task.get_future();
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_queue.emplace_back([&task] { task(); });
+        }
+        m_wake.notify_one();
+        return result.get();
+    }
+
+private:
+    void work(int niceness);
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_queue;
+    bool m_stopping = false;
+    std::vector<std::thread> m_threads;
+};
