@@ -150,7 +150,26 @@ struct Seed
     std::vector<int> smallClients;  // the 50-client account's, which saves change
     std::string archive3;
     std::string archive20;
+    std::vector<std::string> upload3, upload20;  // whole request bodies, one per exam day
 };
+
+constexpr const char *boundary = "calvestra-bench-7c1d0b5a";
+
+// An upload's body, put together once: httplib's own multipart writer scans the archive
+// for its boundary and copies it at every request, which would cost the load generator
+// more than the service.
+std::string uploadBody(const std::string &archive, const std::string &date, int client)
+{
+    auto field = [](const char *name, const std::string &value) {
+        return std::string("--") + boundary + "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" +
+               value + "\r\n";
+    };
+    return field("idSender", "1001") + field("action", "uploadExamZip") +
+           field("exam", R"({"examDate":")" + date + R"(","idUser":)" + std::to_string(client) + "}") + "--" + boundary +
+           "\r\nContent-Disposition: form-data; name=\"UPLOADS\"; filename=\"u.zip\"\r\n"
+           "Content-Type: application/zip\r\n\r\n" +
+           archive + "\r\n--" + boundary + "--\r\n";
+}
 
 enum class Kind { List1000, List50, SaveClient, SaveQuestionnaire, Upload3, Upload20, Download };
 
@@ -183,22 +202,14 @@ httplib::Result send(httplib::Client &client, Kind kind, const Seed &seed, std::
                            "application/x-www-form-urlencoded");
     case Kind::Upload3:
     case Kind::Upload20: {
-        // Put together here: httplib's own multipart writer scans the whole archive for
-        // its boundary, which would cost the load generator more than the service.
-        const std::string date = "2024-02-" + std::to_string(10 + rng() % 18);
-        const std::string boundary = "calvestra-bench-7c1d0b5a";
-        auto field = [&](const char *name, const std::string &value) {
-            return "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
-        };
-        std::string body = field("idSender", big) + field("action", "uploadExamZip") +
-                           field("exam", R"({"examDate":")" + date + R"(","idUser":)" + std::to_string(seed.bigClient) + "}");
-        const std::string &archive = kind == Kind::Upload3 ? seed.archive3 : seed.archive20;
-        body.reserve(body.size() + archive.size() + 200);
-        body += "--" + boundary +
-                "\r\nContent-Disposition: form-data; name=\"UPLOADS\"; filename=\"u.zip\"\r\nContent-Type: application/zip\r\n\r\n";
-        body += archive;
-        body += "\r\n--" + boundary + "--\r\n";
-        return client.Post(script, body, "multipart/form-data; boundary=" + boundary);
+        const std::vector<std::string> &bodies = kind == Kind::Upload3 ? seed.upload3 : seed.upload20;
+        const std::string &body = bodies[rng() % bodies.size()];
+        return client.Post(
+            script, body.size(),
+            [&body](size_t offset, size_t length, httplib::DataSink &sink) {
+                return sink.write(body.data() + offset, std::min(length, body.size() - offset));
+            },
+            std::string("multipart/form-data; boundary=") + boundary);
     }
     case Kind::Download:
         return client.Get(std::string(script) + "?action=getUserFile&idSender=" + big + "&idUser=" +
@@ -313,6 +324,10 @@ bool seed(int port, Seed &s, std::mt19937 &rng)
     }
     s.archive3 = zipOf(3, rng);
     s.archive20 = zipOf(20, rng);
+    for (int day = 10; day < 28; ++day) {
+        s.upload3.push_back(uploadBody(s.archive3, "2024-02-" + std::to_string(day), s.bigClient));
+        s.upload20.push_back(uploadBody(s.archive20, "2024-02-" + std::to_string(day), s.bigClient));
+    }
     return codeOf(send(client, Kind::Upload3, s, rng)) == 200;
 }
 

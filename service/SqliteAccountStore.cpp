@@ -5,9 +5,11 @@
 #include "SqlStatement.h"
 #include "TempPath.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <filesystem>
@@ -54,6 +56,23 @@ private:
     std::ifstream m_in;
     std::uint64_t m_size;
 };
+
+// Swaps two folders' names at once where the file system can; elsewhere in three renames.
+bool exchangeFolders(const std::string &a, const std::string &b)
+{
+    if (::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    const std::string aside = a + "-aside";
+    if (::rename(a.c_str(), aside.c_str()) != 0)
+        return false;
+    if (::rename(b.c_str(), a.c_str()) != 0) {
+        ::rename(aside.c_str(), a.c_str());
+        return false;
+    }
+    return ::rename(aside.c_str(), b.c_str()) == 0;
+}
 
 }  // namespace
 
@@ -385,8 +404,6 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
     if (!archive.extractTo(staging.path(), error))
         return ExamOutcome::Failed;
 
-    // The folder an earlier exam of that day leaves is removed after the lock is let go.
-    TempPath previous(tempDir(), "old-", TempPath::Kind::Folder);
     std::lock_guard<std::mutex> lock(m_mutex);
     // Checked again: the client may have gone, or another upload used the space.
     if (!hasClientIn(m_db, account, work.idUser))
@@ -441,27 +458,27 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
         error = "cannot create the client folder: " + ec.message();
         return ExamOutcome::Failed;
     }
-    const std::string parked = previous.valid() ? previous.path() + "/x" : std::string();
+    // An earlier exam of that day trades places with the new one in one step, so a
+    // download meanwhile finds the one or the other; the old files end up in the staging
+    // folder, removed once the lock is let go.
     const bool hadFolder = fs::exists(target, ec);
-    if (hadFolder && (parked.empty() || ::rename(target.c_str(), parked.c_str()) != 0)) {
-        error = "cannot replace the stored exam";
-        return ExamOutcome::Failed;
-    }
-    if (::rename(staging.path().c_str(), target.c_str()) != 0) {
-        if (hadFolder)
-            ::rename(parked.c_str(), target.c_str());
+    const bool placed = hadFolder ? exchangeFolders(staging.path(), target)
+                                  : ::rename(staging.path().c_str(), target.c_str()) == 0;
+    if (!placed) {
         error = "cannot store the exam files";
         return ExamOutcome::Failed;
     }
-    staging.release();
     try {
         tx.commit();
     } catch (...) {
-        fs::remove_all(target, ec);
         if (hadFolder)
-            ::rename(parked.c_str(), target.c_str());
+            exchangeFolders(staging.path(), target);
+        else
+            ::rename(target.c_str(), staging.path().c_str());
         throw;
     }
+    if (!hadFolder)
+        staging.release();
     work.id = workId;
     work.bytes = incoming;
     return ExamOutcome::Stored;

@@ -11,6 +11,7 @@
 
 #include <zip.h>
 
+#include <atomic>
 #include <csignal>
 #include <future>
 
@@ -251,6 +252,36 @@ private slots:
         const QJsonArray anamnesis = dataOf(post("idSender=405&action=getUserAnamnesis&idUser=" + QByteArray::number(m_client)))
                                          [u"anamnesis"_s].toArray();
         QVERIFY(anamnesis.size() == 1 && anamnesis[0][u"object"_s].toString().contains(u"Segreta"_s));
+    }
+
+    void downloadsWhileReplaced()
+    {
+        // A day sent again while its scan is being fetched: each fetch gets the earlier
+        // file or the new one whole, never a miss.
+        const int idUser = newClient(407);
+        const QByteArray contents[] = {QByteArray(48 * 1024, 'a'), QByteArray(48 * 1024, 'b')};
+        QList<QByteArray> bodies;
+        for (const QByteArray &content : contents)
+            bodies << ::upload(407, idUser, u"2024-05-01"_s, zipOf({{"Vita-20240501--10-00-00.jpg", content}}));
+        QCOMPARE(codeOf(post(bodies[0])), 200);
+        std::atomic<bool> sending{true};
+        auto sender = std::async(std::launch::async, [&] {
+            int stored = 0;
+            for (int i = 1; i <= 60; ++i)
+                stored += codeOf(post(bodies[i % 2])) == 200;
+            sending = false;
+            return stored;
+        });
+        const QString url = u"/Apps/Movelta/vq_webservice.php?idSender=407&action=getUserFile&idUser=%1&kind=jpg"
+                            "&filename=Vita-20240501--10-00-00.jpg"_s.arg(idUser);
+        int fetched = 0, wrong = 0;
+        for (; sending && fetched < 20000; ++fetched) {
+            const ReferenceService::Response reply = m_service.request("GET", url);
+            wrong += reply.status != 200 || (reply.body != contents[0] && reply.body != contents[1]);
+        }
+        QCOMPARE(sender.get(), 60);
+        QCOMPARE(wrong, 0);
+        QVERIFY(fetched > 0);
     }
 
     void limits()
