@@ -71,7 +71,8 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addopen(&actions, 2, std::getenv("CALVESTRA_BENCH_LOG") ? std::getenv("CALVESTRA_BENCH_LOG") : "/dev/null", O_WRONLY | O_CREAT | O_APPEND, 0600);
+        const char *log = std::getenv("CALVESTRA_BENCH_LOG");
+        posix_spawn_file_actions_addopen(&actions, 2, log ? log : "/dev/null", O_WRONLY | O_CREAT | O_APPEND, 0600);
         posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
