@@ -169,6 +169,20 @@ bool ExamArchive::extractTo(const std::string &dir, std::string &error) const
                 error = "cannot write " + entry.name + ": " + std::strerror(writeErrno);
             return false;
         }
+        // An exam is acknowledged only once it would survive a power cut.
+        if (::fdatasync(out.fd) != 0) {
+            error = "cannot write " + entry.name + ": " + std::strerror(errno);
+            return false;
+        }
     }
-    return true;
+    return syncFolder(dir, error);
+}
+
+bool ExamArchive::syncFolder(const std::string &dir, std::string &error)
+{
+    const OwnedFd folder{::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (folder.fd >= 0 && ::fsync(folder.fd) == 0)
+        return true;
+    error = "cannot write " + dir + ": " + std::strerror(errno);
+    return false;
 }

@@ -38,8 +38,11 @@ public:
     // unless the entry holds exactly its declared size.
     bool readEntry(const Entry &entry, const std::function<bool(const char *, size_t)> &sink,
                    std::string &error) const;
-    // Writes every entry into dir, which must exist and be empty.
+    // Writes every entry into dir, which must exist and be empty, and waits until the
+    // files and their names are on the disk.
     bool extractTo(const std::string &dir, std::string &error) const;
+    // Waits until the names in a folder are on the disk.
+    static bool syncFolder(const std::string &dir, std::string &error);
 
 private:
     zip *m_zip = nullptr;

@@ -57,6 +57,28 @@ private:
     std::uint64_t m_size;
 };
 
+// Other writes commit without waiting for the disk (a power cut may take back the last
+// moments of them, the database stays whole); an exam's commit waits for it, so an
+// acknowledged upload survives.
+class DurableCommits
+{
+public:
+    explicit DurableCommits(SqliteDb &db) : m_db(db) { m_db.exec("PRAGMA synchronous = FULL"); }
+    ~DurableCommits()
+    {
+        try {
+            m_db.exec("PRAGMA synchronous = NORMAL");
+        } catch (...) {
+            // Left at FULL: slower, never less safe.
+        }
+    }
+    DurableCommits(const DurableCommits &) = delete;
+    DurableCommits &operator=(const DurableCommits &) = delete;
+
+private:
+    SqliteDb &m_db;
+};
+
 // Swaps two folders' names at once where the file system can; elsewhere in three renames.
 bool exchangeFolders(const std::string &a, const std::string &b)
 {
@@ -403,6 +425,18 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
     }
     if (!archive.extractTo(staging.path(), error))
         return ExamOutcome::Failed;
+    // The client's folder, made and on the disk before the lock: only the rename into it
+    // waits for the disk while other writes wait for the lock.
+    std::error_code ec;
+    fs::create_directories(clientFolder(account, work.idUser), ec);
+    if (ec) {
+        error = "cannot create the client folder: " + ec.message();
+        return ExamOutcome::Failed;
+    }
+    for (const std::string &folder : {m_root + "/files", m_root + "/files/" + std::to_string(account)}) {
+        if (!ExamArchive::syncFolder(folder, error))
+            return ExamOutcome::Failed;
+    }
 
     std::lock_guard<std::mutex> lock(m_mutex);
     // Checked again: the client may have gone, or another upload used the space.
@@ -411,6 +445,7 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
     if (bytesAfter(m_db, account, work, incoming) > quotaBytes)
         return ExamOutcome::QuotaExceeded;
 
+    const DurableCommits durable(m_db);
     SqliteTransaction tx(m_db);
     SqlStatement find(m_db, "SELECT id FROM works WHERE idSender = ? AND idUser = ? AND examDate = ?");
     find.bind(1, account).bind(2, work.idUser).bind(3, work.examDate);
@@ -452,12 +487,6 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
     std::sort(work.scanFilenames.begin(), work.scanFilenames.end(), FileNames::lessIgnoringCase);
 
     const std::string target = workFolder(account, work.idUser, workId);
-    std::error_code ec;
-    fs::create_directories(clientFolder(account, work.idUser), ec);
-    if (ec) {
-        error = "cannot create the client folder: " + ec.message();
-        return ExamOutcome::Failed;
-    }
     // An earlier exam of that day trades places with the new one in one step, so a
     // download meanwhile finds the one or the other; the old files end up in the staging
     // folder, removed once the lock is let go.
@@ -468,13 +497,20 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
         error = "cannot store the exam files";
         return ExamOutcome::Failed;
     }
-    try {
-        tx.commit();
-    } catch (...) {
+    const auto putBack = [&] {
         if (hadFolder)
             exchangeFolders(staging.path(), target);
         else
             ::rename(target.c_str(), staging.path().c_str());
+    };
+    if (!ExamArchive::syncFolder(clientFolder(account, work.idUser), error)) {
+        putBack();
+        return ExamOutcome::Failed;
+    }
+    try {
+        tx.commit();
+    } catch (...) {
+        putBack();
         throw;
     }
     if (!hadFolder)
