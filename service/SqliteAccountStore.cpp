@@ -2,14 +2,17 @@
 
 #include "ExamArchive.h"
 #include "FileNames.h"
+#include "OwnedFd.h"
 #include "SqlStatement.h"
 #include "TempPath.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 #include <filesystem>
@@ -57,27 +60,14 @@ private:
     std::uint64_t m_size;
 };
 
-// Other writes commit without waiting for the disk (a power cut may take back the last
-// moments of them, the database stays whole); an exam's commit waits for it, so an
-// acknowledged upload survives.
-class DurableCommits
+bool syncFile(const std::string &path, std::string &error)
 {
-public:
-    explicit DurableCommits(SqliteDb &db) : m_db(db) { m_db.exec("PRAGMA synchronous = FULL"); }
-    ~DurableCommits()
-    {
-        try {
-            m_db.exec("PRAGMA synchronous = NORMAL");
-        } catch (...) {
-            // Left at FULL: slower, never less safe.
-        }
-    }
-    DurableCommits(const DurableCommits &) = delete;
-    DurableCommits &operator=(const DurableCommits &) = delete;
-
-private:
-    SqliteDb &m_db;
-};
+    const OwnedFd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (file.fd >= 0 && ::fdatasync(file.fd) == 0)
+        return true;
+    error = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+}
 
 // Swaps two folders' names at once where the file system can; elsewhere in three renames.
 bool exchangeFolders(const std::string &a, const std::string &b)
@@ -438,6 +428,29 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
             return ExamOutcome::Failed;
     }
 
+    bool replaced = false;
+    const ExamOutcome outcome =
+        recordExam(account, work, incoming, quotaBytes, archive, staging.path(), replaced, error);
+    if (outcome != ExamOutcome::Stored)
+        return outcome;
+    if (!replaced)
+        staging.release();  // the folder is the exam's now; otherwise it holds the old files
+    // Acknowledged only once on the disk: the rename, and the commit, which (like every
+    // commit here) only wrote to the log. Syncing the log file outside the lock lets the
+    // other writes go on; frames a checkpoint already moved out were synced by it.
+    if (!ExamArchive::syncFolder(clientFolder(account, work.idUser), error) ||
+        !syncFile(m_root + "/service.db-wal", error))
+        return ExamOutcome::Failed;
+    return ExamOutcome::Stored;
+}
+
+// Under the lock, every statement gone before it is let go: the connection is not
+// safe for two threads at once.
+AccountStore::ExamOutcome SqliteAccountStore::recordExam(std::int64_t account, WorkRecord &work,
+                                                         std::uint64_t incoming, std::uint64_t quotaBytes,
+                                                         const ExamArchive &archive, const std::string &staged,
+                                                         bool &replaced, std::string &error)
+{
     std::lock_guard<std::mutex> lock(m_mutex);
     // Checked again: the client may have gone, or another upload used the space.
     if (!hasClientIn(m_db, account, work.idUser))
@@ -445,7 +458,6 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
     if (bytesAfter(m_db, account, work, incoming) > quotaBytes)
         return ExamOutcome::QuotaExceeded;
 
-    const DurableCommits durable(m_db);
     SqliteTransaction tx(m_db);
     SqlStatement find(m_db, "SELECT id FROM works WHERE idSender = ? AND idUser = ? AND examDate = ?");
     find.bind(1, account).bind(2, work.idUser).bind(3, work.examDate);
@@ -488,33 +500,23 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
 
     const std::string target = workFolder(account, work.idUser, workId);
     // An earlier exam of that day trades places with the new one in one step, so a
-    // download meanwhile finds the one or the other; the old files end up in the staging
-    // folder, removed once the lock is let go.
-    const bool hadFolder = fs::exists(target, ec);
-    const bool placed = hadFolder ? exchangeFolders(staging.path(), target)
-                                  : ::rename(staging.path().c_str(), target.c_str()) == 0;
+    // download meanwhile finds the one or the other; the old files end up in `staged`.
+    std::error_code ec;
+    replaced = fs::exists(target, ec);
+    const bool placed = replaced ? exchangeFolders(staged, target) : ::rename(staged.c_str(), target.c_str()) == 0;
     if (!placed) {
         error = "cannot store the exam files";
-        return ExamOutcome::Failed;
-    }
-    const auto putBack = [&] {
-        if (hadFolder)
-            exchangeFolders(staging.path(), target);
-        else
-            ::rename(target.c_str(), staging.path().c_str());
-    };
-    if (!ExamArchive::syncFolder(clientFolder(account, work.idUser), error)) {
-        putBack();
         return ExamOutcome::Failed;
     }
     try {
         tx.commit();
     } catch (...) {
-        putBack();
+        if (replaced)
+            exchangeFolders(staged, target);
+        else
+            ::rename(target.c_str(), staged.c_str());
         throw;
     }
-    if (!hadFolder)
-        staging.release();
     work.id = workId;
     work.bytes = incoming;
     return ExamOutcome::Stored;

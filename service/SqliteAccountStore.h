@@ -43,6 +43,10 @@ private:
     void createSchema();
     bool hasColumn(const char *table, const char *column);
     std::int64_t idForKey(const char *table, std::int64_t account, const std::string &key);
+    // Checks the quota again, records the exam and moves `staged` into place (swapping
+    // it with an earlier exam of that day, `replaced`).
+    ExamOutcome recordExam(std::int64_t account, WorkRecord &work, std::uint64_t incoming, std::uint64_t quotaBytes,
+                           const ExamArchive &archive, const std::string &staged, bool &replaced, std::string &error);
     std::int64_t saveClientLocked(std::int64_t account, const ClientRecord &client);
     static bool hasClientIn(SqliteDb &db, std::int64_t account, std::int64_t id);
     // Bytes in use once an exam of that day replaced any earlier one and brought `incoming`.
