@@ -201,9 +201,7 @@ void ScanViewerWidget::d2dReady(DayScan *scan, const QString &path)
         if (!path.isEmpty() && QFile::exists(path)) {
             // A file cut short shows the lines it holds, and says that it is not whole.
             if (scanWidget->loadFromFile(path) && scanWidget->commThread->loadedIncomplete)
-                ui->lbScanCaption->setText(scan->baseName() + QStringLiteral("  ")
-                                           + tr("Scansione incompleta: mostrate solo le righe complete (%1).")
-                                                 .arg(scanWidget->commThread->lineCount));
+                ui->lbScanCaption->setText(scan->baseName() + QStringLiteral("  ") + scanWidget->incompleteNotice());
         } else {
             qCDebug(lcScan).noquote() << "error d2dLoad :" << path;
         }

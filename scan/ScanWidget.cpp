@@ -40,6 +40,7 @@ ScanWidget::ScanWidget(QWidget *parent, ScanWidgetMode mode)
     , mode(mode)
 {
     ui->setupUi(this);
+    m_deviceStatus = ui->lbStatus->text();
     if (mode == swmViewer)
         detachToolbar();
     dirty = false;
@@ -178,13 +179,13 @@ void ScanWidget::VXStatusChanged(VXCommThread::VXStatus status)
     switch (status) {
     case VXCommThread::vxsDisconnected:
         ui->imgStatus->setPixmap(QPixmap(QStringLiteral(":/icons/led_disconnect")));
-        ui->lbStatus->setText(tr("Non Connesso"));
+        showDeviceStatus(tr("Non Connesso"));
         qCDebug(lcScan).noquote() << "calvimetro disconnesso";
         setRebuildControlsEnabled(true);
         break;
     case VXCommThread::vxsConnected:
         ui->imgStatus->setPixmap(QPixmap(QStringLiteral(":/icons/led_connect")));
-        ui->lbStatus->setText(tr("Pronto"));
+        showDeviceStatus(tr("Pronto"));
         qCDebug(lcScan).noquote() << "calvimetro pronto";
         setRebuildControlsEnabled(true);
         break;
@@ -193,14 +194,14 @@ void ScanWidget::VXStatusChanged(VXCommThread::VXStatus status)
         scanArea->clear();
         scanArea->repaint();
         ui->imgStatus->setPixmap(QPixmap(QStringLiteral(":/icons/led_scan")));
-        ui->lbStatus->setText(tr("Scanning..."));
+        showDeviceStatus(tr("Scanning..."));
         qCDebug(lcScan).noquote() << "calvimetro in scansione...";
         setRebuildControlsEnabled(false);
         emit onStartScan();
         break;
     case VXCommThread::vxsProcessing:
         ui->imgStatus->setPixmap(QPixmap(QStringLiteral(":/icons/led_disconnect")));
-        ui->lbStatus->setText(tr("Elaborazione..."));
+        showDeviceStatus(tr("Elaborazione..."));
         qCDebug(lcScan).noquote() << "elaborazione...";
         break;
     }
@@ -321,6 +322,7 @@ bool ScanWidget::loadFromFile(const QString &path)
             measureLayers();
         if (scanArea->image)
             scanArea->repaint();
+        ui->lbStatus->setText(commThread->loadedIncomplete ? incompleteNotice() : m_deviceStatus);
         return true;
     } catch (const std::exception &e) {
         qCDebug(lcScan).noquote() << "Exception caught: " << e.what();
@@ -330,6 +332,19 @@ bool ScanWidget::loadFromFile(const QString &path)
         qCDebug(lcScan).noquote() << "Exception caught: " << message;
     }
     return false;
+}
+
+QString ScanWidget::incompleteNotice() const
+{
+    if (!commThread || !commThread->loadedIncomplete)
+        return QString();
+    return tr("Scansione incompleta: mostrate solo le righe complete (%1).").arg(commThread->lineCount);
+}
+
+void ScanWidget::showDeviceStatus(const QString &text)
+{
+    m_deviceStatus = text;
+    ui->lbStatus->setText(text);
 }
 
 void ScanWidget::saveToFile()

@@ -41,6 +41,8 @@ public:
     // Replaces the scan with a .d2d file and the marks of the .json beside it; false when
     // the file could not be used (the scan shown stays).
     bool loadFromFile(const QString &path);
+    // What to say of the scan shown when its file was cut short; empty when it was whole.
+    QString incompleteNotice() const;
     // Writes folder + prefix-yyyyMMdd--hh-mm-ss (the next free second when a scan of the
     // same name is there) with .d2d, .jpg (500 x 400) and, when there are marks or a
     // thickness reading, .json; returns the .jpg path, or an empty text when a file could
@@ -98,7 +100,9 @@ private:
     // A new scan is shown: the files saved for the previous one are no longer its.
     void forgetSavedFiles();
     void keepReading();
+    void showDeviceStatus(const QString &text);
 
+    QString m_deviceStatus;  // the scanner's state, shown again once a whole scan is loaded
     QPointer<ScannerSimulatorPanel> m_simulatorPanel;
     std::unique_ptr<QLayout> m_detachedToolbar;
     QString m_savedAnalysisPath;  // the .json of the scan shown, once it has been saved

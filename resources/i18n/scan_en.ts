@@ -86,10 +86,6 @@
         <source>Cloud</source>
         <translation>Cloud</translation>
     </message>
-    <message>
-        <source>Scansione incompleta: mostrate solo le righe complete (%1).</source>
-        <translation>Incomplete scan: only the complete lines are shown (%1).</translation>
-    </message>
 </context>
 <context>
     <name>ScanWidget</name>
@@ -164,6 +160,10 @@
     <message>
         <source>Strati</source>
         <translation>Layers</translation>
+    </message>
+    <message>
+        <source>Scansione incompleta: mostrate solo le righe complete (%1).</source>
+        <translation>Incomplete scan: only the complete lines are shown (%1).</translation>
     </message>
 </context>
 <context>

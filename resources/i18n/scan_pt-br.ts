@@ -86,10 +86,6 @@
         <source>Cloud</source>
         <translation>Nuvem</translation>
     </message>
-    <message>
-        <source>Scansione incompleta: mostrate solo le righe complete (%1).</source>
-        <translation>Varredura incompleta: apenas as linhas completas são exibidas (%1).</translation>
-    </message>
 </context>
 <context>
     <name>ScanWidget</name>
@@ -164,6 +160,10 @@
     <message>
         <source>Strati</source>
         <translation>Camadas</translation>
+    </message>
+    <message>
+        <source>Scansione incompleta: mostrate solo le righe complete (%1).</source>
+        <translation>Varredura incompleta: apenas as linhas completas são exibidas (%1).</translation>
     </message>
 </context>
 <context>

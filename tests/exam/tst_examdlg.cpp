@@ -345,6 +345,15 @@ private slots:
         QVERIFY(rig.ui()->scan->commThread->lineCount == firstLines && rig.area()->analysis.linemarks == rig.marksOf(0));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
         QVERIFY(rig.ui()->scan->commThread->lineCount == 20 && rig.area()->analysis.linemarks.isEmpty());
+        // A scan whose file was cut short says so beside the picture; a whole one gives the
+        // scanner's state back.
+        const QLabel *status = rig.ui()->scan->findChild<QLabel *>(QStringLiteral("lbStatus"));
+        const QString idle = status->text();
+        QVERIFY(QFile::resize(rig.dlg->scans.at(0).d2dFile, 12 + 7 * 946 + 500));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+        QCOMPARE(status->text(), QStringLiteral("Scansione incompleta: mostrate solo le righe complete (7)."));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+        QCOMPARE(status->text(), idle);
         // Another day lists its own scans, and the comparison opens on it and the scan
         // picked. A new scan goes back to today.
         const QDate today = QDate::currentDate(), earlier = today.addDays(-3);
