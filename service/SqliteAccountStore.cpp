@@ -386,7 +386,8 @@ std::uint64_t SqliteAccountStore::bytesAfter(SqliteDb &db, std::int64_t account,
 std::uint64_t SqliteAccountStore::uploadRoom(std::int64_t account, std::uint64_t quotaBytes)
 {
     SqliteReaders::Lease reader(m_readers);
-    SqlStatement q(reader.db(), "SELECT COALESCE(SUM(bytes), 0), COALESCE(MAX(bytes), 0) FROM works WHERE idSender = ?");
+    SqlStatement q(reader.db(),
+                   "SELECT COALESCE(SUM(bytes), 0), COALESCE(MAX(bytes), 0) FROM works WHERE idSender = ?");
     q.bind(1, account);
     q.step();
     const auto used = static_cast<std::uint64_t>(q.int64(0));
