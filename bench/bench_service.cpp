@@ -182,7 +182,6 @@ struct Stats
     std::vector<double> fromDueMs;  // paced: requests other than uploads, timed from when they were due
     std::uint64_t requests = 0;
     std::uint64_t uploadBytes = 0;
-    double uploadSeconds = 0;
     std::uint64_t errors = 0;
 };
 
@@ -276,7 +275,6 @@ Stats load(const std::vector<int> &ports, const Seed &seed, const std::vector<st
                 ++mine.requests;
                 if (upload) {
                     mine.uploadBytes += (kind == Kind::Upload3 ? seed.archive3 : seed.archive20).size();
-                    mine.uploadSeconds += ms / 1000.0;
                 } else {
                     mine.latencyMs.push_back(ms);
                     if (rate > 0)
@@ -289,7 +287,6 @@ Stats load(const std::vector<int> &ports, const Seed &seed, const std::vector<st
             total.requests += mine.requests;
             total.errors += mine.errors;
             total.uploadBytes += mine.uploadBytes;
-            total.uploadSeconds = std::max(total.uploadSeconds, mine.uploadSeconds);
             total.latencyMs.insert(total.latencyMs.end(), mine.latencyMs.begin(), mine.latencyMs.end());
             total.fromDueMs.insert(total.fromDueMs.end(), mine.fromDueMs.begin(), mine.fromDueMs.end());
             for (int k = 0; k < 7; ++k)

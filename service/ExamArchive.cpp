@@ -172,7 +172,8 @@ bool ExamArchive::extractTo(const std::string &dir, std::string &error) const
         // Its bytes start for the disk now, while the next entries are written.
         ::sync_file_range(out.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     }
-    // An exam is acknowledged only once it would survive a power cut.
+    // An exam is acknowledged only once it would survive a power cut. The files are
+    // opened again by name: an archive may hold more entries than a process may keep open.
     for (const Entry &entry : m_entries) {
         const OwnedFd written{::open((dir + "/" + entry.name).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
         if (written.fd < 0 || ::fdatasync(written.fd) != 0) {

@@ -4,6 +4,7 @@
 #include "AccountStore.h"
 #include "StorageFactory.h"
 #include "ConnectionControl.h"
+#include "DiskFile.h"
 #include "FileNames.h"
 #include "JsonRead.h"
 #include "ModelLibrary.h"
@@ -20,7 +21,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <fstream>
 #include <limits>
 #include <regex>
 #include <sstream>
@@ -710,19 +710,10 @@ void ServiceServer::serveStored(httplib::Response &res, std::unique_ptr<StoredFi
 
 void ServiceServer::serveFile(httplib::Response &res, const std::string &path, const std::string &contentType)
 {
-    auto in = std::make_shared<std::ifstream>(path, std::ios::binary);
-    struct stat st{};
-    if (!*in || ::stat(path.c_str(), &st) != 0)
+    std::unique_ptr<StoredFile> file = DiskFile::open(path, true);
+    if (!file)
         return sendText(res, 404, "not found\n");
-    const auto size = static_cast<size_t>(st.st_size);
-    // Streamed in pieces: a large file is never held in memory whole.
-    res.set_content_provider(size, contentType, [in](size_t offset, size_t length, httplib::DataSink &sink) {
-        char buffer[64 * 1024];
-        in->seekg(static_cast<std::streamoff>(offset));
-        in->read(buffer, static_cast<std::streamsize>(std::min(length, sizeof buffer)));
-        const auto got = in->gcount();
-        return got > 0 && sink.write(buffer, static_cast<size_t>(got));
-    });
+    serveStored(res, std::move(file), contentType);
 }
 
 void ServiceServer::sendEnvelope(httplib::Response &res, Context &ctx, const EndpointActions::Reply &reply)

@@ -1,5 +1,6 @@
 #include "SqliteAccountStore.h"
 
+#include "DiskFile.h"
 #include "ExamArchive.h"
 #include "FileNames.h"
 #include "OwnedFd.h"
@@ -7,14 +8,12 @@
 #include "TempPath.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <cstdio>
-#include <fstream>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
@@ -36,29 +35,6 @@ std::string prepareRoot(const std::string &root)
         throw std::runtime_error("cannot create " + root + "/tmp: " + ec.message());
     return root + "/service.db";
 }
-
-// A file of the data folder, read with a stream.
-class DiskFile : public StoredFile
-{
-public:
-    DiskFile(const std::string &path, std::uint64_t size) : m_in(path, std::ios::binary), m_size(size) {}
-    bool good() const { return static_cast<bool>(m_in); }
-    std::uint64_t size() const override { return m_size; }
-    bool read(std::uint64_t offset, std::size_t length, std::string &out) override
-    {
-        char buffer[64 * 1024];
-        m_in.clear();
-        m_in.seekg(static_cast<std::streamoff>(offset));
-        m_in.read(buffer, static_cast<std::streamsize>(std::min(length, sizeof buffer)));
-        const auto got = m_in.gcount();
-        out.append(buffer, static_cast<size_t>(got));
-        return got > 0;
-    }
-
-private:
-    std::ifstream m_in;
-    std::uint64_t m_size;
-};
 
 bool syncFile(const std::string &path, std::string &error)
 {
@@ -536,22 +512,13 @@ std::optional<std::string> SqliteAccountStore::filePath(std::int64_t account, st
     q.bind(1, account).bind(2, idUser).bind(3, name);
     if (!q.step())
         return std::nullopt;
-    const std::string path = workFolder(account, idUser, q.int64(0)) + "/" + name;
-    struct stat st{};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return std::nullopt;
-    return path;
+    return workFolder(account, idUser, q.int64(0)) + "/" + name;
 }
 
 std::unique_ptr<StoredFile> SqliteAccountStore::openFile(std::int64_t account, std::int64_t idUser,
                                                          const std::string &name)
 {
     const auto path = filePath(account, idUser, name);
-    struct stat st{};
-    if (!path || ::stat(path->c_str(), &st) != 0)
-        return nullptr;
-    auto file = std::make_unique<DiskFile>(*path, static_cast<std::uint64_t>(st.st_size));
-    if (!file->good())
-        return nullptr;
-    return file;
+    // Only a plain file of the exam's folder, never a link placed there.
+    return path ? DiskFile::open(*path, false) : nullptr;
 }

@@ -36,10 +36,9 @@ public:
     std::unique_ptr<StoredFile> openFile(std::int64_t account, std::int64_t idUser, const std::string &name) override;
     std::uint64_t uploadRoom(std::int64_t account, std::uint64_t quotaBytes) override;
 
-    // Path of a stored file of the account's client, or nothing (what openFile opens).
-    std::optional<std::string> filePath(std::int64_t account, std::int64_t idUser, const std::string &name);
-
 private:
+    // Where the newest stored file of that name of the account's client is, or nothing.
+    std::optional<std::string> filePath(std::int64_t account, std::int64_t idUser, const std::string &name);
     void createSchema();
     bool hasColumn(const char *table, const char *column);
     std::int64_t idForKey(const char *table, std::int64_t account, const std::string &key);
