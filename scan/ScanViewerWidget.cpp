@@ -200,8 +200,9 @@ void ScanViewerWidget::d2dReady(DayScan *scan, const QString &path)
     try {
         if (!path.isEmpty() && QFile::exists(path)) {
             // A file cut short shows the lines it holds, and says that it is not whole.
-            if (scanWidget->loadFromFile(path) && scanWidget->commThread->loadedIncomplete)
-                ui->lbScanCaption->setText(scan->baseName() + QStringLiteral("  ") + scanWidget->incompleteNotice());
+            const QString notice = scanWidget->loadFromFile(path) ? scanWidget->incompleteNotice() : QString();
+            if (!notice.isEmpty())
+                ui->lbScanCaption->setText(scan->baseName() + QStringLiteral("  ") + notice);
         } else {
             qCDebug(lcScan).noquote() << "error d2dLoad :" << path;
         }
