@@ -410,28 +410,27 @@ std::unique_ptr<StoredFile> PgAccountStore::openFile(std::int64_t account, std::
 {
     if (!FileNames::isSafeFileName(name))
         return nullptr;
-    const std::string select = sql("SELECT data FROM @.file_chunks WHERE fileId = $1 AND seq = $2");
     auto db = m_pool->take();
-    // A day sent again replaces its files while a download may be going out: a file
-    // of common size is read whole at once, so it is never cut off half way.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        PgResult r = db->query(sql("SELECT files.id, files.size FROM @.files JOIN @.works ON files.workId = works.id"
-                                   " WHERE works.idSender = $1 AND works.idUser = $2 AND files.name = $3"
-                                   " ORDER BY works.examDate DESC, works.id DESC LIMIT 1"),
-                               {account, idUser, name});
-        if (r.rows() == 0)
-            return nullptr;
-        const std::int64_t id = r.int64(0, 0);
-        const auto size = static_cast<std::uint64_t>(r.int64(0, 1));
-        if (size > wholeFileLimit)
-            return std::make_unique<DatabaseFile>(m_pool, select, id, size);
-        PgResult chunks = db->query(sql("SELECT data FROM @.file_chunks WHERE fileId = $1 ORDER BY seq"), {id}, true);
-        std::string data;
-        data.reserve(size);
-        for (int i = 0; i < chunks.rows(); ++i)
-            data += chunks.bytes(i, 0);
-        if (data.size() == size)
-            return std::make_unique<MemoryFile>(std::move(data));
+    // The file found and its bytes in one statement, so in one snapshot: a day sent again
+    // meanwhile leaves a download of common size whole, the old file or the new one.
+    PgResult r = db->query(sql("WITH f AS (SELECT files.id, files.size FROM @.files JOIN @.works"
+                               " ON files.workId = works.id WHERE works.idSender = $1 AND works.idUser = $2"
+                               " AND files.name = $3 ORDER BY works.examDate DESC, works.id DESC LIMIT 1)"
+                               " SELECT f.id::text, f.size::text, c.data FROM f LEFT JOIN @.file_chunks c"
+                               " ON c.fileId = f.id AND f.size <= $4 ORDER BY c.seq"),
+                           {account, idUser, name, static_cast<std::int64_t>(wholeFileLimit)}, true);
+    if (r.rows() == 0)
+        return nullptr;
+    const std::int64_t id = r.int64(0, 0);
+    const auto size = static_cast<std::uint64_t>(r.int64(0, 1));
+    if (size > wholeFileLimit)
+        return std::make_unique<DatabaseFile>(
+            m_pool, sql("SELECT data FROM @.file_chunks WHERE fileId = $1 AND seq = $2"), id, size);
+    std::string data;
+    data.reserve(size);
+    for (int i = 0; i < r.rows(); ++i) {
+        if (!r.null(i, 2))
+            data += r.bytes(i, 2);
     }
-    return nullptr;
+    return data.size() == size ? std::make_unique<MemoryFile>(std::move(data)) : nullptr;
 }
