@@ -2,6 +2,7 @@
 
 #include "AccountStore.h"
 #include "BackgroundWorkers.h"
+#include "UploadSpool.h"
 #include "ExamArchive.h"
 #include "JsonRead.h"
 #include "ModelLibrary.h"
@@ -269,23 +270,25 @@ EndpointActions::Reply EndpointActions::uploadExamZip(std::int64_t account, cons
         return failure(400, "invalid examDate");
     if (work.idUser <= 0 || !m_store.hasClient(account, work.idUser))
         return failure(404, "client not found");
-    if (request.archivePath.empty())
+    if (!request.archive)
         return failure(400, "missing archive");
 
-    // Unpacking is the one CPU-heavy step: on half the cores at most, at a lower
-    // priority, so that the quick requests do not wait behind the uploads.
+    // Writing the files out is the one CPU-heavy step: on half the cores at most, at a
+    // lower priority, so that the quick requests do not wait behind the uploads. The
+    // waits for the disk and the database stay on this thread.
     static BackgroundWorkers unpackers(std::max(1u, std::thread::hardware_concurrency() / 2), 10);
     std::string error;
-    const AccountStore::ExamOutcome outcome = unpackers.run([&] {
-        ExamArchive archive;
-        if (!archive.open(request.archivePath, error))
-            return AccountStore::ExamOutcome::Failed;
+    ExamArchive archive(&unpackers);
+    AccountStore::ExamOutcome outcome = AccountStore::ExamOutcome::Failed;
+    const bool opened = request.archive->inMemory() ? archive.openBytes(request.archive->bytes(), error)
+                                                    : archive.open(request.archive->path(), error);
+    if (opened) {
         if (request.archiveNames) {
             for (const ExamArchive::Entry &entry : archive.entries())
                 *request.archiveNames += entry.name + "\n";
         }
-        return m_store.storeExam(account, work, archive, m_quotaBytes, error);
-    });
+        outcome = m_store.storeExam(account, work, archive, m_quotaBytes, error);
+    }
     switch (outcome) {
     case AccountStore::ExamOutcome::Stored:
         break;

@@ -12,6 +12,7 @@
 
 class AccountStore;
 class ModelLibrary;
+class UploadSpool;
 
 // The operations of the service script, each turning the received fields into the
 // reply envelope's status code, description and data.
@@ -21,7 +22,7 @@ public:
     struct Request
     {
         FormFields fields;
-        std::string archivePath;  // the received "UPLOADS" file, empty when none came
+        const UploadSpool *archive = nullptr;  // the received "UPLOADS" file, if one came
         std::string publicBase;   // "http://host:port" as the client reaches the service
         std::string *archiveNames = nullptr;  // filled with the entry names, for the request log
     };

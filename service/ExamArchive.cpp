@@ -1,5 +1,6 @@
 #include "ExamArchive.h"
 
+#include "BackgroundWorkers.h"
 #include "FileNames.h"
 #include "OwnedFd.h"
 
@@ -54,6 +55,30 @@ bool ExamArchive::open(const std::string &path, std::string &error)
         error = "invalid archive: " + zipErrorText(code);
         return false;
     }
+    return readDirectory(error);
+}
+
+bool ExamArchive::openBytes(const std::string &bytes, std::string &error)
+{
+    if (bytes.empty())
+        return true;
+    zip_error_t failure;
+    zip_error_init(&failure);
+    zip_source_t *source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &failure);
+    if (source)
+        m_zip = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &failure);
+    if (!m_zip) {
+        error = std::string("invalid archive: ") + zip_error_strerror(&failure);
+        zip_error_fini(&failure);
+        zip_source_free(source);  // the archive takes it over only once opened
+        return false;
+    }
+    zip_error_fini(&failure);
+    return readDirectory(error);
+}
+
+bool ExamArchive::readDirectory(std::string &error)
+{
     const zip_int64_t count = zip_get_num_entries(m_zip, 0);
     if (count < 0 || static_cast<std::uint64_t>(count) > maxEntries) {
         error = "invalid archive: too many entries";
@@ -147,6 +172,13 @@ bool ExamArchive::readEntry(const Entry &entry, const std::function<bool(const c
 
 bool ExamArchive::extractTo(const std::string &dir, std::string &error) const
 {
+    const bool written =
+        m_writers ? m_writers->run([&] { return writeEntries(dir, error); }) : writeEntries(dir, error);
+    return written && syncEntries(dir, error);
+}
+
+bool ExamArchive::writeEntries(const std::string &dir, std::string &error) const
+{
     for (const Entry &entry : m_entries) {
         const std::string target = dir + "/" + entry.name;
         OwnedFd out{::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)};
@@ -172,6 +204,11 @@ bool ExamArchive::extractTo(const std::string &dir, std::string &error) const
         // Its bytes start for the disk now, while the next entries are written.
         ::sync_file_range(out.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     }
+    return true;
+}
+
+bool ExamArchive::syncEntries(const std::string &dir, std::string &error) const
+{
     // An exam is acknowledged only once it would survive a power cut. The files are
     // opened again by name: an archive may hold more entries than a process may keep open.
     for (const Entry &entry : m_entries) {

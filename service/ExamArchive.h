@@ -6,6 +6,7 @@
 #include <vector>
 
 struct zip;
+class BackgroundWorkers;
 
 // A received exam archive, opened read-only with libzip. open() accepts only flat
 // archives of plain files with safe names (no folders, no "..", no absolute paths,
@@ -22,13 +23,17 @@ public:
 
     static constexpr std::uint64_t maxEntries = 4096;
 
-    ExamArchive() = default;
+    // With workers, extractTo() writes the files on them (the CPU-heavy part) and waits
+    // for the disk on the calling thread, so a worker never sits idle on a sync.
+    explicit ExamArchive(BackgroundWorkers *writers = nullptr) : m_writers(writers) {}
     ~ExamArchive();
     ExamArchive(const ExamArchive &) = delete;
     ExamArchive &operator=(const ExamArchive &) = delete;
 
     // An empty file is read as an archive without entries.
     bool open(const std::string &path, std::string &error);
+    // The same from memory; bytes must stay as they are while the archive is open.
+    bool openBytes(const std::string &bytes, std::string &error);
 
     // Entries in archive order; an entry repeated later replaces the earlier one.
     const std::vector<Entry> &entries() const { return m_entries; }
@@ -45,6 +50,11 @@ public:
     static bool syncFolder(const std::string &dir, std::string &error);
 
 private:
+    bool readDirectory(std::string &error);
+    bool writeEntries(const std::string &dir, std::string &error) const;
+    bool syncEntries(const std::string &dir, std::string &error) const;
+
+    BackgroundWorkers *m_writers = nullptr;
     zip *m_zip = nullptr;
     std::vector<Entry> m_entries;
     std::uint64_t m_totalSize = 0;

@@ -10,6 +10,17 @@ OwnedFd::~OwnedFd()
         ::close(fd);
 }
 
+OwnedFd &OwnedFd::operator=(OwnedFd &&other) noexcept
+{
+    if (this != &other) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = other.fd;
+        other.fd = -1;
+    }
+    return *this;
+}
+
 bool OwnedFd::writeAll(const char *data, size_t size) const
 {
     while (size > 0) {

@@ -13,6 +13,8 @@ struct OwnedFd
     ~OwnedFd();
     OwnedFd(const OwnedFd &) = delete;
     OwnedFd &operator=(const OwnedFd &) = delete;
+    OwnedFd(OwnedFd &&other) noexcept : fd(other.fd) { other.fd = -1; }
+    OwnedFd &operator=(OwnedFd &&other) noexcept;
 
     // False on the first error other than an interruption.
     bool writeAll(const char *data, size_t size) const;

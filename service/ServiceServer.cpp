@@ -8,10 +8,10 @@
 #include "FileNames.h"
 #include "JsonRead.h"
 #include "ModelLibrary.h"
-#include "OwnedFd.h"
+#include "MultipartReader.h"
 #include "ServiceLog.h"
 #include "ServiceOptions.h"
-#include "TempPath.h"
+#include "UploadSpool.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -85,6 +85,33 @@ std::string contentTypeFor(const std::string &name)
         return "application/pdf";
     return "application/octet-stream";
 }
+
+// httplib gives a multipart body only to its own parser, which looks for the boundary
+// byte by byte and copies every piece; with the type hidden while the body is read, the
+// bytes come as they are, for MultipartReader. The request is httplib's own (not const)
+// object, read again only after this; the type is put back for the log.
+class RawBodyRead
+{
+public:
+    explicit RawBodyRead(const httplib::Request &req) : m_headers(const_cast<httplib::Headers &>(req.headers))
+    {
+        m_type = m_headers.find("Content-Type");
+        if (m_type != m_headers.end())
+            std::swap(m_type->second, m_hidden);
+    }
+    ~RawBodyRead()
+    {
+        if (m_type != m_headers.end())
+            std::swap(m_type->second, m_hidden);
+    }
+    RawBodyRead(const RawBodyRead &) = delete;
+    RawBodyRead &operator=(const RawBodyRead &) = delete;
+
+private:
+    httplib::Headers &m_headers;
+    httplib::Headers::iterator m_type;
+    std::string m_hidden = "application/octet-stream";
+};
 
 bool isChunked(const httplib::Request &req)
 {
@@ -440,8 +467,7 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
     std::uint64_t total = 0;
     std::uint64_t textTotal = 0;
     AccessControl::Verdict early;  // a refusal found while the body came in
-    std::unique_ptr<TempPath> archive;
-    OwnedFd archiveFd;
+    std::unique_ptr<UploadSpool> archive;
 
     if (multipart && hasBody) {
         struct Part
@@ -469,10 +495,11 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
                 request.fields.add(part.name, part.value);
             inPart = false;
         };
-        const bool ok = reader(
-            [&](const httplib::MultipartFormData &header) {
+        MultipartReader body(
+            MultipartReader::boundaryOf(req.get_header_value("Content-Type")),
+            [&](const MultipartReader::PartHeader &header) {
                 finishPart();
-                part = Part{header.name, header.filename, header.content_type, {}, 0, !header.filename.empty(),
+                part = Part{header.name, header.filename, header.contentType, {}, 0, !header.filename.empty(),
                             false};
                 inPart = true;
                 if (request.fields.fields().size() >= maxFields) {
@@ -498,12 +525,8 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
                     dropArmed = fault && fault->mode == FaultInjector::Mode::Drop;
                 }
                 if (part.isFile && part.name == "UPLOADS" && !archive) {
-                    archive = std::make_unique<TempPath>(realm.store->tempDir(), "upload-",
-                                                         TempPath::Kind::File);
-                    archiveFd.fd = archive->valid()
-                                       ? ::open(archive->path().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC)
-                                       : -1;
-                    if (archiveFd.fd < 0) {
+                    archive = std::make_unique<UploadSpool>();
+                    if (!archive->open(realm.store->tempDir(), isChunked(req) ? 0 : length)) {
                         writeFailed = true;
                         return false;
                     }
@@ -525,7 +548,7 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
                     return false;
                 }
                 if (part.isArchive) {
-                    if (!archiveFd.writeAll(data, size)) {
+                    if (!archive->append(data, size)) {
                         writeFailed = true;
                         return false;
                     }
@@ -539,6 +562,11 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
                 }
                 return true;
             });
+        bool ok = false;
+        {
+            const RawBodyRead raw(req);
+            ok = reader([&body](const char *data, size_t size) { return body.feed(data, size); }) && body.complete();
+        }
         finishPart();
         ctx->record["parts"] = std::move(parts);
         if (ok && dropArmed && !dropped) {
@@ -559,9 +587,8 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
                             tooLarge || res.status == 413 ? "request too large\n" : "malformed request\n");
         }
         if (archive) {
-            ::close(archiveFd.fd);
-            archiveFd.fd = -1;
-            request.archivePath = archive->path();
+            archive->finish();
+            request.archive = archive.get();
         }
     } else if (hasBody) {
         std::string body;
@@ -648,7 +675,7 @@ void ServiceServer::dispatch(const httplib::Request &req, httplib::Response &res
         reply.code = 500;
         reply.extradescr = "internal error";
     }
-    if (!request.archivePath.empty()) {
+    if (request.archive) {
         json names = json::array();
         std::istringstream lines(archiveNames);
         std::string name;

@@ -1,5 +1,6 @@
 // The reference service where only a raw request reaches (the protocol the application speaks is tested
 // through its client): hostile uploads, traversal, forms never sent, limits, quota, the process itself.
+#include "MultipartReader.h"
 #include "ReferenceService.h"
 #include "TestMain.h"
 
@@ -161,6 +162,57 @@ private slots:
         const auto works = dataOf(post("idSender=405&action=getUserWorks&idUser=" + QByteArray::number(m_client)))[u"works"_s].toArray();
         QCOMPARE(QList<qsizetype>({works.size(), works.last()[u"scanFilenames"_s].toArray().size()}),
                  QList<qsizetype>({code == 200 ? 2 : 1, code == 200 ? 0 : 1}));
+    }
+
+    // Every way the body can come in pieces reads the same: split once anywhere, or byte by byte.
+    void multipartInPieces_data()
+    {
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("parts");
+        const QByteArray near = "\r\n--b0undar\r\r\n-\r\n--b0\r";  // beginnings of the delimiter, in a file
+        const QByteArray file = "--b0undary\r\nContent-Disposition: form-data; name=\"UPLOADS\"; filename=\"u.zip\"\r\n"
+                                "Content-Type: application/zip\r\n\r\n" + near + "\r\n";
+        QTest::newRow("preamble, field, file") << "multipart/form-data; boundary=b0undary"_ba
+                                               << "ignored\r\n--b0undary\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n" + file +
+                                                      "--b0undary--\r\nepilogue"
+                                               << u"a||:1 UPLOADS|u.zip|application/zip:%1 done"_s.arg(near.size());
+        QTest::newRow("quoted boundary, type first, empty part")
+            << "Multipart/Form-Data; charset=utf-8; boundary=\"b0undary\""_ba
+            << "--b0undary\r\ncontent-type: text/plain\r\nX-Other: 1\r\ncontent-disposition: form-data; name=b\r\n\r\n\r\n"
+               "--b0undary--"_ba
+            << u"b||text/plain:0 done"_s;
+        QTest::newRow("no closing delimiter") << "multipart/form-data; boundary=b0undary"_ba << file << u"UPLOADS|u.zip|application/zip:%1"_s.arg(near.size());
+        QTest::newRow("garbage after a delimiter") << "multipart/form-data; boundary=b0undary"_ba << "--b0undaryX\r\n"_ba << u"failed"_s;
+        QTest::newRow("not form data") << "multipart/form-data; boundary=b0undary"_ba
+                                       << "--b0undary\r\nContent-Disposition: attachment\r\n\r\nx\r\n--b0undary--"_ba << u"failed"_s;
+        QTest::newRow("no boundary") << "multipart/form-data"_ba << file << u"failed"_s;
+    }
+
+    void multipartInPieces()
+    {
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, parts);
+        const auto read = [&](qsizetype piece, qsizetype split) {
+            QString seen;
+            qsizetype size = 0;
+            MultipartReader reader(
+                MultipartReader::boundaryOf(contentType.toStdString()),
+                [&](const MultipartReader::PartHeader &h) {
+                    seen += (seen.isEmpty() ? u""_s : u":%1 "_s.arg(size)) + QString::fromStdString(h.name + "|" + h.filename + "|" + h.contentType);
+                    size = 0;
+                    return true;
+                },
+                [&](const char *, size_t n) { return (size += qsizetype(n)) > 0; });
+            bool ok = reader.feed(body.constData(), size_t(split));
+            for (qsizetype at = split; ok && at < body.size(); at += piece)
+                ok = reader.feed(body.constData() + at, size_t(std::min(piece, body.size() - at)));
+            return ok ? seen + (seen.isEmpty() ? u""_s : u":%1"_s.arg(size)) + (reader.complete() ? u" done"_s : u""_s) : u"failed"_s;
+        };
+        for (qsizetype split = 0; split <= body.size(); ++split)
+            QCOMPARE(read(body.size(), split), parts);
+        QCOMPARE(read(1, 0), parts);
     }
 
     void requests_data()
