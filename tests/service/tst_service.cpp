@@ -366,6 +366,17 @@ private slots:
         QCOMPARE(codeOf(post("idSender=405&action=deleteUser&idUser=" + QByteArray::number(idUser))), 200);
         idUser = newClient(405);
         QCOMPARE(QList<int>({codeOf(post(exam(u"2024-04-02"_s, 300))), codeOf(post(exam(u"2024-04-03"_s, 100)))}), QList<int>({200, 200}));
+        // Sent in chunks, of a length not known before: the archive waits in a file, the limit holds while it comes.
+        const auto chunked = [&](const QByteArray &body) {
+            QByteArray out;
+            for (qsizetype at = 0; at < body.size(); at += 7000)
+                out += QByteArray::number(qMin<qsizetype>(7000, body.size() - at), 16) + "\r\n" + body.mid(at, 7000) + "\r\n";
+            return m_service.request("POST", m_service.endpointUrl().path(), out + "0\r\n\r\n",
+                                     "multipart/form-data; boundary=" + boundary, 20000, "Transfer-Encoding: chunked\r\n");
+        };
+        QVERIFY(QList<int>({0, 413}).contains(chunked(::upload(405, idUser, u"2024-01-05"_s, QByteArray(1100 * 1024, 'z'))).status));
+        QCOMPARE(codeOf(chunked(exam(u"2024-04-04"_s, 50))), 200);
+        QCOMPARE(dataOf(post("idSender=405&action=getUserWorks&idUser=" + QByteArray::number(idUser)))[u"works"_s].toArray().size(), 3);
         QVERIFY(m_service.stagingIsEmpty());
     }
 

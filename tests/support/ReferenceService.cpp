@@ -201,7 +201,8 @@ ReferenceService::Response ReferenceService::request(const QByteArray &method, c
                       QByteArray::number(m_port) + "\r\nConnection: close\r\n";
     if (!contentType.isEmpty())
         head += "Content-Type: " + contentType + "\r\n";
-    if ((!body.isEmpty() || method == "POST") && !extraHeaders.toLower().contains("content-length:"))
+    const QByteArray extra = extraHeaders.toLower();
+    if ((!body.isEmpty() || method == "POST") && !extra.contains("content-length:") && !extra.contains("transfer-encoding:"))
         head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     head += extraHeaders;
     socket.write(head + "\r\n" + body);
