@@ -44,6 +44,8 @@ calvestra_pg_start() {
 
 calvestra_pg_stop() {
   [ -n "${CALVESTRA_PG_DIR:-}" ] && [ -d "$CALVESTRA_PG_DIR" ] || return 0
+  # Also from another shell than the one that started it (the benchmarks' own).
+  CALVESTRA_PG_OWNER=${CALVESTRA_PG_OWNER:-$(stat -c %U "$CALVESTRA_PG_DIR/data")}
   calvestra_pg_as_owner "$CALVESTRA_PG_BIN/pg_ctl" -D "$CALVESTRA_PG_DIR/data" -m immediate -w stop >/dev/null 2>&1 || true
   rm -rf "$CALVESTRA_PG_DIR"
   unset CALVESTRA_PG_DIR CALVESTRA_TEST_PG
