@@ -149,18 +149,18 @@ int codeOf(const httplib::Result &r)
 struct Seed
 {
     int bigClient = 0;    // of the 1000-client account, with a stored exam
+    std::vector<int> bigClients;    // all of that account's, which uploads go to
     std::vector<int> smallClients;  // the 50-client account's, which saves change
     std::string archive3;
     std::string archive20;
-    std::vector<std::string> upload3, upload20;  // whole request bodies, one per exam day
 };
 
 constexpr const char *boundary = "calvestra-bench-7c1d0b5a";
 
-// An upload's body, put together once: httplib's own multipart writer scans the archive
-// for its boundary and copies it at every request, which would cost the load generator
-// more than the service.
-std::string uploadBody(const std::string &archive, const std::string &date, int client)
+// An upload's fields and the head of its file part. The archive itself is sent from the
+// one copy: httplib's own multipart writer would scan it for its boundary and copy it at
+// every request, which would cost the load generator more than the service.
+std::string uploadHead(const std::string &date, int client)
 {
     auto field = [](const char *name, const std::string &value) {
         return std::string("--") + boundary + "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" +
@@ -169,8 +169,23 @@ std::string uploadBody(const std::string &archive, const std::string &date, int 
     return field("idSender", "1001") + field("action", "uploadExamZip") +
            field("exam", R"({"examDate":")" + date + R"(","idUser":)" + std::to_string(client) + "}") + "--" + boundary +
            "\r\nContent-Disposition: form-data; name=\"UPLOADS\"; filename=\"u.zip\"\r\n"
-           "Content-Type: application/zip\r\n\r\n" +
-           archive + "\r\n--" + boundary + "--\r\n";
+           "Content-Type: application/zip\r\n\r\n";
+}
+
+// Installations mostly send days not sent before, each to one of the account's clients; one
+// upload in ten sends an earlier day again, which replaces it. (Only days sent again, as
+// this program once did, measure the removal of the replaced files more than the storing.)
+std::atomic<unsigned> uploadsSent{0};
+
+std::pair<std::string, int> nextUploadDay(const Seed &seed)
+{
+    unsigned n = uploadsSent++;
+    if (n % 10 == 9)
+        n -= 9;
+    const unsigned day = n / static_cast<unsigned>(seed.bigClients.size());
+    char date[16];
+    std::snprintf(date, sizeof date, "%04u-%02u-%02u", 2025 + day / 336, 1 + day / 28 % 12, 1 + day % 28);
+    return {date, seed.bigClients[n % seed.bigClients.size()]};
 }
 
 enum class Kind { List1000, List50, SaveClient, SaveQuestionnaire, Upload3, Upload20, Download };
@@ -204,12 +219,22 @@ httplib::Result send(httplib::Client &client, Kind kind, const Seed &seed, std::
                            "application/x-www-form-urlencoded");
     case Kind::Upload3:
     case Kind::Upload20: {
-        const std::vector<std::string> &bodies = kind == Kind::Upload3 ? seed.upload3 : seed.upload20;
-        const std::string &body = bodies[rng() % bodies.size()];
+        const std::string &archive = kind == Kind::Upload3 ? seed.archive3 : seed.archive20;
+        const auto [date, idUser] = nextUploadDay(seed);
+        const std::string head = uploadHead(date, idUser);
+        const std::string tail = std::string("\r\n--") + boundary + "--\r\n";
+        const size_t total = head.size() + archive.size() + tail.size();
         return client.Post(
-            script, body.size(),
-            [&body](size_t offset, size_t length, httplib::DataSink &sink) {
-                return sink.write(body.data() + offset, std::min(length, body.size() - offset));
+            script, total,
+            [&](size_t offset, size_t length, httplib::DataSink &sink) {
+                const auto piece = [&](const std::string &part, size_t from) {
+                    return sink.write(part.data() + from, std::min(length, part.size() - from));
+                };
+                if (offset < head.size())
+                    return piece(head, offset);
+                if (offset < head.size() + archive.size())
+                    return piece(archive, offset - head.size());
+                return piece(tail, offset - head.size() - archive.size());
             },
             std::string("multipart/form-data; boundary=") + boundary);
     }
@@ -319,8 +344,7 @@ bool seed(int port, Seed &s, std::mt19937 &rng)
                                    "application/x-www-form-urlencoded");
         if (codeOf(r) != 200)
             return false;
-        if (i == 0)
-            s.bigClient = std::atoi(r->body.c_str() + r->body.find("\"id\":") + 5);
+        s.bigClients.push_back(std::atoi(r->body.c_str() + r->body.find("\"id\":") + 5));
     }
     for (int i = 0; i < 50; ++i) {
         const auto r = client.Post(script, R"(idSender=1002&action=setUserData&data={"surname":"Piccolo"})",
@@ -331,11 +355,10 @@ bool seed(int port, Seed &s, std::mt19937 &rng)
     }
     s.archive3 = zipOf(3, rng);
     s.archive20 = zipOf(20, rng);
-    for (int day = 10; day < 28; ++day) {
-        s.upload3.push_back(uploadBody(s.archive3, "2024-02-" + std::to_string(day), s.bigClient));
-        s.upload20.push_back(uploadBody(s.archive20, "2024-02-" + std::to_string(day), s.bigClient));
-    }
-    return codeOf(send(client, Kind::Upload3, s, rng)) == 200;
+    s.bigClient = s.bigClients.front();
+    // The exam the downloads fetch from.
+    const std::string body = uploadHead("2024-01-10", s.bigClient) + s.archive3 + "\r\n--" + boundary + "--\r\n";
+    return codeOf(client.Post(script, body, std::string("multipart/form-data; boundary=") + boundary)) == 200;
 }
 
 double diskMbPerSecond(const std::string &dir)
