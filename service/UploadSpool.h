@@ -35,8 +35,6 @@ public:
     const std::string &bytes() const { return m_bytes; }
     const std::string &path() const { return m_file->path(); }
 
-    static std::uint64_t heldInMemory() { return s_held.load(); }
-
 private:
     bool toFile();
 
