@@ -2,10 +2,10 @@
 
 #include "AccountStore.h"
 #include "BackgroundWorkers.h"
-#include "UploadSpool.h"
 #include "ExamArchive.h"
 #include "JsonRead.h"
 #include "ModelLibrary.h"
+#include "UploadSpool.h"
 
 #include <algorithm>
 #include <limits>
