@@ -172,6 +172,9 @@ std::string uploadHead(const std::string &date, int client)
            "Content-Type: application/zip\r\n\r\n";
 }
 
+// What follows the archive: the closing delimiter.
+const std::string uploadTail = std::string("\r\n--") + boundary + "--\r\n";
+
 // Installations mostly send days not sent before, each to one of the account's clients; one
 // upload in ten sends an earlier day again, which replaces it. (Only days sent again, as
 // this program once did, measure the removal of the replaced files more than the storing.)
@@ -222,7 +225,7 @@ httplib::Result send(httplib::Client &client, Kind kind, const Seed &seed, std::
         const std::string &archive = kind == Kind::Upload3 ? seed.archive3 : seed.archive20;
         const auto [date, idUser] = nextUploadDay(seed);
         const std::string head = uploadHead(date, idUser);
-        const std::string tail = std::string("\r\n--") + boundary + "--\r\n";
+        const std::string &tail = uploadTail;
         const size_t total = head.size() + archive.size() + tail.size();
         return client.Post(
             script, total,
@@ -357,7 +360,7 @@ bool seed(int port, Seed &s, std::mt19937 &rng)
     s.archive20 = zipOf(20, rng);
     s.bigClient = s.bigClients.front();
     // The exam the downloads fetch from.
-    const std::string body = uploadHead("2024-01-10", s.bigClient) + s.archive3 + "\r\n--" + boundary + "--\r\n";
+    const std::string body = uploadHead("2024-01-10", s.bigClient) + s.archive3 + uploadTail;
     return codeOf(client.Post(script, body, std::string("multipart/form-data; boundary=") + boundary)) == 200;
 }
 

@@ -212,8 +212,7 @@ bool ExamArchive::syncEntries(const std::string &dir, std::string &error) const
     // An exam is acknowledged only once it would survive a power cut. The files are
     // opened again by name: an archive may hold more entries than a process may keep open.
     for (const Entry &entry : m_entries) {
-        const OwnedFd written{::open((dir + "/" + entry.name).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
-        if (written.fd < 0 || ::fdatasync(written.fd) != 0) {
+        if (!syncPath(dir + "/" + entry.name, O_NOFOLLOW, false)) {
             error = "cannot write " + entry.name + ": " + std::strerror(errno);
             return false;
         }
@@ -223,8 +222,7 @@ bool ExamArchive::syncEntries(const std::string &dir, std::string &error) const
 
 bool ExamArchive::syncFolder(const std::string &dir, std::string &error)
 {
-    const OwnedFd folder{::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (folder.fd >= 0 && ::fsync(folder.fd) == 0)
+    if (syncPath(dir, O_DIRECTORY, true))
         return true;
     error = "cannot write " + dir + ": " + std::strerror(errno);
     return false;

@@ -1,5 +1,6 @@
 #include "OwnedFd.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,6 +20,19 @@ OwnedFd &OwnedFd::operator=(OwnedFd &&other) noexcept
         other.fd = -1;
     }
     return *this;
+}
+
+bool syncPath(const std::string &path, int openFlags, bool folder)
+{
+    int saved = 0;
+    {
+        const OwnedFd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | openFlags)};
+        if (file.fd >= 0 && (folder ? ::fsync(file.fd) : ::fdatasync(file.fd)) == 0)
+            return true;
+        saved = errno;
+    }
+    errno = saved;  // not what closing the descriptor left
+    return false;
 }
 
 bool OwnedFd::writeAll(const char *data, size_t size) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 // A file descriptor closed when the object goes away, and the write that loops until
 // every byte is out (short writes and interruptions included).
@@ -19,3 +20,7 @@ struct OwnedFd
     // False on the first error other than an interruption.
     bool writeAll(const char *data, size_t size) const;
 };
+
+// Opens path (with openFlags beside O_RDONLY) only to wait until it is on the disk: its
+// data for a file (fdatasync), its names for a folder (fsync). On failure errno says why.
+bool syncPath(const std::string &path, int openFlags, bool folder);

@@ -36,15 +36,6 @@ std::string prepareRoot(const std::string &root)
     return root + "/service.db";
 }
 
-bool syncFile(const std::string &path, std::string &error)
-{
-    const OwnedFd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd >= 0 && ::fdatasync(file.fd) == 0)
-        return true;
-    error = "cannot write " + path + ": " + std::strerror(errno);
-    return false;
-}
-
 // Swaps two folders' names at once where the file system can; elsewhere in three renames.
 bool exchangeFolders(const std::string &a, const std::string &b)
 {
@@ -395,13 +386,13 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
     // The client's folder, made and on the disk before the lock: only the rename into it
     // waits for the disk while other writes wait for the lock.
     std::error_code ec;
-    fs::create_directories(clientFolder(account, work.idUser), ec);
+    const bool made = fs::create_directories(clientFolder(account, work.idUser), ec);
     if (ec) {
         error = "cannot create the client folder: " + ec.message();
         return ExamOutcome::Failed;
     }
     for (const std::string &folder : {m_root + "/files", m_root + "/files/" + std::to_string(account)}) {
-        if (!ExamArchive::syncFolder(folder, error))
+        if (made && !ExamArchive::syncFolder(folder, error))
             return ExamOutcome::Failed;
     }
 
@@ -415,9 +406,13 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
     // Acknowledged only once on the disk: the rename, and the commit, which (like every
     // commit here) only wrote to the log. Syncing the log file outside the lock lets the
     // other writes go on; frames a checkpoint already moved out were synced by it.
-    if (!ExamArchive::syncFolder(clientFolder(account, work.idUser), error) ||
-        !syncFile(m_root + "/service.db-wal", error))
+    if (!ExamArchive::syncFolder(clientFolder(account, work.idUser), error))
         return ExamOutcome::Failed;
+    const std::string log = m_root + "/service.db-wal";
+    if (!syncPath(log, 0, false)) {
+        error = "cannot write " + log + ": " + std::strerror(errno);
+        return ExamOutcome::Failed;
+    }
     return ExamOutcome::Stored;
 }
 

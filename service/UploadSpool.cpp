@@ -11,7 +11,6 @@ UploadSpool::~UploadSpool()
 
 bool UploadSpool::open(const std::string &tempDir, std::uint64_t expectedBytes)
 {
-    m_tempDir = tempDir;
     if (expectedBytes > 0 && expectedBytes <= memoryLimit) {
         std::uint64_t held = s_held.load();
         while (held + expectedBytes <= memoryBudget) {
@@ -22,32 +21,18 @@ bool UploadSpool::open(const std::string &tempDir, std::uint64_t expectedBytes)
             }
         }
     }
-    return toFile();
+    m_file = std::make_unique<TempPath>(tempDir, "upload-", TempPath::Kind::File);
+    m_fd = OwnedFd{m_file->valid() ? ::open(m_file->path().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC) : -1};
+    return m_fd.fd >= 0;
 }
 
 bool UploadSpool::append(const char *data, size_t size)
 {
-    if (!m_file) {
-        if (m_bytes.size() + size <= m_reserved) {
-            m_bytes.append(data, size);
-            return true;
-        }
-        // More than the request said it holds: the rest goes where any size fits.
-        if (!toFile())
-            return false;
-    }
-    return m_fd.writeAll(data, size);
-}
-
-bool UploadSpool::toFile()
-{
-    m_file = std::make_unique<TempPath>(m_tempDir, "upload-", TempPath::Kind::File);
-    m_fd = OwnedFd{m_file->valid() ? ::open(m_file->path().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC) : -1};
-    if (m_fd.fd < 0)
+    if (m_file)
+        return m_fd.writeAll(data, size);
+    // The body cannot hold more than the request's length, what was reserved.
+    if (m_bytes.size() + size > m_reserved)
         return false;
-    const bool ok = m_fd.writeAll(m_bytes.data(), m_bytes.size());
-    std::string().swap(m_bytes);
-    s_held -= m_reserved;
-    m_reserved = 0;
-    return ok;
+    m_bytes.append(data, size);
+    return true;
 }

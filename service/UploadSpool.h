@@ -36,9 +36,6 @@ public:
     const std::string &path() const { return m_file->path(); }
 
 private:
-    bool toFile();
-
-    std::string m_tempDir;
     std::string m_bytes;
     std::uint64_t m_reserved = 0;
     std::unique_ptr<TempPath> m_file;
