@@ -31,7 +31,9 @@ public:
 class AccountStore
 {
 public:
-    enum class ExamOutcome { Stored, UnknownClient, QuotaExceeded, Failed };
+    // A failure of the storage itself (disk, database) is thrown, not returned: it is
+    // the service's fault, and the sender tries again later.
+    enum class ExamOutcome { Stored, UnknownClient, QuotaExceeded, BadArchive };
 
     virtual ~AccountStore() = default;
 
@@ -61,7 +63,7 @@ public:
     // Stores one day's exam of a client: a second upload for the same client and
     // day replaces the first one's values and files. work.id and work.bytes are
     // filled on success. The quota check and the writes are one step: two uploads
-    // for one account never exceed it together.
+    // for one account never exceed it together. error says why an archive was refused.
     virtual ExamOutcome storeExam(std::int64_t account, WorkRecord &work, const ExamArchive &archive,
                                   std::uint64_t quotaBytes, std::string &error) = 0;
     // A stored file of the account's client (the newest exam holding that name), or null.

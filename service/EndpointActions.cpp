@@ -279,7 +279,7 @@ EndpointActions::Reply EndpointActions::uploadExamZip(std::int64_t account, cons
     static BackgroundWorkers unpackers(std::max(1u, std::thread::hardware_concurrency() / 2), 10);
     std::string error;
     ExamArchive archive(&unpackers);
-    AccountStore::ExamOutcome outcome = AccountStore::ExamOutcome::Failed;
+    AccountStore::ExamOutcome outcome = AccountStore::ExamOutcome::BadArchive;
     const bool opened = request.archive->inMemory() ? archive.openBytes(request.archive->bytes(), error)
                                                     : archive.open(request.archive->path(), error);
     if (opened) {
@@ -296,7 +296,7 @@ EndpointActions::Reply EndpointActions::uploadExamZip(std::int64_t account, cons
         return failure(404, "client not found");
     case AccountStore::ExamOutcome::QuotaExceeded:
         return failure(405, "web space exhausted");
-    case AccountStore::ExamOutcome::Failed:
+    case AccountStore::ExamOutcome::BadArchive:
         return failure(400, error);
     }
     Reply reply;

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -174,7 +175,10 @@ bool ExamArchive::extractTo(const std::string &dir, std::string &error) const
 {
     const bool written =
         m_writers ? m_writers->run([&] { return writeEntries(dir, error); }) : writeEntries(dir, error);
-    return written && syncEntries(dir, error);
+    if (!written)
+        return false;
+    syncEntries(dir);
+    return true;
 }
 
 bool ExamArchive::writeEntries(const std::string &dir, std::string &error) const
@@ -182,10 +186,8 @@ bool ExamArchive::writeEntries(const std::string &dir, std::string &error) const
     for (const Entry &entry : m_entries) {
         const std::string target = dir + "/" + entry.name;
         OwnedFd out{::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)};
-        if (out.fd < 0) {
-            error = "cannot write " + entry.name + ": " + std::strerror(errno);
-            return false;
-        }
+        if (out.fd < 0)
+            throw std::runtime_error("cannot write " + target + ": " + std::strerror(errno));
         int writeErrno = 0;
         const bool ok = readEntry(
             entry,
@@ -196,34 +198,30 @@ bool ExamArchive::writeEntries(const std::string &dir, std::string &error) const
                 return false;
             },
             error);
-        if (!ok) {
-            if (writeErrno != 0)
-                error = "cannot write " + entry.name + ": " + std::strerror(writeErrno);
+        if (writeErrno != 0)
+            throw std::runtime_error("cannot write " + target + ": " + std::strerror(writeErrno));
+        if (!ok)
             return false;
-        }
         // Its bytes start for the disk now, while the next entries are written.
         ::sync_file_range(out.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     }
     return true;
 }
 
-bool ExamArchive::syncEntries(const std::string &dir, std::string &error) const
+void ExamArchive::syncEntries(const std::string &dir) const
 {
     // An exam is acknowledged only once it would survive a power cut. The files are
     // opened again by name: an archive may hold more entries than a process may keep open.
     for (const Entry &entry : m_entries) {
-        if (!syncPath(dir + "/" + entry.name, O_NOFOLLOW, false)) {
-            error = "cannot write " + entry.name + ": " + std::strerror(errno);
-            return false;
-        }
+        const std::string path = dir + "/" + entry.name;
+        if (!syncPath(path, O_NOFOLLOW, false))
+            throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
     }
-    return syncFolder(dir, error);
+    syncFolder(dir);
 }
 
-bool ExamArchive::syncFolder(const std::string &dir, std::string &error)
+void ExamArchive::syncFolder(const std::string &dir)
 {
-    if (syncPath(dir, O_DIRECTORY, true))
-        return true;
-    error = "cannot write " + dir + ": " + std::strerror(errno);
-    return false;
+    if (!syncPath(dir, O_DIRECTORY, true))
+        throw std::runtime_error("cannot write " + dir + ": " + std::strerror(errno));
 }

@@ -44,15 +44,17 @@ public:
     bool readEntry(const Entry &entry, const std::function<bool(const char *, size_t)> &sink,
                    std::string &error) const;
     // Writes every entry into dir, which must exist and be empty, and waits until the
-    // files and their names are on the disk.
+    // files and their names are on the disk. False with the reason when the archive is
+    // at fault (the sender's to mend); std::runtime_error when this machine's disk is
+    // (the sender tries again later).
     bool extractTo(const std::string &dir, std::string &error) const;
-    // Waits until the names in a folder are on the disk.
-    static bool syncFolder(const std::string &dir, std::string &error);
+    // Waits until the names in a folder are on the disk; std::runtime_error when it cannot.
+    static void syncFolder(const std::string &dir);
 
 private:
     bool readDirectory(std::string &error);
     bool writeEntries(const std::string &dir, std::string &error) const;
-    bool syncEntries(const std::string &dir, std::string &error) const;
+    void syncEntries(const std::string &dir) const;
 
     BackgroundWorkers *m_writers = nullptr;
     zip *m_zip = nullptr;

@@ -362,7 +362,7 @@ AccountStore::ExamOutcome PgAccountStore::storeExam(std::int64_t account, WorkRe
             },
             error);
         if (!ok)
-            return ExamOutcome::Failed;
+            return ExamOutcome::BadArchive;
         if (!chunk.empty())
             flush();
     }

@@ -377,28 +377,23 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
 
     // Unpacking may take a while: it happens outside the lock, in a private folder.
     TempPath staging(tempDir(), "stage-", TempPath::Kind::Folder);
-    if (!staging.valid()) {
-        error = "cannot create a staging folder";
-        return ExamOutcome::Failed;
-    }
+    if (!staging.valid())
+        throw std::runtime_error("cannot create a staging folder in " + tempDir() + ": " + std::strerror(errno));
     if (!archive.extractTo(staging.path(), error))
-        return ExamOutcome::Failed;
+        return ExamOutcome::BadArchive;
     // The client's folder, made and on the disk before the lock: only the rename into it
     // waits for the disk while other writes wait for the lock.
     std::error_code ec;
     const bool made = fs::create_directories(clientFolder(account, work.idUser), ec);
-    if (ec) {
-        error = "cannot create the client folder: " + ec.message();
-        return ExamOutcome::Failed;
-    }
-    for (const std::string &folder : {m_root + "/files", m_root + "/files/" + std::to_string(account)}) {
-        if (made && !ExamArchive::syncFolder(folder, error))
-            return ExamOutcome::Failed;
+    if (ec)
+        throw std::runtime_error("cannot create " + clientFolder(account, work.idUser) + ": " + ec.message());
+    if (made) {
+        for (const std::string &folder : {m_root + "/files", m_root + "/files/" + std::to_string(account)})
+            ExamArchive::syncFolder(folder);
     }
 
     bool replaced = false;
-    const ExamOutcome outcome =
-        recordExam(account, work, incoming, quotaBytes, archive, staging.path(), replaced, error);
+    const ExamOutcome outcome = recordExam(account, work, incoming, quotaBytes, archive, staging.path(), replaced);
     if (outcome != ExamOutcome::Stored)
         return outcome;
     if (!replaced)
@@ -406,13 +401,10 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
     // Acknowledged only once on the disk: the rename, and the commit, which (like every
     // commit here) only wrote to the log. Syncing the log file outside the lock lets the
     // other writes go on; frames a checkpoint already moved out were synced by it.
-    if (!ExamArchive::syncFolder(clientFolder(account, work.idUser), error))
-        return ExamOutcome::Failed;
+    ExamArchive::syncFolder(clientFolder(account, work.idUser));
     const std::string log = m_root + "/service.db-wal";
-    if (!syncPath(log, 0, false)) {
-        error = "cannot write " + log + ": " + std::strerror(errno);
-        return ExamOutcome::Failed;
-    }
+    if (!syncPath(log, 0, false))
+        throw std::runtime_error("cannot write " + log + ": " + std::strerror(errno));
     return ExamOutcome::Stored;
 }
 
@@ -421,7 +413,7 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
 AccountStore::ExamOutcome SqliteAccountStore::recordExam(std::int64_t account, WorkRecord &work,
                                                          std::uint64_t incoming, std::uint64_t quotaBytes,
                                                          const ExamArchive &archive, const std::string &staged,
-                                                         bool &replaced, std::string &error)
+                                                         bool &replaced)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     // Checked again: the client may have gone, or another upload used the space.
@@ -476,10 +468,8 @@ AccountStore::ExamOutcome SqliteAccountStore::recordExam(std::int64_t account, W
     std::error_code ec;
     replaced = fs::exists(target, ec);
     const bool placed = replaced ? exchangeFolders(staged, target) : ::rename(staged.c_str(), target.c_str()) == 0;
-    if (!placed) {
-        error = "cannot store the exam files";
-        return ExamOutcome::Failed;
-    }
+    if (!placed)
+        throw std::runtime_error("cannot move the exam's files to " + target + ": " + std::strerror(errno));
     try {
         tx.commit();
     } catch (...) {

@@ -45,7 +45,7 @@ private:
     // Checks the quota again, records the exam and moves `staged` into place (swapping
     // it with an earlier exam of that day, `replaced`).
     ExamOutcome recordExam(std::int64_t account, WorkRecord &work, std::uint64_t incoming, std::uint64_t quotaBytes,
-                           const ExamArchive &archive, const std::string &staged, bool &replaced, std::string &error);
+                           const ExamArchive &archive, const std::string &staged, bool &replaced);
     std::int64_t saveClientLocked(std::int64_t account, const ClientRecord &client);
     static bool hasClientIn(SqliteDb &db, std::int64_t account, std::int64_t id);
     // Bytes in use once an exam of that day replaced any earlier one and brought `incoming`.

@@ -336,6 +336,32 @@ private slots:
         QVERIFY(fetched > 0);
     }
 
+    void diskFailure()
+    {
+        // The service's own disk failing is its fault, not the sender's: 500, which the application
+        // sends again later, no path of this machine in the reply, nothing recorded; once mended,
+        // the same upload is stored.
+        if (ReferenceService::onPostgres())
+            QSKIP("the exam files are in the database");
+        const int idUser = newClient(405);
+        QFile blocker(m_service.dataDir() + u"/files/405/%1"_s.arg(idUser));  // a file where the client's folder goes
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QByteArray body = ::upload(405, idUser, u"2024-06-01"_s, zipOf({{"Vita-20240601--10-00-00.jpg", m_scan}}));
+        const auto works = [&] {
+            return dataOf(post("idSender=405&action=getUserWorks&idUser=" + QByteArray::number(idUser)))[u"works"_s].toArray().size();
+        };
+        const ReferenceService::Response refused = post(body);
+        QCOMPARE(codeOf(refused), 500);
+        QVERIFY2(!refused.body.contains(QFile::encodeName(m_service.dataDir())), refused.body.constData());
+        QCOMPARE(works(), 0);
+        QVERIFY(m_service.stagingIsEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(m_service.log().contains(u"error: cannot create"_s), 10000);
+        QVERIFY(blocker.remove());
+        QCOMPARE(codeOf(post(body)), 200);
+        QCOMPARE(works(), 1);
+    }
+
     void limits()
     {
         m_service.setExtraArguments({u"--max-form-kb"_s, u"16"_s, u"--max-upload-mb"_s, u"1"_s, u"--quota-mb"_s, u"0.5"_s,
