@@ -1,5 +1,7 @@
 #include "BackgroundWorkers.h"
 
+#include <algorithm>
+
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -37,4 +39,10 @@ void BackgroundWorkers::work(int niceness)
         }
         job();
     }
+}
+
+UploadWorkers::UploadWorkers()
+    : storing(std::max(4u, 2 * std::thread::hardware_concurrency()), 0),
+      unpacking(std::max(1u, std::thread::hardware_concurrency() / 2), 10)
+{
 }

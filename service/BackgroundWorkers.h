@@ -43,3 +43,19 @@ private:
     bool m_stopping = false;
     std::vector<std::thread> m_threads;
 };
+
+// The threads an exam upload is stored on, made at start at the service's own
+// priority: the request's thread is lowered while the upload comes in (RequestThreads),
+// and threads it started would inherit that.
+struct UploadWorkers
+{
+    UploadWorkers();
+
+    // The store's part: its locks, its transactions and its waits for the disk stay
+    // at the normal priority, so a lowered thread never holds up the quick requests
+    // that wait for the same lock or connection.
+    BackgroundWorkers storing;
+    // Writing the files out, the one CPU-heavy step: on half the cores at most, at a
+    // lower priority, so that the quick requests do not wait behind it.
+    BackgroundWorkers unpacking;
+};

@@ -45,8 +45,9 @@ bool parseObject(const std::string &text, json &out)
 
 }  // namespace
 
-EndpointActions::EndpointActions(AccountStore &store, const ModelLibrary &models, std::uint64_t quotaBytes)
-    : m_store(store), m_models(models), m_quotaBytes(quotaBytes)
+EndpointActions::EndpointActions(AccountStore &store, const ModelLibrary &models, UploadWorkers &uploads,
+                                 std::uint64_t quotaBytes)
+    : m_store(store), m_models(models), m_uploads(uploads), m_quotaBytes(quotaBytes)
 {
 }
 
@@ -273,12 +274,8 @@ EndpointActions::Reply EndpointActions::uploadExamZip(std::int64_t account, cons
     if (!request.archive)
         return failure(400, "missing archive");
 
-    // Writing the files out is the one CPU-heavy step: on half the cores at most, at a
-    // lower priority, so that the quick requests do not wait behind the uploads. The
-    // waits for the disk and the database stay on this thread.
-    static BackgroundWorkers unpackers(std::max(1u, std::thread::hardware_concurrency() / 2), 10);
     std::string error;
-    ExamArchive archive(&unpackers);
+    ExamArchive archive(&m_uploads.unpacking);
     AccountStore::ExamOutcome outcome = AccountStore::ExamOutcome::BadArchive;
     const bool opened = request.archive->inMemory() ? archive.openBytes(request.archive->bytes(), error)
                                                     : archive.open(request.archive->path(), error);
@@ -287,7 +284,7 @@ EndpointActions::Reply EndpointActions::uploadExamZip(std::int64_t account, cons
             for (const ExamArchive::Entry &entry : archive.entries())
                 *request.archiveNames += entry.name + "\n";
         }
-        outcome = m_store.storeExam(account, work, archive, m_quotaBytes, error);
+        outcome = m_uploads.storing.run([&] { return m_store.storeExam(account, work, archive, m_quotaBytes, error); });
     }
     switch (outcome) {
     case AccountStore::ExamOutcome::Stored:

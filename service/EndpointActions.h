@@ -6,6 +6,8 @@
 
 #include "ClientListCache.h"
 
+struct UploadWorkers;
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -36,7 +38,7 @@ public:
         std::shared_ptr<const std::string> dataText;
     };
 
-    EndpointActions(AccountStore &store, const ModelLibrary &models, std::uint64_t quotaBytes);
+    EndpointActions(AccountStore &store, const ModelLibrary &models, UploadWorkers &uploads, std::uint64_t quotaBytes);
 
     Reply run(const std::string &action, const Request &request);
 
@@ -58,6 +60,7 @@ private:
 
     AccountStore &m_store;
     const ModelLibrary &m_models;
+    UploadWorkers &m_uploads;
     std::uint64_t m_quotaBytes;
     ClientListCache m_clientLists;
 };

@@ -2,6 +2,7 @@
 
 #include "AccountRegistry.h"
 #include "AccountStore.h"
+#include "BackgroundWorkers.h"
 #include "StorageFactory.h"
 #include "ConnectionControl.h"
 #include "DiskFile.h"
@@ -9,6 +10,7 @@
 #include "JsonRead.h"
 #include "ModelLibrary.h"
 #include "MultipartReader.h"
+#include "RequestThreads.h"
 #include "ServiceLog.h"
 #include "ServiceOptions.h"
 #include "UploadSpool.h"
@@ -176,10 +178,11 @@ ServiceServer::ServiceServer(const ServiceOptions &options, ServiceLog &log)
     m_storage = std::make_unique<StorageFactory>(options.dataDir, options.dbUrl);
     m_production.store = m_storage->openStore(false);
     m_development.store = m_storage->openStore(true);
+    m_uploadWorkers = std::make_unique<UploadWorkers>();
     m_production.actions =
-        std::make_unique<EndpointActions>(*m_production.store, *m_models, options.quotaBytes);
+        std::make_unique<EndpointActions>(*m_production.store, *m_models, *m_uploadWorkers, options.quotaBytes);
     m_development.actions =
-        std::make_unique<EndpointActions>(*m_development.store, *m_models, options.quotaBytes);
+        std::make_unique<EndpointActions>(*m_development.store, *m_models, *m_uploadWorkers, options.quotaBytes);
 
     if (!options.noAuth)
         m_accounts = std::make_unique<AccountRegistry>(m_storage->openAccountBook());
@@ -194,7 +197,7 @@ ServiceServer::ServiceServer(const ServiceOptions &options, ServiceLog &log)
         m_server = std::make_unique<httplib::Server>();
     }
     const int threads = options.threads;
-    m_server->new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
+    m_server->new_task_queue = [threads] { return new RequestThreads(static_cast<size_t>(threads)); };
     m_server->set_payload_max_length(std::max<std::uint64_t>(options.maxUploadBytes, options.maxFormBytes));
     // Only SO_REUSEADDR: httplib's default SO_REUSEPORT would let a second
     // service bind the same port unnoticed.
@@ -456,6 +459,13 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
     // The account is known before the body: an upload that cannot fit is not read.
     if (multipart && m_access->authenticates() && !mayFit(realm, access.account, length))
         return refuseUnread(req, res, *ctx, 405, "web space exhausted", length);
+
+    // Receiving and storing an exam keeps a core busy for a while: in the idle class,
+    // behind every quick request. The client is asked to close the connection after
+    // the reply, which ends the lowered thread (one that does not is served on it until
+    // the keep-alive time runs out).
+    if (multipart && RequestThreads::lowerCurrentThread())
+        res.set_header("Connection", "close");
 
     EndpointActions::Request request;
     request.publicBase = publicBase(req);

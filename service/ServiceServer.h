@@ -22,6 +22,7 @@ class ServiceLog;
 class StorageFactory;
 class StoredFile;
 struct ServiceOptions;
+struct UploadWorkers;
 
 // The HTTP side of calvestra-service (plain or TLS): the script and its development
 // twin, the connectivity page, the update file, the model files, the web application's
@@ -112,6 +113,7 @@ private:
     ServiceLog &m_log;
     std::unique_ptr<ModelLibrary> m_models;
     std::unique_ptr<StorageFactory> m_storage;
+    std::unique_ptr<UploadWorkers> m_uploadWorkers;  // made here, at the service's priority
     std::unique_ptr<AccountRegistry> m_accounts;  // null without authentication
     std::unique_ptr<AccessControl> m_access;
     Realm m_production;

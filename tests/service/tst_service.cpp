@@ -9,12 +9,15 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTcpSocket>
 
 #include <zip.h>
 
 #include <atomic>
 #include <csignal>
 #include <future>
+
+#include <sched.h>
 
 using namespace Qt::StringLiterals;
 
@@ -360,6 +363,47 @@ private slots:
         QVERIFY(blocker.remove());
         QCOMPARE(codeOf(post(body)), 200);
         QCOMPARE(works(), 1);
+    }
+
+    void uploadsGiveWay()
+    {
+        // While an upload comes in, its thread is in the idle scheduling class, behind every quick
+        // request; it then ends with its connection and a fresh thread takes its place. With four
+        // threads, more uploads than that leave no thread lowered, and the service still serving.
+        m_service.setExtraArguments({u"--threads"_s, u"4"_s});
+        QVERIFY(m_service.restart());
+        const auto lowered = [pid = m_service.processId()] {
+            int count = 0;
+            for (QDirIterator it(u"/proc/%1/task"_s.arg(pid), QDir::Dirs | QDir::NoDotAndDotDot); it.hasNext();) {
+                QFile stat(it.next() + u"/stat"_s);
+                const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+                // The fields after the command's closing parenthesis start at the 3rd; the policy is the 41st.
+                const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+                count += fields.size() > 38 && fields[38].toInt() == SCHED_IDLE;
+            }
+            return count;
+        };
+        const int idUser = newClient(405);
+        const QByteArray body = ::upload(405, idUser, u"2024-07-01"_s, zipOf({{"Vita-20240701--10-00-00.jpg", m_scan}}));
+        QTcpSocket half;
+        half.connectToHost(QHostAddress::LocalHost, m_service.port());
+        QVERIFY(half.waitForConnected(10000));
+        half.write("POST " + m_service.endpointUrl().path().toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
+                   "multipart/form-data; boundary=" + boundary + "\r\nContent-Length: " + QByteArray::number(body.size()) +
+                   "\r\n\r\n" + body.left(body.size() / 2));
+        QVERIFY(half.waitForBytesWritten(10000));
+        QTRY_COMPARE_WITH_TIMEOUT(lowered(), 1, 10000);
+        QCOMPARE(codeOf(post("idSender=405&action=getUsers")), 200);  // the other thread, at the normal class
+        half.write(body.mid(body.size() / 2));
+        QByteArray reply;
+        while (!reply.contains(R"("status":)") && half.waitForReadyRead(10000))
+            reply += half.readAll();
+        QVERIFY2(reply.contains("Connection: close") && reply.contains(R"("code":200)"), reply.constData());
+        half.close();  // as asked
+        for (const QString &day : {u"2024-07-02"_s, u"2024-07-03"_s, u"2024-07-04"_s, u"2024-07-05"_s, u"2024-07-06"_s})
+            QCOMPARE(codeOf(post(::upload(405, idUser, day, zipOf({{"Vita-20240701--10-00-00.jpg", m_scan}})))), 200);
+        QTRY_COMPARE_WITH_TIMEOUT(lowered(), 0, 10000);
+        QCOMPARE(codeOf(post("idSender=405&action=getUsers")), 200);
     }
 
     void limits()

@@ -43,6 +43,7 @@ public:
     void stop(int timeoutMs = 5000);
     bool restart(int timeoutMs = 15000) { return launch(timeoutMs, true); }
     bool isRunning() const { return m_process && m_process->state() != QProcess::NotRunning; }
+    qint64 processId() const { return m_process ? m_process->processId() : 0; }
     QString errorString() const { return m_error; }
 
     quint16 port() const { return m_port; }
