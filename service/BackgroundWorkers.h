@@ -54,8 +54,7 @@ struct UploadWorkers
     // The store's part: its locks, its transactions and its waits for the disk stay
     // at the normal priority, so a lowered thread never holds up the quick requests
     // that wait for the same lock or connection. Twice as many threads as cores, at
-    // least 4: more uploads stored at once only wait for the same disk, and measured
-    // slower (with one per request thread, the mix lost a sixth of its rate).
+    // least 4: more uploads stored at once would only wait for the same disk.
     BackgroundWorkers storing;
     // Writing the files out, the one CPU-heavy step: on half the cores at most, at a
     // lower priority, so that the quick requests do not wait behind it.
