@@ -8,10 +8,11 @@
 #include <thread>
 #include <vector>
 
-// A few threads that run the CPU-heavy step of uploads at a lower scheduling
-// priority: when the cores are busy, the quick requests of other installations go
-// first, and uploads take what is left. A thread cannot raise its own priority back
-// without privileges, so the work moves to threads that stay low.
+// A few threads at a fixed scheduling priority that run jobs for a caller who waits:
+// at a lower one, the CPU-heavy step of uploads, so that when the cores are busy the
+// quick requests of other installations go first; at the normal one, the steps of an
+// upload whose request thread was lowered. A thread cannot raise its own priority back
+// without privileges, so the work moves to threads that keep theirs.
 class BackgroundWorkers
 {
 public:
