@@ -8,15 +8,11 @@
 
 std::unique_ptr<DiskFile> DiskFile::open(const std::string &path, bool followLinks)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW));
-    if (fd < 0)
-        return nullptr;
+    OwnedFd fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW))};
     struct stat st{};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (fd.fd < 0 || ::fstat(fd.fd, &st) != 0 || !S_ISREG(st.st_mode))
         return nullptr;
-    }
-    return std::make_unique<DiskFile>(fd, static_cast<std::uint64_t>(st.st_size));
+    return std::make_unique<DiskFile>(std::move(fd), static_cast<std::uint64_t>(st.st_size));
 }
 
 bool DiskFile::read(std::uint64_t offset, std::size_t length, std::string &out)

@@ -6,8 +6,6 @@
 
 #include "ClientListCache.h"
 
-struct UploadWorkers;
-
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,6 +13,7 @@ struct UploadWorkers;
 class AccountStore;
 class ModelLibrary;
 class UploadSpool;
+struct UploadWorkers;
 
 // The operations of the service script, each turning the received fields into the
 // reply envelope's status code, description and data.

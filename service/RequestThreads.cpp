@@ -1,5 +1,7 @@
 #include "RequestThreads.h"
 
+#include <algorithm>
+
 #include <pthread.h>
 #include <sched.h>
 

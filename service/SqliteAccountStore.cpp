@@ -383,10 +383,11 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
         return ExamOutcome::BadArchive;
     // The client's folder, made and on the disk before the lock: only the rename into it
     // waits for the disk while other writes wait for the lock.
+    const std::string client = clientFolder(account, work.idUser);
     std::error_code ec;
-    const bool made = fs::create_directories(clientFolder(account, work.idUser), ec);
+    const bool made = fs::create_directories(client, ec);
     if (ec)
-        throw std::runtime_error("cannot create " + clientFolder(account, work.idUser) + ": " + ec.message());
+        throw std::runtime_error("cannot create " + client + ": " + ec.message());
     if (made) {
         for (const std::string &folder : {m_root + "/files", m_root + "/files/" + std::to_string(account)})
             ExamArchive::syncFolder(folder);
@@ -401,7 +402,7 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
     // Acknowledged only once on the disk: the rename, and the commit, which (like every
     // commit here) only wrote to the log. Syncing the log file outside the lock lets the
     // other writes go on; frames a checkpoint already moved out were synced by it.
-    ExamArchive::syncFolder(clientFolder(account, work.idUser));
+    ExamArchive::syncFolder(client);
     const std::string log = m_root + "/service.db-wal";
     if (!syncPath(log, 0, false))
         throw std::runtime_error("cannot write " + log + ": " + std::strerror(errno));
