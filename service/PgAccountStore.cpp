@@ -317,11 +317,12 @@ AccountStore::ExamOutcome PgAccountStore::storeExam(std::int64_t account, WorkRe
     const std::uint64_t incoming = archive.totalSize();
     // Bytes the upload would leave in use: a repeated day replaces its earlier files.
     auto wouldUse = [&](PgConnection &db) {
-        PgResult r = db.query(sql("SELECT COALESCE(SUM(bytes), 0),"
-                                  " COALESCE(SUM(bytes) FILTER (WHERE idUser = $2 AND examDate = $3), 0)"
-                                  " FROM @.works WHERE idSender = $1"),
+        // Two subqueries, so the sum can be read from the bytes index alone.
+        PgResult r = db.query(sql("SELECT (SELECT COALESCE(SUM(bytes), 0) FROM @.works WHERE idSender = $1)"
+                                  " - COALESCE((SELECT bytes FROM @.works"
+                                  " WHERE idSender = $1 AND idUser = $2 AND examDate = $3), 0)"),
                               {account, work.idUser, work.examDate});
-        return static_cast<std::uint64_t>(r.int64(0, 0)) - static_cast<std::uint64_t>(r.int64(0, 1)) + incoming;
+        return static_cast<std::uint64_t>(r.int64(0, 0)) + incoming;
     };
 
     auto db = m_pool->take();

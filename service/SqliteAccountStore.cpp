@@ -101,6 +101,10 @@ void SqliteAccountStore::createSchema()
     }
     m_db.exec("CREATE INDEX IF NOT EXISTS clients_key ON clients(idSender, syncKey);"
               "CREATE INDEX IF NOT EXISTS anamnesis_key ON anamnesis(idSender, syncKey);");
+    // Every upload sums its account's exams for the quota, under the writer's lock: from
+    // this index alone, without a visit to each exam's row (which at a few thousand exams
+    // took more time than storing the upload's records).
+    m_db.exec("CREATE INDEX IF NOT EXISTS works_bytes ON works(idSender, bytes);");
 }
 
 bool SqliteAccountStore::hasColumn(const char *table, const char *column)
@@ -341,13 +345,13 @@ std::optional<std::vector<WorkRecord>> SqliteAccountStore::works(std::int64_t ac
 std::uint64_t SqliteAccountStore::bytesAfter(SqliteDb &db, std::int64_t account, const WorkRecord &work,
                                              std::uint64_t incoming)
 {
+    // Two subqueries, so each reads one index: the sum the bytes index, the day the exam's key.
     SqlStatement q(db,
-                   "SELECT COALESCE(SUM(bytes), 0),"
-                   " COALESCE(SUM(CASE WHEN idUser = ? AND examDate = ? THEN bytes END), 0)"
-                   " FROM works WHERE idSender = ?");
-    q.bind(1, work.idUser).bind(2, work.examDate).bind(3, account);
+                   "SELECT (SELECT COALESCE(SUM(bytes), 0) FROM works WHERE idSender = ?1)"
+                   " - COALESCE((SELECT bytes FROM works WHERE idSender = ?1 AND idUser = ?2 AND examDate = ?3), 0)");
+    q.bind(1, account).bind(2, work.idUser).bind(3, work.examDate);
     q.step();
-    return static_cast<std::uint64_t>(q.int64(0)) - static_cast<std::uint64_t>(q.int64(1)) + incoming;
+    return static_cast<std::uint64_t>(q.int64(0)) + incoming;
 }
 
 std::uint64_t SqliteAccountStore::uploadRoom(std::int64_t account, std::uint64_t quotaBytes)
