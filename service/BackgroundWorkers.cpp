@@ -2,14 +2,18 @@
 
 #include <algorithm>
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
+#include <pthread.h>
+#include <sched.h>
 
-BackgroundWorkers::BackgroundWorkers(unsigned count, int niceness)
+BackgroundWorkers::BackgroundWorkers(unsigned count, Priority priority)
 {
-    for (unsigned i = 0; i < count; ++i)
-        m_threads.emplace_back([this, niceness] { work(niceness); });
+    for (unsigned i = 0; i < count; ++i) {
+        m_threads.emplace_back([this] { work(); });
+        // Set from here, so that it holds once the pool exists; failing leaves the normal priority.
+        const sched_param none{};
+        if (priority == Priority::Idle)
+            ::pthread_setschedparam(m_threads.back().native_handle(), SCHED_IDLE, &none);
+    }
 }
 
 BackgroundWorkers::~BackgroundWorkers()
@@ -23,10 +27,8 @@ BackgroundWorkers::~BackgroundWorkers()
         t.join();
 }
 
-void BackgroundWorkers::work(int niceness)
+void BackgroundWorkers::work()
 {
-    // On Linux a nice value belongs to one thread; failing leaves the normal priority.
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), niceness);
     for (;;) {
         std::function<void()> job;
         {
@@ -42,7 +44,7 @@ void BackgroundWorkers::work(int niceness)
 }
 
 UploadWorkers::UploadWorkers()
-    : storing(std::max(4u, 2 * std::thread::hardware_concurrency()), 0),
-      unpacking(std::max(1u, std::thread::hardware_concurrency() / 2), 10)
+    : storing(std::max(4u, 2 * std::thread::hardware_concurrency()), BackgroundWorkers::Priority::Normal),
+      unpacking(std::max(1u, std::thread::hardware_concurrency() / 2), BackgroundWorkers::Priority::Idle)
 {
 }
