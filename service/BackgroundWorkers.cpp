@@ -2,18 +2,14 @@
 
 #include <algorithm>
 
-#include <pthread.h>
-#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
-BackgroundWorkers::BackgroundWorkers(unsigned count, Priority priority)
+BackgroundWorkers::BackgroundWorkers(unsigned count, int niceness)
 {
-    for (unsigned i = 0; i < count; ++i) {
-        m_threads.emplace_back([this] { work(); });
-        // Set from here, so that it holds once the pool exists; failing leaves the normal priority.
-        const sched_param none{};
-        if (priority == Priority::Idle)
-            ::pthread_setschedparam(m_threads.back().native_handle(), SCHED_IDLE, &none);
-    }
+    for (unsigned i = 0; i < count; ++i)
+        m_threads.emplace_back([this, niceness] { work(niceness); });
 }
 
 BackgroundWorkers::~BackgroundWorkers()
@@ -27,8 +23,10 @@ BackgroundWorkers::~BackgroundWorkers()
         t.join();
 }
 
-void BackgroundWorkers::work()
+void BackgroundWorkers::work(int niceness)
 {
+    // On Linux a nice value belongs to one thread; failing leaves the normal priority.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), niceness);
     for (;;) {
         std::function<void()> job;
         {
@@ -44,7 +42,7 @@ void BackgroundWorkers::work()
 }
 
 UploadWorkers::UploadWorkers()
-    : storing(std::max(4u, 2 * std::thread::hardware_concurrency()), BackgroundWorkers::Priority::Normal),
-      unpacking(std::max(1u, std::thread::hardware_concurrency() / 2), BackgroundWorkers::Priority::Idle)
+    : storing(std::max(4u, 2 * std::thread::hardware_concurrency()), 0),
+      unpacking(std::max(1u, std::thread::hardware_concurrency() / 2), 10)
 {
 }

@@ -8,17 +8,15 @@
 #include <thread>
 #include <vector>
 
-// A few threads that run jobs for a caller who waits: in the idle scheduling class, the
-// CPU-heavy step of uploads, so that when the cores are busy the quick requests of other
-// installations go first; at the normal priority, the steps of an upload whose request
-// thread was lowered. A thread cannot raise its own priority back without privileges,
-// so the work moves to threads that keep theirs.
+// A few threads at a fixed scheduling priority that run jobs for a caller who waits:
+// at a lower one, the CPU-heavy step of uploads, so that when the cores are busy the
+// quick requests of other installations go first; at the normal one, the steps of an
+// upload whose request thread was lowered. A thread cannot raise its own priority back
+// without privileges, so the work moves to threads that keep theirs.
 class BackgroundWorkers
 {
 public:
-    enum class Priority { Normal, Idle };
-
-    BackgroundWorkers(unsigned count, Priority priority);
+    BackgroundWorkers(unsigned count, int niceness);
     ~BackgroundWorkers();
     BackgroundWorkers(const BackgroundWorkers &) = delete;
     BackgroundWorkers &operator=(const BackgroundWorkers &) = delete;
@@ -38,7 +36,7 @@ public:
     }
 
 private:
-    void work();
+    void work(int niceness);
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -59,9 +57,7 @@ struct UploadWorkers
     // that wait for the same lock or connection. Twice as many threads as cores, at
     // least 4: more uploads stored at once would only wait for the same disk.
     BackgroundWorkers storing;
-    // Writing the files out, the one CPU-heavy step: on half the cores at most, in the
-    // idle class, so that the quick requests do not wait behind it. (At nice 10 the
-    // scheduler let it finish its time slice first: the quick requests' 99th percentile
-    // at full load was 15-24 ms, in the idle class 5-13.)
+    // Writing the files out, the one CPU-heavy step: on half the cores at most, at a
+    // lower priority, so that the quick requests do not wait behind it.
     BackgroundWorkers unpacking;
 };
