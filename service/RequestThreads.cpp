@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include <pthread.h>
-#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 thread_local bool onRequestThread = false;
@@ -53,8 +54,8 @@ bool RequestThreads::lowerCurrentThread()
     if (!onRequestThread)
         return false;
     if (!lowered) {
-        const sched_param none{};
-        lowered = ::pthread_setschedparam(::pthread_self(), SCHED_IDLE, &none) == 0;
+        // On Linux a nice value belongs to one thread.
+        lowered = ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 19) == 0;
     }
     return lowered;
 }

@@ -460,8 +460,8 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
     if (multipart && m_access->authenticates() && !mayFit(realm, access.account, length))
         return refuseUnread(req, res, *ctx, 405, "web space exhausted", length);
 
-    // Receiving and storing an exam keeps a core busy for a while: in the idle class,
-    // behind every quick request. The client is asked to close the connection after
+    // Receiving and storing an exam keeps a core busy for a while: at the lowest
+    // priority, behind the quick requests. The client is asked to close the connection after
     // the reply, which ends the lowered thread (one that does not is served on it until
     // the keep-alive time runs out).
     if (multipart && RequestThreads::lowerCurrentThread())

@@ -17,7 +17,6 @@
 #include <csignal>
 #include <future>
 
-#include <sched.h>
 
 using namespace Qt::StringLiterals;
 
@@ -367,8 +366,8 @@ private slots:
 
     void uploadsGiveWay()
     {
-        // While an upload comes in, its thread is in the idle scheduling class, behind every quick
-        // request; it then ends with its connection and a fresh thread takes its place. With four
+        // While an upload comes in, its thread runs at nice 19, behind the quick requests; it
+        // then ends with its connection and a fresh thread takes its place. With four
         // threads, more uploads than that leave no thread lowered, and the service still serving.
         m_service.setExtraArguments({u"--threads"_s, u"4"_s});
         QVERIFY(m_service.restart());
@@ -377,9 +376,9 @@ private slots:
             for (QDirIterator it(u"/proc/%1/task"_s.arg(pid), QDir::Dirs | QDir::NoDotAndDotDot); it.hasNext();) {
                 QFile stat(it.next() + u"/stat"_s);
                 const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
-                // The fields after the command's closing parenthesis start at the 3rd; the policy is the 41st.
+                // The fields after the command's closing parenthesis start at the 3rd; the nice value is the 19th.
                 const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-                count += fields.size() > 38 && fields[38].toInt() == SCHED_IDLE;
+                count += fields.size() > 16 && fields[16].toInt() == 19;
             }
             return count;
         };
