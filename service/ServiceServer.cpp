@@ -461,9 +461,9 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
         return refuseUnread(req, res, *ctx, 405, "web space exhausted", length);
 
     // Receiving and storing an exam keeps a core busy for a while: at the lowest
-    // priority, behind the quick requests. The client is asked to close the connection after
-    // the reply, which ends the lowered thread (one that does not is served on it until
-    // the keep-alive time runs out).
+    // priority, behind the quick requests. The client is asked to close the connection
+    // after the reply, which ends the lowered thread (one that does not is served on it
+    // until the keep-alive time runs out).
     if (multipart && RequestThreads::lowerCurrentThread())
         res.set_header("Connection", "close");
 
