@@ -225,8 +225,7 @@ httplib::Result send(httplib::Client &client, Kind kind, const Seed &seed, std::
         const std::string &archive = kind == Kind::Upload3 ? seed.archive3 : seed.archive20;
         const auto [date, idUser] = nextUploadDay(seed);
         const std::string head = uploadHead(date, idUser);
-        const std::string &tail = uploadTail;
-        const size_t total = head.size() + archive.size() + tail.size();
+        const size_t total = head.size() + archive.size() + uploadTail.size();
         return client.Post(
             script, total,
             [&](size_t offset, size_t length, httplib::DataSink &sink) {
@@ -237,7 +236,7 @@ httplib::Result send(httplib::Client &client, Kind kind, const Seed &seed, std::
                     return piece(head, offset);
                 if (offset < head.size() + archive.size())
                     return piece(archive, offset - head.size());
-                return piece(tail, offset - head.size() - archive.size());
+                return piece(uploadTail, offset - head.size() - archive.size());
             },
             std::string("multipart/form-data; boundary=") + boundary);
     }

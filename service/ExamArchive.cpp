@@ -212,16 +212,7 @@ void ExamArchive::syncEntries(const std::string &dir) const
 {
     // An exam is acknowledged only once it would survive a power cut. The files are
     // opened again by name: an archive may hold more entries than a process may keep open.
-    for (const Entry &entry : m_entries) {
-        const std::string path = dir + "/" + entry.name;
-        if (!syncPath(path, O_NOFOLLOW, false))
-            throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
-    }
-    syncFolder(dir);
-}
-
-void ExamArchive::syncFolder(const std::string &dir)
-{
-    if (!syncPath(dir, O_DIRECTORY, true))
-        throw std::runtime_error("cannot write " + dir + ": " + std::strerror(errno));
+    for (const Entry &entry : m_entries)
+        syncPath(dir + "/" + entry.name, O_NOFOLLOW);
+    syncPath(dir, O_DIRECTORY);
 }

@@ -48,8 +48,6 @@ public:
     // at fault (the sender's to mend); std::runtime_error when this machine's disk is
     // (the sender tries again later).
     bool extractTo(const std::string &dir, std::string &error) const;
-    // Waits until the names in a folder are on the disk; std::runtime_error when it cannot.
-    static void syncFolder(const std::string &dir);
 
 private:
     bool readDirectory(std::string &error);

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <stdexcept>
 
 OwnedFd::~OwnedFd()
 {
@@ -22,17 +24,12 @@ OwnedFd &OwnedFd::operator=(OwnedFd &&other) noexcept
     return *this;
 }
 
-bool syncPath(const std::string &path, int openFlags, bool folder)
+void syncPath(const std::string &path, int openFlags)
 {
-    int saved = 0;
-    {
-        const OwnedFd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | openFlags)};
-        if (file.fd >= 0 && (folder ? ::fsync(file.fd) : ::fdatasync(file.fd)) == 0)
-            return true;
-        saved = errno;
-    }
-    errno = saved;  // not what closing the descriptor left
-    return false;
+    const OwnedFd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | openFlags)};
+    const bool folder = (openFlags & O_DIRECTORY) != 0;
+    if (file.fd < 0 || (folder ? ::fsync(file.fd) : ::fdatasync(file.fd)) != 0)
+        throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
 }
 
 bool OwnedFd::writeAll(const char *data, size_t size) const

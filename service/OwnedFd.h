@@ -22,5 +22,6 @@ struct OwnedFd
 };
 
 // Opens path (with openFlags beside O_RDONLY) only to wait until it is on the disk: its
-// data for a file (fdatasync), its names for a folder (fsync). On failure errno says why.
-bool syncPath(const std::string &path, int openFlags, bool folder);
+// data for a file (fdatasync), its names for a folder (O_DIRECTORY: fsync). Throws
+// std::runtime_error ("cannot write <path>: <reason>") when it cannot.
+void syncPath(const std::string &path, int openFlags);

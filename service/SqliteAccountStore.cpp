@@ -394,7 +394,7 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
         throw std::runtime_error("cannot create " + client + ": " + ec.message());
     if (made) {
         for (const std::string &folder : {m_root + "/files", m_root + "/files/" + std::to_string(account)})
-            ExamArchive::syncFolder(folder);
+            syncPath(folder, O_DIRECTORY);
     }
 
     bool replaced = false;
@@ -406,10 +406,8 @@ AccountStore::ExamOutcome SqliteAccountStore::storeExam(std::int64_t account, Wo
     // Acknowledged only once on the disk: the rename, and the commit, which (like every
     // commit here) only wrote to the log. Syncing the log file outside the lock lets the
     // other writes go on; frames a checkpoint already moved out were synced by it.
-    ExamArchive::syncFolder(client);
-    const std::string log = m_root + "/service.db-wal";
-    if (!syncPath(log, 0, false))
-        throw std::runtime_error("cannot write " + log + ": " + std::strerror(errno));
+    syncPath(client, O_DIRECTORY);
+    syncPath(m_root + "/service.db-wal", 0);
     return ExamOutcome::Stored;
 }
 

@@ -17,7 +17,6 @@
 #include <csignal>
 #include <future>
 
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -392,7 +391,7 @@ private slots:
                    "\r\n\r\n" + body.left(body.size() / 2));
         QVERIFY(half.waitForBytesWritten(10000));
         QTRY_COMPARE_WITH_TIMEOUT(lowered(), 1, 10000);
-        QCOMPARE(codeOf(post("idSender=405&action=getUsers")), 200);  // the other thread, at the normal class
+        QCOMPARE(codeOf(post("idSender=405&action=getUsers")), 200);  // the other thread, at the normal priority
         half.write(body.mid(body.size() / 2));
         QByteArray reply;
         while (!reply.contains(R"("status":)") && half.waitForReadyRead(10000))
