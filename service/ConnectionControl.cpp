@@ -90,6 +90,13 @@ void ConnectionControl::reset(int fd)
     ::shutdown(fd, SHUT_RDWR);
 }
 
+void ConnectionControl::endAfterReply(const httplib::Request &req)
+{
+    const int fd = findSocket(req);
+    if (fd >= 0)
+        ::shutdown(fd, SHUT_RDWR);
+}
+
 bool ConnectionControl::peerClosed(int fd)
 {
     if (fd < 0)

@@ -18,6 +18,9 @@ public:
     static int findSocket(const httplib::Request &req);
     // Aborts the connection: the peer sees a reset, not a reply.
     static void reset(int fd);
+    // Ends the request's connection after what was written to it: the peer reads the
+    // reply, then the end of the connection; what it sends afterwards is not read.
+    static void endAfterReply(const httplib::Request &req);
     // True once the peer has closed or reset its side.
     static bool peerClosed(int fd);
     static bool sendAll(int fd, const std::string &bytes);

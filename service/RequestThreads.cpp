@@ -60,6 +60,11 @@ bool RequestThreads::lowerCurrentThread()
     return lowered;
 }
 
+bool RequestThreads::currentThreadLowered()
+{
+    return lowered;
+}
+
 void RequestThreads::startOne()
 {
     std::thread worker([this] { work(); });

@@ -35,6 +35,8 @@ public:
     // thread then ends. True when the calling thread is (now) lowered; false on any other
     // thread, which keeps its priority.
     static bool lowerCurrentThread();
+    // True on a request thread that lowerCurrentThread() lowered.
+    static bool currentThreadLowered();
 
 private:
     void work();

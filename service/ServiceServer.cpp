@@ -32,6 +32,10 @@
 
 namespace {
 
+// Set on a lowered request thread once the reply that ends its connection is written;
+// the thread ends with that connection (RequestThreads).
+thread_local bool connectionEnded = false;
+
 using json = nlohmann::json;
 
 const std::string scriptPath = "/Apps/Movelta/vq_webservice.php";
@@ -310,6 +314,11 @@ void ServiceServer::finish(const httplib::Request &req, int status, size_t bytes
 void ServiceServer::setupRoutes()
 {
     m_server->set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &) {
+        // Sent after the reply that closed the connection and read all the same: not served.
+        if (connectionEnded) {
+            ConnectionControl::reset(ConnectionControl::findSocket(req));
+            return httplib::Server::HandlerResponse::Handled;
+        }
         auto ctx = std::make_shared<Context>();
         ctx->record["seq"] = ++m_sequence;
         std::lock_guard<std::mutex> lock(m_contextMutex);
@@ -320,6 +329,15 @@ void ServiceServer::setupRoutes()
     // its reply always finds its request in the request log.
     m_server->set_post_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
         finish(req, res.status, res.content_length_ ? res.content_length_ : res.body.size());
+    });
+    // After the reply is written. An upload's reply asked the client to close the
+    // connection; one that keeps it would otherwise be served on the lowered thread,
+    // at nice 19, until the keep-alive time runs out.
+    m_server->set_logger([](const httplib::Request &req, const httplib::Response &) {
+        if (RequestThreads::currentThreadLowered() && !connectionEnded) {
+            connectionEnded = true;
+            ConnectionControl::endAfterReply(req);
+        }
     });
     m_server->set_error_handler([this](const httplib::Request &, httplib::Response &res) {
         if (res.body.empty())
@@ -462,8 +480,8 @@ void ServiceServer::handleScriptPost(const httplib::Request &req, httplib::Respo
 
     // Receiving and storing an exam keeps a core busy for a while: at the lowest
     // priority, behind the quick requests. The client is asked to close the connection
-    // after the reply, which ends the lowered thread (one that does not is served on it
-    // until the keep-alive time runs out).
+    // after the reply; it ends there in any case (see the logger), and the lowered thread
+    // with it.
     if (multipart && RequestThreads::lowerCurrentThread())
         res.set_header("Connection", "close");
 
