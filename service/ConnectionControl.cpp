@@ -4,15 +4,16 @@
 
 #include <arpa/inet.h>
 #include <dirent.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -29,8 +30,10 @@ int portOf(const sockaddr_storage &address)
 
 namespace {
 
-// Calls visit(fd, localPort, peerPort) for every connected socket of the process
-// until it returns true.
+// Calls visit(fd, local, peer) for every connected socket of the process until it
+// returns true. The descriptors belong to other threads, which may close them
+// meanwhile: they are told apart by their /proc link, not by touching them, and only
+// the addresses of a socket are asked for.
 template<typename Visit>
 void forEachConnection(Visit visit)
 {
@@ -42,8 +45,9 @@ void forEachConnection(Visit visit)
         const long fd = std::strtol(entry->d_name, &end, 10);
         if (end == entry->d_name || *end != '\0' || fd == ::dirfd(dir))
             continue;
-        struct stat st{};
-        if (::fstat(static_cast<int>(fd), &st) != 0 || !S_ISSOCK(st.st_mode))
+        char link[64];
+        const ssize_t size = ::readlinkat(::dirfd(dir), entry->d_name, link, sizeof link);
+        if (size < 7 || std::memcmp(link, "socket:", 7) != 0)
             continue;
         sockaddr_storage local{};
         sockaddr_storage peer{};
@@ -52,10 +56,28 @@ void forEachConnection(Visit visit)
         if (::getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr *>(&local), &localSize) != 0 ||
             ::getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr *>(&peer), &peerSize) != 0)
             continue;
-        if (visit(static_cast<int>(fd), portOf(local), portOf(peer)))
+        if (visit(static_cast<int>(fd), local, peer, peerSize))
             break;
     }
     ::closedir(dir);
+}
+
+// The peer's address as httplib writes it in Request::remote_addr.
+std::string numericHost(const sockaddr_storage &address, socklen_t size)
+{
+    char host[NI_MAXHOST];
+    if (::getnameinfo(reinterpret_cast<const sockaddr *>(&address), size, host, sizeof host, nullptr, 0,
+                      NI_NUMERICHOST) != 0)
+        return {};
+    return host;
+}
+
+// Ends what is sent on the connection once what was written has gone.
+void endWrites(int fd, SSL *ssl)
+{
+    if (ssl)
+        SSL_shutdown(ssl);
+    ::shutdown(fd, SHUT_WR);
 }
 
 }  // namespace
@@ -63,8 +85,10 @@ void forEachConnection(Visit visit)
 int ConnectionControl::findSocket(const httplib::Request &req)
 {
     int found = -1;
-    forEachConnection([&](int fd, int localPort, int peerPort) {
-        if (localPort != req.local_port || peerPort != req.remote_port)
+    // Both ports and the peer's address: behind no proxy, two clients may use the same port.
+    forEachConnection([&](int fd, const sockaddr_storage &local, const sockaddr_storage &peer, socklen_t peerSize) {
+        if (portOf(local) != req.local_port || portOf(peer) != req.remote_port ||
+            numericHost(peer, peerSize) != req.remote_addr)
             return false;
         found = fd;
         return true;
@@ -74,8 +98,8 @@ int ConnectionControl::findSocket(const httplib::Request &req)
 
 void ConnectionControl::shutdownReads(int localPort)
 {
-    forEachConnection([&](int fd, int port, int) {
-        if (port == localPort)
+    forEachConnection([&](int fd, const sockaddr_storage &local, const sockaddr_storage &, socklen_t) {
+        if (portOf(local) == localPort)
             ::shutdown(fd, SHUT_RD);
         return false;
     });
@@ -94,7 +118,7 @@ void ConnectionControl::endAfterReply(const httplib::Request &req)
 {
     const int fd = findSocket(req);
     if (fd >= 0)
-        ::shutdown(fd, SHUT_RDWR);
+        endWrites(fd, const_cast<SSL *>(req.ssl));
 }
 
 bool ConnectionControl::peerClosed(int fd)
@@ -148,7 +172,5 @@ void ConnectionControl::replyAndDrain(const httplib::Request &req, const std::st
         drained += static_cast<std::uint64_t>(std::max(n, 0));
     }
     // What httplib writes after this goes nowhere: the reply is complete.
-    if (ssl)
-        SSL_shutdown(ssl);
-    ::shutdown(fd, SHUT_WR);
+    endWrites(fd, ssl);
 }

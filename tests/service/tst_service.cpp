@@ -383,7 +383,11 @@ private slots:
         };
         const int idUser = newClient(405);
         const QByteArray body = ::upload(405, idUser, u"2024-07-01"_s, zipOf({{"Vita-20240701--10-00-00.jpg", m_scan}}));
-        QTcpSocket half;
+        // Another client's kept connection, from the same port of another address, opened first.
+        QTcpSocket other, half;
+        QVERIFY(other.bind(QHostAddress(u"127.0.0.2"_s), 0) && half.bind(QHostAddress::LocalHost, other.localPort()));
+        other.connectToHost(QHostAddress::LocalHost, m_service.port());
+        QVERIFY(other.waitForConnected(10000));
         half.connectToHost(QHostAddress::LocalHost, m_service.port());
         QVERIFY(half.waitForConnected(10000));
         half.write("POST " + m_service.endpointUrl().path().toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
@@ -403,6 +407,13 @@ private slots:
         QVERIFY(half.state() == QAbstractSocket::UnconnectedState || half.waitForDisconnected(10000));
         reply += half.readAll();
         QCOMPARE(reply.count("HTTP/1.1 "), 1);
+        const QByteArray list = "idSender=405&action=getUsers";
+        other.write("POST " + m_service.endpointUrl().path().toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
+                    "application/x-www-form-urlencoded\r\nContent-Length: " + QByteArray::number(list.size()) + "\r\n\r\n" + list);
+        QByteArray listed;
+        while (!listed.contains(R"("code":)") && other.waitForReadyRead(10000))
+            listed += other.readAll();
+        QVERIFY2(listed.startsWith("HTTP/1.1 200"), listed.constData());
         for (const QString &day : {u"2024-07-02"_s, u"2024-07-03"_s, u"2024-07-04"_s, u"2024-07-05"_s, u"2024-07-06"_s})
             QCOMPARE(codeOf(post(::upload(405, idUser, day, zipOf({{"Vita-20240701--10-00-00.jpg", m_scan}})))), 200);
         QTRY_COMPARE_WITH_TIMEOUT(lowered(), 0, 10000);
