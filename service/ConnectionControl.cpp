@@ -72,14 +72,6 @@ std::string numericHost(const sockaddr_storage &address, socklen_t size)
     return host;
 }
 
-// Ends what is sent on the connection once what was written has gone.
-void endWrites(int fd, SSL *ssl)
-{
-    if (ssl)
-        SSL_shutdown(ssl);
-    ::shutdown(fd, SHUT_WR);
-}
-
 }  // namespace
 
 int ConnectionControl::findSocket(const httplib::Request &req)
@@ -117,8 +109,11 @@ void ConnectionControl::reset(int fd)
 void ConnectionControl::endAfterReply(const httplib::Request &req)
 {
     const int fd = findSocket(req);
-    if (fd >= 0)
-        endWrites(fd, const_cast<SSL *>(req.ssl));
+    if (fd < 0)
+        return;
+    if (req.ssl)
+        SSL_shutdown(const_cast<SSL *>(req.ssl));
+    ::shutdown(fd, SHUT_RDWR);
 }
 
 bool ConnectionControl::peerClosed(int fd)
@@ -172,5 +167,7 @@ void ConnectionControl::replyAndDrain(const httplib::Request &req, const std::st
         drained += static_cast<std::uint64_t>(std::max(n, 0));
     }
     // What httplib writes after this goes nowhere: the reply is complete.
-    endWrites(fd, ssl);
+    if (ssl)
+        SSL_shutdown(ssl);
+    ::shutdown(fd, SHUT_WR);
 }

@@ -18,10 +18,8 @@ public:
     static int findSocket(const httplib::Request &req);
     // Aborts the connection: the peer sees a reset, not a reply.
     static void reset(int fd);
-    // Ends what is sent on the request's connection after what was written to it: the
-    // peer reads the reply, then the end of the connection. Its side is still read, so
-    // that a last piece of it in flight never turns the close into a reset that could
-    // cost the peer the reply.
+    // Ends the request's connection after what was written to it: the peer reads the
+    // reply, then the end of the connection; what it sends afterwards is not read.
     static void endAfterReply(const httplib::Request &req);
     // True once the peer has closed or reset its side.
     static bool peerClosed(int fd);
