@@ -383,6 +383,12 @@ private slots:
         };
         const int idUser = newClient(405);
         const QByteArray body = ::upload(405, idUser, u"2024-07-01"_s, zipOf({{"Vita-20240701--10-00-00.jpg", m_scan}}));
+        // Kept-alive requests written by hand.
+        const auto head = [&](const QByteArray &type, qsizetype length) {
+            return "POST " + m_service.endpointUrl().path().toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " +
+                   type + "\r\nContent-Length: " + QByteArray::number(length) + "\r\n\r\n";
+        };
+        const QByteArray form = "application/x-www-form-urlencoded", list = "idSender=405&action=getUsers";
         // Another client's kept connection, from the same port of another address, opened first.
         QTcpSocket other, half;
         QVERIFY(other.bind(QHostAddress(u"127.0.0.2"_s), 0) && half.bind(QHostAddress::LocalHost, other.localPort()));
@@ -390,26 +396,21 @@ private slots:
         QVERIFY(other.waitForConnected(10000));
         half.connectToHost(QHostAddress::LocalHost, m_service.port());
         QVERIFY(half.waitForConnected(10000));
-        half.write("POST " + m_service.endpointUrl().path().toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
-                   "multipart/form-data; boundary=" + boundary + "\r\nContent-Length: " + QByteArray::number(body.size()) +
-                   "\r\n\r\n" + body.left(body.size() / 2));
+        half.write(head("multipart/form-data; boundary=" + boundary, body.size()) + body.left(body.size() / 2));
         QVERIFY(half.waitForBytesWritten(10000));
         QTRY_COMPARE_WITH_TIMEOUT(lowered(), 1, 10000);
-        QCOMPARE(codeOf(post("idSender=405&action=getUsers")), 200);  // the other thread, at the normal priority
+        QCOMPARE(codeOf(post(list)), 200);  // the other thread, at the normal priority
         half.write(body.mid(body.size() / 2));
         QByteArray reply;
         while (!reply.contains(R"("status":)") && half.waitForReadyRead(10000))
             reply += half.readAll();
         QVERIFY2(reply.contains("Connection: close") && reply.contains(R"("code":200)"), reply.constData());
         // A client that keeps the connection anyway is not served on the lowered thread: it ends.
-        half.write("POST " + m_service.endpointUrl().path().toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
-                   "application/x-www-form-urlencoded\r\nContent-Length: 31\r\n\r\nidSender=405&action=getUsers&x=");
+        half.write(head(form, list.size()) + list);
         QVERIFY(half.state() == QAbstractSocket::UnconnectedState || half.waitForDisconnected(10000));
         reply += half.readAll();
         QCOMPARE(reply.count("HTTP/1.1 "), 1);
-        const QByteArray list = "idSender=405&action=getUsers";
-        other.write("POST " + m_service.endpointUrl().path().toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
-                    "application/x-www-form-urlencoded\r\nContent-Length: " + QByteArray::number(list.size()) + "\r\n\r\n" + list);
+        other.write(head(form, list.size()) + list);
         QByteArray listed;
         while (!listed.contains(R"("code":)") && other.waitForReadyRead(10000))
             listed += other.readAll();
@@ -417,7 +418,7 @@ private slots:
         for (const QString &day : {u"2024-07-02"_s, u"2024-07-03"_s, u"2024-07-04"_s, u"2024-07-05"_s, u"2024-07-06"_s})
             QCOMPARE(codeOf(post(::upload(405, idUser, day, zipOf({{"Vita-20240701--10-00-00.jpg", m_scan}})))), 200);
         QTRY_COMPARE_WITH_TIMEOUT(lowered(), 0, 10000);
-        QCOMPARE(codeOf(post("idSender=405&action=getUsers")), 200);
+        QCOMPARE(codeOf(post(list)), 200);
     }
 
     void limits()
