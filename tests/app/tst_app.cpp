@@ -500,17 +500,31 @@ private slots:
         exam.examDate = QDate(2024, 1, 5);
         QVERIFY(store->queueExam(bianchi.id, exam));
 
+        // Each notification as it is shown: at the bottom right (120 px in, 60 px up), its text
+        // whole. Several can be up at once, and the top-level widgets come in no set order.
         QStringList announced;
         int shownNotifications = 0;
-        QTimer watcher;  // each notification: three seconds at the bottom right (120 px in, 60 px up), its text whole
-        connect(&watcher, &QTimer::timeout, this, [&, screen = QGuiApplication::primaryScreen()->availableGeometry()] {
-            shownNotifications = 0;
-            for (QWidget *box : QApplication::topLevelWidgets()) {
-                auto *label = box->objectName() == u"notificationBox" ? box->findChild<QLabel *>() : nullptr;
-                if (label && ++shownNotifications && !announced.contains(label->text()))
-                    announced << label->text() + (box->geometry().bottomRight() == QPoint(screen.width() - 121, screen.height() - 61)
-                                                  && label->width() >= label->sizeHint().width() ? u""_s : u" (misplaced)"_s);
+        struct ShowSpy : QObject
+        {
+            std::function<void(QWidget *)> shown;
+            bool eventFilter(QObject *object, QEvent *event) override
+            {
+                if (event->type() == QEvent::Show && object->objectName() == u"notificationBox"_s)
+                    shown(static_cast<QWidget *>(object));
+                return false;
             }
+        } spy;
+        spy.shown = [&, screen = QGuiApplication::primaryScreen()->availableGeometry()](QWidget *box) {
+            if (auto *label = box->findChild<QLabel *>())
+                announced << label->text() + (box->geometry().bottomRight() == QPoint(screen.width() - 121, screen.height() - 61)
+                                              && label->width() >= label->sizeHint().width() ? u""_s : u" (misplaced)"_s);
+        };
+        qApp->installEventFilter(&spy);
+        QTimer watcher;  // how many are up: each goes by itself after three seconds
+        connect(&watcher, &QTimer::timeout, this, [&] {
+            shownNotifications = 0;
+            for (QWidget *box : QApplication::topLevelWidgets())
+                shownNotifications += box->objectName() == u"notificationBox"_s;
         });
         watcher.start(20);
         MainWindow *window = setup.open();
