@@ -32,10 +32,6 @@
 
 namespace {
 
-// Set on a lowered request thread once the reply that ends its connection is written;
-// the thread ends with that connection (RequestThreads).
-thread_local bool connectionEnded = false;
-
 using json = nlohmann::json;
 
 const std::string scriptPath = "/Apps/Movelta/vq_webservice.php";
@@ -314,11 +310,10 @@ void ServiceServer::finish(const httplib::Request &req, int status, size_t bytes
 void ServiceServer::setupRoutes()
 {
     m_server->set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &) {
-        // Sent after the reply that closed the connection and read all the same: not served.
-        if (connectionEnded) {
-            ConnectionControl::reset(ConnectionControl::findSocket(req));
+        // A thread is lowered by an upload, whose reply ends the connection (see the
+        // logger): a request read after it was sent anyway, and is not served.
+        if (RequestThreads::currentThreadLowered())
             return httplib::Server::HandlerResponse::Handled;
-        }
         auto ctx = std::make_shared<Context>();
         ctx->record["seq"] = ++m_sequence;
         std::lock_guard<std::mutex> lock(m_contextMutex);
@@ -334,10 +329,8 @@ void ServiceServer::setupRoutes()
     // connection; one that keeps it would otherwise be served on the lowered thread,
     // at nice 19, until the keep-alive time runs out.
     m_server->set_logger([](const httplib::Request &req, const httplib::Response &) {
-        if (RequestThreads::currentThreadLowered() && !connectionEnded) {
-            connectionEnded = true;
+        if (RequestThreads::currentThreadLowered())
             ConnectionControl::endAfterReply(req);
-        }
     });
     m_server->set_error_handler([this](const httplib::Request &, httplib::Response &res) {
         if (res.body.empty())
