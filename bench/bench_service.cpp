@@ -336,6 +336,44 @@ double percentile(const std::vector<double> &sorted, double p)
     return sorted.empty() ? 0.0 : sorted[std::min(sorted.size() - 1, static_cast<size_t>(p * static_cast<double>(sorted.size())))];
 }
 
+// A thread of this program that only sleeps 1 ms at a time and notes how late it wakes:
+// the scheduling delay any woken thread sees on these cores, whoever keeps them busy. A
+// request waits for at least two wake-ups (the node's thread, then the sender's), so this
+// is the floor under the requests' tail.
+class WakeProbe
+{
+public:
+    WakeProbe()
+        : m_thread([this] {
+              while (!m_stop) {
+                  const auto due = Clock::now() + std::chrono::milliseconds(1);
+                  std::this_thread::sleep_until(due);
+                  m_lateMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - due).count());
+              }
+          })
+    {
+    }
+    ~WakeProbe() { stop(); }
+    WakeProbe(const WakeProbe &) = delete;
+    WakeProbe &operator=(const WakeProbe &) = delete;
+
+    // Ends the probe; the 99th percentile of its lateness.
+    double stop()
+    {
+        if (m_thread.joinable()) {
+            m_stop = true;
+            m_thread.join();
+            std::sort(m_lateMs.begin(), m_lateMs.end());
+        }
+        return percentile(m_lateMs, 0.99);
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::vector<double> m_lateMs;  // the probe thread's own until joined
+    std::thread m_thread;
+};
+
 bool seed(int port, Seed &s, std::mt19937 &rng)
 {
     httplib::Client client("127.0.0.1", port);
@@ -386,6 +424,7 @@ double diskMbPerSecond(const std::string &dir)
 struct Outcome
 {
     double listBigRps = 0, listSmallRps = 0, mixRps = 0, p50 = 0, p99 = 0, p99FromDue = 0, uploadMbS = 0;
+    double wakeP99 = 0;  // the probe's, during the paced mix
     std::uint64_t errors = 0;
 };
 
@@ -403,7 +442,9 @@ Outcome measure(const std::vector<int> &ports, const Seed &seed)
     o.listBigRps = static_cast<double>(big.requests) / 5;
     o.listSmallRps = static_cast<double>(small.requests) / 4;
     o.mixRps = static_cast<double>(mix.requests) / 6;
+    WakeProbe probe;
     const Stats paced = load(ports, seed, weights, 6, connections, o.mixRps / 2);
+    o.wakeP99 = probe.stop();
     o.p50 = percentile(paced.latencyMs, 0.5);
     o.p99 = percentile(paced.latencyMs, 0.99);
     o.p99FromDue = percentile(paced.fromDueMs, 0.99);
@@ -422,8 +463,8 @@ Outcome measure(const std::vector<int> &ports, const Seed &seed)
 void report(const char *name, const Outcome &o)
 {
     std::printf("%-10s list1000 %7.0f req/s  list50 %7.0f req/s  mix %7.0f req/s  p50 %6.2f ms  p99 %7.2f ms"
-                " (from due %7.2f)  uploads alone %6.1f MB/s  errors %llu\n",
-                name, o.listBigRps, o.listSmallRps, o.mixRps, o.p50, o.p99, o.p99FromDue, o.uploadMbS,
+                " (from due %7.2f, wake-up p99 %5.2f)  uploads alone %6.1f MB/s  errors %llu\n",
+                name, o.listBigRps, o.listSmallRps, o.mixRps, o.p50, o.p99, o.p99FromDue, o.wakeP99, o.uploadMbS,
                 static_cast<unsigned long long>(o.errors));
     std::fflush(stdout);
 }
@@ -436,6 +477,12 @@ int main()
     std::mt19937 rng(42);
     const std::string work = shell("mktemp -d /tmp/bench-service.XXXXXX");
     const double disk = diskMbPerSecond(work);
+    double idleWakeP99 = 0;
+    {
+        WakeProbe probe;
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        idleWakeP99 = probe.stop();
+    }
 
     std::string pg = std::getenv("CALVESTRA_TEST_PG") ? std::getenv("CALVESTRA_TEST_PG") : "";
     const std::string clusterScript = std::string(CALVESTRA_SOURCE_DIR) + "/tools/pg-test-cluster.sh";
@@ -485,9 +532,9 @@ int main()
     std::filesystem::remove_all(work);
     std::printf("disk (dd-like, 256 MB + fdatasync): %.0f MB/s\n", disk);
     std::printf("RESULT sqlite_rps=%.0f pg_rps=%.0f pg2_rps=%.0f p50_ms=%.2f p99_ms=%.2f upload_mb_s=%.1f errors=%llu"
-                " list1000_rps=%.0f list50_rps=%.0f disk_mb_s=%.0f p99_from_due_ms=%.2f\n",
+                " list1000_rps=%.0f list50_rps=%.0f disk_mb_s=%.0f p99_from_due_ms=%.2f wake_p99_ms=%.2f idle_wake_p99_ms=%.2f\n",
                 sqlite.mixRps, one.mixRps, two.mixRps, sqlite.p50, sqlite.p99, sqlite.uploadMbS,
                 static_cast<unsigned long long>(sqlite.errors + one.errors + two.errors), sqlite.listBigRps,
-                sqlite.listSmallRps, disk, sqlite.p99FromDue);
+                sqlite.listSmallRps, disk, sqlite.p99FromDue, sqlite.wakeP99, idleWakeP99);
     return 0;
 }
