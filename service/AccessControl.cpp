@@ -6,7 +6,7 @@
 
 AccessControl::AccessControl(AccountRegistry *registry, int requestsPerMinute, int failuresPerMinute)
     : m_registry(registry), m_perAddress(requestsPerMinute), m_perAccount(requestsPerMinute),
-      m_failures(failuresPerMinute)
+      m_failures(failuresPerMinute), m_failuresPerMinute(failuresPerMinute)
 {
 }
 
@@ -32,6 +32,10 @@ AccessControl::Verdict AccessControl::admit(const std::string &address, const st
         account = m_registry->accountFor(authorization.substr(scheme.size()));
     if (account <= 0) {
         m_failures.take(address);
+        // Nodes sharing the accounts count an address's failures together: once it has
+        // used up the limit across them, this node stops looking at its tokens too.
+        if (!m_registry->takeFailure(address, m_failuresPerMinute))
+            m_failures.drain(address);
         return refuse(401, authorization.empty() ? "authentication required" : "token refused");
     }
     if (!m_perAccount.take(std::to_string(account)))

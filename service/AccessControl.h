@@ -12,7 +12,9 @@ class FormFields;
 // and the idSender field has to be that account; without (--no-auth) idSender is taken
 // as sent. Requests are counted per address and per account, failed token checks per
 // address: beyond the limits the answer is 429, and the token of an address that
-// guessed too often is not even looked at, so guessing learns nothing more.
+// guessed too often is not even looked at, so guessing learns nothing more. Nodes on
+// one database count failures together; past the limit, each other node lets one more
+// guess through before it hears of it.
 class AccessControl
 {
 public:
@@ -42,4 +44,5 @@ private:
     RateLimiter m_perAddress;
     RateLimiter m_perAccount;
     RateLimiter m_failures;
+    const int m_failuresPerMinute;
 };

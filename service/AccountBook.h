@@ -34,6 +34,16 @@ public:
     virtual bool remove(std::int32_t number) = 0;
     virtual std::vector<Row> list() = 0;
     virtual bool hasAccounts() = 0;
+    // Counts a failed token check from the address against the limit of every process
+    // sharing the book: a bucket of perMinute, refilled at perMinute a minute. False
+    // once the address has none left. A book that one process uses alone has nothing
+    // to add to that process's own count. Thread-safe in every book.
+    virtual bool takeFailure(const std::string &address, int perMinute)
+    {
+        (void)address;
+        (void)perMinute;
+        return true;
+    }
 };
 
 std::unique_ptr<AccountBook> openSqliteAccountBook(const std::string &dataDir);

@@ -124,6 +124,13 @@ std::vector<AccountRegistry::Account> AccountRegistry::list()
     return m_book->list();
 }
 
+bool AccountRegistry::takeFailure(const std::string &address, int perMinute)
+{
+    // No lock: every book counts safely from any thread, and a shared one takes a
+    // round trip that token lookups need not wait for.
+    return m_book->takeFailure(address, perMinute);
+}
+
 bool AccountRegistry::hasAccounts()
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -39,6 +39,8 @@ public:
     bool remove(std::int32_t number);
     std::vector<Account> list();
     bool hasAccounts();
+    // See AccountBook::takeFailure.
+    bool takeFailure(const std::string &address, int perMinute);
 
     // 256 random bits, as 64 lower-case hex digits.
     static std::string newToken();

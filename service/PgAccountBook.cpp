@@ -3,6 +3,8 @@
 #include "PgConnection.h"
 #include "PgSchema.h"
 
+#include <atomic>
+
 namespace {
 
 // The accounts table of the production schema, shared by every service process.
@@ -83,10 +85,31 @@ public:
         return db->query(sql("SELECT 1 FROM @.accounts WHERE removed = 0 LIMIT 1")).rows() > 0;
     }
 
+    bool takeFailure(const std::string &address, int perMinute) override
+    {
+        try {
+            auto db = m_pool->take();
+            // A bucket is full again a minute after its last failure: then it goes.
+            if (m_failuresTaken.fetch_add(1) % 64 == 0)
+                db->exec(sql("DELETE FROM @.auth_failures WHERE updated < now() - interval '1 minute'"));
+            const PgResult r = db->query(
+                sql("INSERT INTO @.auth_failures AS f (address, tokens, updated)"
+                    " VALUES ($1, $2::float8 - 1, clock_timestamp()) ON CONFLICT (address) DO UPDATE SET"
+                    " tokens = GREATEST(0, LEAST($2::float8, f.tokens + EXTRACT(EPOCH FROM clock_timestamp() - f.updated)"
+                    " * $2::float8 / 60) - 1), updated = clock_timestamp() RETURNING tokens"),
+                {address, static_cast<double>(perMinute)});
+            return r.real(0, 0) >= 1.0;
+        } catch (const std::exception &) {
+            // The node's own count still holds.
+            return true;
+        }
+    }
+
 private:
     static std::string sql(const char *text) { return PgSchema::qualify(text, PgSchema::production); }
 
     std::shared_ptr<PgPool> m_pool;
+    std::atomic<unsigned> m_failuresTaken{0};
 };
 
 }  // namespace

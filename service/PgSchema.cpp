@@ -62,7 +62,13 @@ std::vector<std::string> steps(bool withAccounts)
         "CREATE TABLE @.client_versions (idSender BIGINT PRIMARY KEY, version BIGINT NOT NULL)";
     // Every upload sums its account's exams for the quota: from this index alone.
     const std::string bytesIndex = "CREATE INDEX works_bytes ON @.works (idSender) INCLUDE (bytes)";
-    return {records, accounts, clientVersions, bytesIndex};
+    // Failed token checks per address, counted by every node together. Unlogged: a
+    // minute's counts need no crash safety and no standby.
+    const std::string authFailures =
+        withAccounts ? "CREATE UNLOGGED TABLE @.auth_failures (address TEXT PRIMARY KEY,"
+                       " tokens DOUBLE PRECISION NOT NULL, updated TIMESTAMPTZ NOT NULL)"
+                     : "SELECT 1";
+    return {records, accounts, clientVersions, bytesIndex, authFailures};
 }
 
 // Held for the whole upgrade; released even when a step fails.

@@ -41,6 +41,13 @@ bool RateLimiter::take(const std::string &key)
     return true;
 }
 
+void RateLimiter::drain(const std::string &key)
+{
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    refill(key, now).tokens = 0;
+}
+
 bool RateLimiter::hasRoom(const std::string &key)
 {
     const auto now = std::chrono::steady_clock::now();

@@ -17,6 +17,8 @@ public:
     bool take(const std::string &key);
     // Whether the key has any left, without taking one.
     bool hasRoom(const std::string &key);
+    // Leaves the key none, to be refilled from now.
+    void drain(const std::string &key);
 
 private:
     struct Bucket

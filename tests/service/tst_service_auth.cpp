@@ -314,8 +314,9 @@ private slots:
     void limits()
     {
         // Through a trusted proxy here, so each case comes from an address of its own.
-        m_service.setExtraArguments(QStringLiteral("--auth-failure-limit 5 --rate-limit 20 --quota-mb 1 --read-timeout-s 1 "
-                                                   "--max-field-kb 4 --trusted-proxy 127.0.0.1").split(QLatin1Char(' ')));
+        const QStringList arguments = QStringLiteral("--auth-failure-limit 5 --rate-limit 20 --quota-mb 1 --read-timeout-s 1 "
+                                                     "--max-field-kb 4 --trusted-proxy 127.0.0.1").split(QLatin1Char(' '));
+        m_service.setExtraArguments(arguments);
         QVERIFY(m_service.restart());
         const auto codes = [&](int count, const Account &who, const QByteArray &address) {
             QList<int> list;
@@ -327,6 +328,25 @@ private slots:
         QCOMPARE(codes(8, {m_a.number, QByteArray(64, 'b')}, "10.0.0.66"), (QList<int>{401, 401, 401, 401, 401, 429, 429, 429}));
         QCOMPARE(codes(1, m_a, "10.0.0.66"), QList<int>{429});
         QCOMPARE(codes(1, m_a, "10.0.0.67"), QList<int>{200});
+        if (ReferenceService::onPostgres()) {
+            // Guesses alternating between two nodes on one database: together they allow
+            // the limit, and one more guess on the node that had not seen the last one.
+            ReferenceService other;
+            other.setAuthentication(true);
+            other.setExtraArguments(arguments);
+            other.useDatabaseOf(m_service);
+            QVERIFY2(other.start(), qPrintable(other.errorString()));
+            const auto guess = [&](const ReferenceService &node, const QByteArray &token) {
+                const QByteArray headers = "Authorization: Bearer " + token + "\r\nX-Forwarded-For: 10.0.0.70\r\n";
+                return status(node.request("POST", script, "idSender=" + QByteArray::number(m_a.number) + "&action=getUsers",
+                                           "application/x-www-form-urlencoded", 10000, headers))["code"].toInt();
+            };
+            QList<int> seen;
+            for (int i = 0; i < 8; ++i)
+                seen << guess(i % 2 ? other : m_service, QByteArray(64, 'c'));
+            QCOMPARE(seen, (QList<int>{401, 401, 401, 401, 401, 401, 429, 429}));
+            QCOMPARE(guess(other, m_a.token), 429);
+        }
         // The rate: 20 a minute per address and per account.
         const QList<int> burst = codes(25, m_b, "10.0.0.68");
         QCOMPARE(burst.mid(0, 20), QList<int>(20, 200));
