@@ -61,7 +61,7 @@ public:
         int out[2];
         if (::pipe(out) != 0)
             return;
-        std::vector<std::string> args{CALVESTRA_SERVICE_EXE, "--listen", "127.0.0.1:0", "--data", dataDir, "--no-auth",
+        std::vector<std::string> args{CALVESTRA_SERVICE_EXE, "--listen", "127.0.0.1:0", "--data", dataDir,
                                       "--rate-limit", "1000000", "--quota-mb", "100000", "--threads", "40"};
         if (!db.empty())
             args.insert(args.end(), {"--db", db});
@@ -155,6 +155,8 @@ struct Seed
     std::vector<int> smallClients;  // the 50-client account's, which saves change
     std::string archive3;
     std::string archive20;
+    // As installations send them: each account's token with every request.
+    httplib::Headers bigAuth, smallAuth;
 };
 
 constexpr const char *boundary = "calvestra-bench-7c1d0b5a";
@@ -210,16 +212,16 @@ httplib::Result send(httplib::Client &client, Kind kind, const Seed &seed, std::
     const std::string big = "1001", small = "1002";
     switch (kind) {
     case Kind::List1000:
-        return client.Post(script, "idSender=" + big + "&action=getUsers", "application/x-www-form-urlencoded");
+        return client.Post(script, seed.bigAuth, "idSender=" + big + "&action=getUsers", "application/x-www-form-urlencoded");
     case Kind::List50:
-        return client.Post(script, "idSender=" + small + "&action=getUsers", "application/x-www-form-urlencoded");
+        return client.Post(script, seed.smallAuth, "idSender=" + small + "&action=getUsers", "application/x-www-form-urlencoded");
     case Kind::SaveClient:
-        return client.Post(script, "idSender=" + small + R"(&action=setUserData&data={"id":)" +
+        return client.Post(script, seed.smallAuth, "idSender=" + small + R"(&action=setUserData&data={"id":)" +
                                        std::to_string(seed.smallClients[rng() % seed.smallClients.size()]) +
                                        R"(,"surname":"Rossi","name":"Anna","weight":"61.5"})",
                            "application/x-www-form-urlencoded");
     case Kind::SaveQuestionnaire:
-        return client.Post(script, "idSender=" + big + "&action=uploadAnamnesi&idAnamnesi=0&idUser=" +
+        return client.Post(script, seed.bigAuth, "idSender=" + big + "&action=uploadAnamnesi&idAnamnesi=0&idUser=" +
                                        std::to_string(seed.bigClient) + R"(&data={"Name":"Q","Date":"2024-01-01 10:00:00"})",
                            "application/x-www-form-urlencoded");
     case Kind::Upload3:
@@ -229,7 +231,7 @@ httplib::Result send(httplib::Client &client, Kind kind, const Seed &seed, std::
         const std::string head = uploadHead(date, idUser);
         const size_t total = head.size() + archive.size() + uploadTail.size();
         return client.Post(
-            script, total,
+            script, seed.bigAuth, total,
             [&](size_t offset, size_t length, httplib::DataSink &sink) {
                 const auto piece = [&](const std::string &part, size_t from) {
                     return sink.write(part.data() + from, std::min(length, part.size() - from));
@@ -244,7 +246,8 @@ httplib::Result send(httplib::Client &client, Kind kind, const Seed &seed, std::
     }
     case Kind::Download:
         return client.Get(std::string(script) + "?action=getUserFile&idSender=" + big + "&idUser=" +
-                          std::to_string(seed.bigClient) + "&kind=d2d&filename=Vita-20240100--09-30-10.jpg");
+                              std::to_string(seed.bigClient) + "&kind=d2d&filename=Vita-20240100--09-30-10.jpg",
+                          seed.bigAuth);
     }
     return client.Get("/");
 }
@@ -374,13 +377,22 @@ private:
     std::thread m_thread;
 };
 
+// Makes the account with the service's own command; its token as a request header.
+httplib::Headers addAccount(const std::string &dataDir, const std::string &db, int number)
+{
+    const std::string out = shell(std::string(CALVESTRA_SERVICE_EXE) + " account add --name bench --number " +
+                                  std::to_string(number) + (db.empty() ? " --data " + dataDir : " --db '" + db + "'") + " 2>/dev/null");
+    const auto at = out.find("token=");
+    return {{"Authorization", "Bearer " + (at == std::string::npos ? std::string() : out.substr(at + 6, 64))}};
+}
+
 bool seed(int port, Seed &s, std::mt19937 &rng)
 {
     httplib::Client client("127.0.0.1", port);
     client.set_keep_alive(true);
     client.set_tcp_nodelay(true);
     for (int i = 0; i < 1000; ++i) {
-        const auto r = client.Post(script, "idSender=1001&action=setUserData&data=" +
+        const auto r = client.Post(script, s.bigAuth, "idSender=1001&action=setUserData&data=" +
                                                (R"({"surname":"Cliente+)" + std::to_string(i) +
                                                 R"(","name":"Nome","email":"c@example.org","height":"170","weight":"70"})"),
                                    "application/x-www-form-urlencoded");
@@ -389,7 +401,7 @@ bool seed(int port, Seed &s, std::mt19937 &rng)
         s.bigClients.push_back(std::atoi(r->body.c_str() + r->body.find("\"id\":") + 5));
     }
     for (int i = 0; i < 50; ++i) {
-        const auto r = client.Post(script, R"(idSender=1002&action=setUserData&data={"surname":"Piccolo"})",
+        const auto r = client.Post(script, s.smallAuth, R"(idSender=1002&action=setUserData&data={"surname":"Piccolo"})",
                                    "application/x-www-form-urlencoded");
         if (codeOf(r) != 200)
             return false;
@@ -400,7 +412,7 @@ bool seed(int port, Seed &s, std::mt19937 &rng)
     s.bigClient = s.bigClients.front();
     // The exam the downloads fetch from.
     const std::string body = uploadHead("2024-01-10", s.bigClient) + s.archive3 + uploadTail;
-    return codeOf(client.Post(script, body, std::string("multipart/form-data; boundary=") + boundary)) == 200;
+    return codeOf(client.Post(script, s.bigAuth, body, std::string("multipart/form-data; boundary=") + boundary)) == 200;
 }
 
 double diskMbPerSecond(const std::string &dir)
@@ -502,6 +514,8 @@ int main()
     Outcome sqlite, one, two;
     Seed seedSqlite, seedPg;
     {
+        seedSqlite.bigAuth = addAccount(work + "/sqlite", "", 1001);
+        seedSqlite.smallAuth = addAccount(work + "/sqlite", "", 1002);
         Node node(work + "/sqlite", "");
         if (node.port() == 0 || !seed(node.port(), seedSqlite, rng)) {
             std::fprintf(stderr, "the SQLite service did not start or take the seed data\n");
@@ -512,6 +526,8 @@ int main()
     }
     if (!db.empty()) {
         {
+            seedPg.bigAuth = addAccount("", db, 1001);
+            seedPg.smallAuth = addAccount("", db, 1002);
             Node node(work + "/pg1", db);
             if (node.port() > 0 && seed(node.port(), seedPg, rng)) {
                 one = measure({node.port()}, seedPg);

@@ -9,7 +9,8 @@ class PgPool;
 
 // Where AccountRegistry keeps its rows: numbers, names, dates and token hashes.
 // SqliteAccountBook uses "<data>/accounts.db"; PgAccountBook the accounts table of a
-// PostgreSQL database, so every service process sees the same accounts.
+// PostgreSQL database, so every service process sees the same accounts. Every book is
+// safe to use from any thread.
 class AccountBook
 {
 public:
@@ -37,7 +38,7 @@ public:
     // Counts a failed token check from the address against the limit of every process
     // sharing the book: a bucket of perMinute, refilled at perMinute a minute. False
     // once the address has none left. A book that one process uses alone has nothing
-    // to add to that process's own count. Thread-safe in every book.
+    // to add to that process's own count.
     virtual bool takeFailure(const std::string &address, int perMinute)
     {
         (void)address;

@@ -64,13 +64,11 @@ std::int32_t AccountRegistry::accountFor(const std::string &token)
     if (!looksLikeToken(token))
         return 0;
     const std::string hash = hashToken(token);
-    std::lock_guard<std::mutex> lock(m_mutex);
     return m_book->numberFor(hash);
 }
 
 std::string AccountRegistry::add(const std::string &name, std::int32_t &number, std::string &error)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (number < 0) {
         error = "an account number is positive";
         return {};
@@ -107,32 +105,26 @@ std::string AccountRegistry::add(const std::string &name, std::int32_t &number, 
 
 std::string AccountRegistry::rotate(std::int32_t number)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
     const std::string token = newToken();
     return m_book->replaceHash(number, hashToken(token)) ? token : std::string();
 }
 
 bool AccountRegistry::remove(std::int32_t number)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
     return m_book->remove(number);
 }
 
 std::vector<AccountRegistry::Account> AccountRegistry::list()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
     return m_book->list();
 }
 
 bool AccountRegistry::takeFailure(const std::string &address, int perMinute)
 {
-    // No lock: every book counts safely from any thread, and a shared one takes a
-    // round trip that token lookups need not wait for.
     return m_book->takeFailure(address, perMinute);
 }
 
 bool AccountRegistry::hasAccounts()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
     return m_book->hasAccounts();
 }

@@ -3,7 +3,6 @@
 #include "AccountBook.h"
 
 #include <cstdint>
-#include <mutex>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,5 +48,4 @@ public:
 
 private:
     std::unique_ptr<AccountBook> m_book;
-    std::mutex m_mutex;
 };

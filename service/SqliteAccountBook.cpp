@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <mutex>
 #include <stdexcept>
 #include <system_error>
 
@@ -68,6 +69,7 @@ public:
 
     std::int32_t numberFor(const std::string &tokenHash) override
     {
+        const std::lock_guard<std::mutex> lock(m_mutex);
         SqlStatement q(m_db, "SELECT number FROM accounts WHERE tokenHash = ? AND removed = 0");
         q.bind(1, tokenHash);
         return q.step() ? static_cast<std::int32_t>(q.int64(0)) : 0;
@@ -75,6 +77,7 @@ public:
 
     bool numberTaken(std::int32_t number, bool countRecords) override
     {
+        const std::lock_guard<std::mutex> lock(m_mutex);
         SqlStatement q(m_db, "SELECT 1 FROM accounts WHERE number = ?");
         q.bind(1, static_cast<std::int64_t>(number));
         if (q.step())
@@ -85,6 +88,7 @@ public:
 
     bool insert(std::int32_t number, const std::string &name, const std::string &tokenHash) override
     {
+        const std::lock_guard<std::mutex> lock(m_mutex);
         SqlStatement q(m_db, "INSERT OR IGNORE INTO accounts (number, name, tokenHash) VALUES (?, ?, ?)");
         q.bind(1, static_cast<std::int64_t>(number)).bind(2, name).bind(3, tokenHash);
         q.run();
@@ -93,6 +97,7 @@ public:
 
     bool replaceHash(std::int32_t number, const std::string &tokenHash) override
     {
+        const std::lock_guard<std::mutex> lock(m_mutex);
         SqlStatement q(m_db, "UPDATE accounts SET tokenHash = ?, tokenChanged = datetime('now')"
                              " WHERE number = ? AND removed = 0");
         q.bind(1, tokenHash).bind(2, static_cast<std::int64_t>(number));
@@ -102,6 +107,7 @@ public:
 
     bool remove(std::int32_t number) override
     {
+        const std::lock_guard<std::mutex> lock(m_mutex);
         SqlStatement q(m_db, "UPDATE accounts SET tokenHash = NULL, removed = 1, tokenChanged = datetime('now')"
                              " WHERE number = ? AND removed = 0");
         q.bind(1, static_cast<std::int64_t>(number));
@@ -111,6 +117,7 @@ public:
 
     std::vector<Row> list() override
     {
+        const std::lock_guard<std::mutex> lock(m_mutex);
         SqlStatement q(m_db, "SELECT number, name, created, tokenChanged, removed FROM accounts ORDER BY created, number");
         std::vector<Row> rows;
         while (q.step())
@@ -120,12 +127,15 @@ public:
 
     bool hasAccounts() override
     {
+        const std::lock_guard<std::mutex> lock(m_mutex);
         SqlStatement q(m_db, "SELECT 1 FROM accounts WHERE removed = 0 LIMIT 1");
         return q.step();
     }
 
 private:
     std::string m_dataDir;
+    // One connection: a statement and the count of changes it made are read together.
+    std::mutex m_mutex;
     SqliteDb m_db;
 };
 
