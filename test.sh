@@ -66,7 +66,7 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCALVESTRA_TSAN=ON -
 cmake --build build-tsan --parallel "$jobs" --target tsan_suite
 (
   cd build-tsan
-  export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_after_fork=0
+  export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$PWD/../tools/tsan.supp
   if ctest -N -L tsan | grep -q 'Total Tests: 0'; then
     echo "no tests carry the tsan label yet"
   else
