@@ -6,7 +6,7 @@
 
 AccessControl::AccessControl(AccountRegistry *registry, int requestsPerMinute, int failuresPerMinute)
     : m_registry(registry), m_perAddress(requestsPerMinute), m_perAccount(requestsPerMinute),
-      m_failures(failuresPerMinute), m_failuresPerMinute(failuresPerMinute)
+      m_failures(failuresPerMinute)
 {
 }
 
@@ -34,7 +34,7 @@ AccessControl::Verdict AccessControl::admit(const std::string &address, const st
         m_failures.take(address);
         // Nodes sharing the accounts count an address's failures together: once it has
         // used up the limit across them, this node stops looking at its tokens too.
-        if (!m_registry->takeFailure(address, m_failuresPerMinute))
+        if (!m_registry->takeFailure(address, m_failures.perMinute()))
             m_failures.drain(address);
         return refuse(401, authorization.empty() ? "authentication required" : "token refused");
     }

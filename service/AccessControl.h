@@ -44,5 +44,4 @@ private:
     RateLimiter m_perAddress;
     RateLimiter m_perAccount;
     RateLimiter m_failures;
-    const int m_failuresPerMinute;
 };

@@ -19,6 +19,8 @@ public:
     bool hasRoom(const std::string &key);
     // Leaves the key none, to be refilled from now.
     void drain(const std::string &key);
+    // What a key holds when full, which is also what it gets back in a minute.
+    int perMinute() const { return static_cast<int>(m_capacity); }
 
 private:
     struct Bucket

@@ -69,24 +69,27 @@ class TestServiceAuth : public QObject
     QByteArray m_beforeRows;
     QTemporaryDir m_dir;
 
-    // A request as the application makes it: idSender first, the token as a header.
+    // A request as the application makes it: idSender first, the token as a header. To
+    // node, or to m_service.
     ReferenceService::Response send(const QByteArray &action, int sender, const QByteArray &token,
-                                    const QByteArray &extra = {}, const QByteArray &forwardedFor = {}) const
+                                    const QByteArray &extra = {}, const QByteArray &forwardedFor = {},
+                                    const ReferenceService *node = nullptr) const
     {
+        const ReferenceService &service = node ? *node : m_service;
         QByteArray headers = token.isNull() ? QByteArray() : "Authorization: Bearer " + token + "\r\n";
         if (!forwardedFor.isEmpty())
             headers += "X-Forwarded-For: " + forwardedFor + "\r\n";
         const QByteArray idSender = "idSender=" + QByteArray::number(sender);
         if (action == "getUserFile")
-            return m_service.request("GET", script + '?' + idSender + "&action=getUserFile&" + extra, {}, {}, 10000, headers);
+            return service.request("GET", script + '?' + idSender + "&action=getUserFile&" + extra, {}, {}, 10000, headers);
         if (action != "uploadExamZip")
-            return m_service.request("POST", script, idSender + "&action=" + action + '&' + extra,
+            return service.request("POST", script, idSender + "&action=" + action + '&' + extra,
                                      "application/x-www-form-urlencoded", 10000, headers);
         QByteArray body;
         for (const auto &[name, value] : {qMakePair("idSender", idSender.mid(9)), qMakePair("action", action),
                                           qMakePair("exam", extra), qMakePair("UPLOADS\"; filename=\"u.zip", QByteArray("PK"))})
             body += QByteArray("--B\r\nContent-Disposition: form-data; name=\"") + name + "\"\r\n\r\n" + value + "\r\n";
-        return m_service.request("POST", script, body + "--B--\r\n", "multipart/form-data; boundary=B", 10000, headers);
+        return service.request("POST", script, body + "--B--\r\n", "multipart/form-data; boundary=B", 10000, headers);
     }
     int run(const QString &args, QByteArray *out = nullptr)
     {
@@ -337,9 +340,7 @@ private slots:
             other.useDatabaseOf(m_service);
             QVERIFY2(other.start(), qPrintable(other.errorString()));
             const auto guess = [&](const ReferenceService &node, const QByteArray &token) {
-                const QByteArray headers = "Authorization: Bearer " + token + "\r\nX-Forwarded-For: 10.0.0.70\r\n";
-                return status(node.request("POST", script, "idSender=" + QByteArray::number(m_a.number) + "&action=getUsers",
-                                           "application/x-www-form-urlencoded", 10000, headers))["code"].toInt();
+                return status(send("getUsers", m_a.number, token, {}, "10.0.0.70", &node))["code"].toInt();
             };
             QList<int> seen;
             for (int i = 0; i < 8; ++i)
