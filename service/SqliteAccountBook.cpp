@@ -58,7 +58,8 @@ bool hasRecords(const std::string &dbPath, std::int32_t number)
 class SqliteAccountBook : public AccountBook
 {
 public:
-    explicit SqliteAccountBook(const std::string &dataDir) : m_dataDir(dataDir), m_db(prepareFile(dataDir))
+    explicit SqliteAccountBook(const std::string &dataDir)
+        : m_dataDir(dataDir), m_db(prepareFile(dataDir)), m_readers(dataDir + "/accounts.db")
     {
         m_db.exec("CREATE TABLE IF NOT EXISTS accounts ("
                   " number INTEGER PRIMARY KEY, name TEXT NOT NULL DEFAULT '',"
@@ -67,10 +68,12 @@ public:
                   " tokenChanged TEXT NOT NULL DEFAULT (datetime('now')));");
     }
 
+    // Every request asks: on a connection of its own, so the checks never queue behind
+    // one another, and a token changed from another process counts at the next request.
     std::int32_t numberFor(const std::string &tokenHash) override
     {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        SqlStatement q(m_db, "SELECT number FROM accounts WHERE tokenHash = ? AND removed = 0");
+        SqliteReaders::Lease reader(m_readers);
+        SqlStatement q(reader.db(), "SELECT number FROM accounts WHERE tokenHash = ? AND removed = 0");
         q.bind(1, tokenHash);
         return q.step() ? static_cast<std::int32_t>(q.int64(0)) : 0;
     }
@@ -134,9 +137,11 @@ public:
 
 private:
     std::string m_dataDir;
-    // One connection: a statement and the count of changes it made are read together.
+    // One connection for the rest: a statement and the count of changes it made are
+    // read together.
     std::mutex m_mutex;
     SqliteDb m_db;
+    SqliteReaders m_readers;
 };
 
 }  // namespace
