@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <pthread.h>
+
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -27,6 +29,7 @@ void BackgroundWorkers::work(int niceness)
 {
     // On Linux a nice value belongs to one thread; failing leaves the normal priority.
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), niceness);
+    ::pthread_setname_np(::pthread_self(), niceness == 0 ? "store" : "unpack");
     for (;;) {
         std::function<void()> job;
         {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <pthread.h>
+
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -56,6 +58,7 @@ bool RequestThreads::lowerCurrentThread()
     if (!lowered) {
         // On Linux a nice value belongs to one thread.
         lowered = ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 19) == 0;
+        ::pthread_setname_np(::pthread_self(), "upload");
     }
     return lowered;
 }
@@ -75,6 +78,7 @@ void RequestThreads::startOne()
 void RequestThreads::work()
 {
     onRequestThread = true;
+    ::pthread_setname_np(::pthread_self(), "request");
     for (;;) {
         std::function<void()> task;
         {
