@@ -377,13 +377,19 @@ private:
     std::thread m_thread;
 };
 
-// Makes the account with the service's own command; its token as a request header.
-httplib::Headers addAccount(const std::string &dataDir, const std::string &db, int number)
+// Makes the two accounts (1001, 1002) with the service's own command; their tokens as
+// request headers.
+void addAccounts(Seed &s, const std::string &dataDir, const std::string &db)
 {
-    const std::string out = shell(std::string(CALVESTRA_SERVICE_EXE) + " account add --name bench --number " +
-                                  std::to_string(number) + (db.empty() ? " --data " + dataDir : " --db '" + db + "'") + " 2>/dev/null");
-    const auto at = out.find("token=");
-    return {{"Authorization", "Bearer " + (at == std::string::npos ? std::string() : out.substr(at + 6, 64))}};
+    const auto add = [&](int number) -> httplib::Headers {
+        const std::string out = shell(std::string(CALVESTRA_SERVICE_EXE) + " account add --name bench --number " +
+                                      std::to_string(number) + (db.empty() ? " --data " + dataDir : " --db '" + db + "'") +
+                                      " 2>/dev/null");
+        const auto at = out.find("token=");
+        return {{"Authorization", "Bearer " + (at == std::string::npos ? std::string() : out.substr(at + 6, 64))}};
+    };
+    s.bigAuth = add(1001);
+    s.smallAuth = add(1002);
 }
 
 bool seed(int port, Seed &s, std::mt19937 &rng)
@@ -514,8 +520,7 @@ int main()
     Outcome sqlite, one, two;
     Seed seedSqlite, seedPg;
     {
-        seedSqlite.bigAuth = addAccount(work + "/sqlite", "", 1001);
-        seedSqlite.smallAuth = addAccount(work + "/sqlite", "", 1002);
+        addAccounts(seedSqlite, work + "/sqlite", "");
         Node node(work + "/sqlite", "");
         if (node.port() == 0 || !seed(node.port(), seedSqlite, rng)) {
             std::fprintf(stderr, "the SQLite service did not start or take the seed data\n");
@@ -526,8 +531,7 @@ int main()
     }
     if (!db.empty()) {
         {
-            seedPg.bigAuth = addAccount("", db, 1001);
-            seedPg.smallAuth = addAccount("", db, 1002);
+            addAccounts(seedPg, "", db);
             Node node(work + "/pg1", db);
             if (node.port() > 0 && seed(node.port(), seedPg, rng)) {
                 one = measure({node.port()}, seedPg);

@@ -8,10 +8,10 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-BackgroundWorkers::BackgroundWorkers(unsigned count, int niceness)
+BackgroundWorkers::BackgroundWorkers(const char *name, unsigned count, int niceness)
 {
     for (unsigned i = 0; i < count; ++i)
-        m_threads.emplace_back([this, niceness] { work(niceness); });
+        m_threads.emplace_back([this, name, niceness] { work(name, niceness); });
 }
 
 BackgroundWorkers::~BackgroundWorkers()
@@ -25,11 +25,11 @@ BackgroundWorkers::~BackgroundWorkers()
         t.join();
 }
 
-void BackgroundWorkers::work(int niceness)
+void BackgroundWorkers::work(const char *name, int niceness)
 {
     // On Linux a nice value belongs to one thread; failing leaves the normal priority.
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), niceness);
-    ::pthread_setname_np(::pthread_self(), niceness == 0 ? "store" : "unpack");
+    ::pthread_setname_np(::pthread_self(), name);
     for (;;) {
         std::function<void()> job;
         {
@@ -45,7 +45,7 @@ void BackgroundWorkers::work(int niceness)
 }
 
 UploadWorkers::UploadWorkers()
-    : storing(std::max(4u, 2 * std::thread::hardware_concurrency()), 0),
-      unpacking(std::max(1u, std::thread::hardware_concurrency() / 2), 10)
+    : storing("store", std::max(4u, 2 * std::thread::hardware_concurrency()), 0),
+      unpacking("unpack", std::max(1u, std::thread::hardware_concurrency() / 2), 10)
 {
 }

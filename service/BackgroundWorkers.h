@@ -16,7 +16,8 @@
 class BackgroundWorkers
 {
 public:
-    BackgroundWorkers(unsigned count, int niceness);
+    // name: the threads' own, at most 15 characters (top -H, profiles).
+    BackgroundWorkers(const char *name, unsigned count, int niceness);
     ~BackgroundWorkers();
     BackgroundWorkers(const BackgroundWorkers &) = delete;
     BackgroundWorkers &operator=(const BackgroundWorkers &) = delete;
@@ -36,7 +37,7 @@ public:
     }
 
 private:
-    void work(int niceness);
+    void work(const char *name, int niceness);
 
     std::mutex m_mutex;
     std::condition_variable m_wake;

@@ -58,7 +58,8 @@ bool RequestThreads::lowerCurrentThread()
     if (!lowered) {
         // On Linux a nice value belongs to one thread.
         lowered = ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 19) == 0;
-        ::pthread_setname_np(::pthread_self(), "upload");
+        if (lowered)
+            ::pthread_setname_np(::pthread_self(), "upload");
     }
     return lowered;
 }

@@ -58,8 +58,12 @@ bool hasRecords(const std::string &dbPath, std::int32_t number)
 class SqliteAccountBook : public AccountBook
 {
 public:
-    explicit SqliteAccountBook(const std::string &dataDir)
-        : m_dataDir(dataDir), m_db(prepareFile(dataDir)), m_readers(dataDir + "/accounts.db")
+    explicit SqliteAccountBook(const std::string &dataDir) : SqliteAccountBook(dataDir, prepareFile(dataDir)) {}
+
+private:
+    // path: the accounts file, made by prepareFile; the writer and the readers open it.
+    SqliteAccountBook(const std::string &dataDir, const std::string &path)
+        : m_dataDir(dataDir), m_db(path), m_readers(path)
     {
         m_db.exec("CREATE TABLE IF NOT EXISTS accounts ("
                   " number INTEGER PRIMARY KEY, name TEXT NOT NULL DEFAULT '',"
@@ -68,6 +72,7 @@ public:
                   " tokenChanged TEXT NOT NULL DEFAULT (datetime('now')));");
     }
 
+public:
     // Every request asks: on a connection of its own, so the checks never queue behind
     // one another, and a token changed from another process counts at the next request.
     std::int32_t numberFor(const std::string &tokenHash) override
