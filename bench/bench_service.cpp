@@ -424,25 +424,24 @@ bool seed(int port, Seed &s, std::mt19937 &rng)
 }
 
 // What plain writes of `bytes` in 1 MB blocks, then one fdatasync, take on the disk
-// holding dir, in MB/s: what dd with conv=fdatasync measures.
+// holding dir, in MB/s: what dd with conv=fdatasync measures. 0 when the disk refused.
 double ddMbPerSecond(const std::string &dir, std::uint64_t bytes)
 {
     const std::string path = dir + "/dd-probe";
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0)
+        return 0;
     const std::string block(1 << 20, 'x');
     const std::uint64_t blocks = std::max<std::uint64_t>(1, bytes / block.size());
     const auto start = Clock::now();
-    for (std::uint64_t i = 0; i < blocks && fd >= 0; ++i) {
-        if (::write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size()))
-            break;
-    }
-    if (fd >= 0) {
-        ::fdatasync(fd);
-        ::close(fd);
-    }
+    bool written = true;
+    for (std::uint64_t i = 0; i < blocks && written; ++i)
+        written = ::write(fd, block.data(), block.size()) == static_cast<ssize_t>(block.size());
+    written = ::fdatasync(fd) == 0 && written;
+    ::close(fd);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     std::filesystem::remove(path);
-    return static_cast<double>(blocks * block.size()) / 1e6 / seconds;
+    return written ? static_cast<double>(blocks * block.size()) / 1e6 / seconds : 0;
 }
 
 struct Outcome

@@ -39,12 +39,7 @@ public:
     // sharing the book: a bucket of perMinute, refilled at perMinute a minute. False
     // once the address has none left. A book that one process uses alone has nothing
     // to add to that process's own count.
-    virtual bool takeFailure(const std::string &address, int perMinute)
-    {
-        (void)address;
-        (void)perMinute;
-        return true;
-    }
+    virtual bool takeFailure(const std::string & /*address*/, int /*perMinute*/) { return true; }
 };
 
 std::unique_ptr<AccountBook> openSqliteAccountBook(const std::string &dataDir);

@@ -60,19 +60,6 @@ class SqliteAccountBook : public AccountBook
 public:
     explicit SqliteAccountBook(const std::string &dataDir) : SqliteAccountBook(dataDir, prepareFile(dataDir)) {}
 
-private:
-    // path: the accounts file, made by prepareFile; the writer and the readers open it.
-    SqliteAccountBook(const std::string &dataDir, const std::string &path)
-        : m_dataDir(dataDir), m_db(path), m_readers(path)
-    {
-        m_db.exec("CREATE TABLE IF NOT EXISTS accounts ("
-                  " number INTEGER PRIMARY KEY, name TEXT NOT NULL DEFAULT '',"
-                  " tokenHash TEXT UNIQUE, removed INTEGER NOT NULL DEFAULT 0,"
-                  " created TEXT NOT NULL DEFAULT (datetime('now')),"
-                  " tokenChanged TEXT NOT NULL DEFAULT (datetime('now')));");
-    }
-
-public:
     // Every request asks: on a connection of its own, so the checks never queue behind
     // one another, and a token changed from another process counts at the next request.
     std::int32_t numberFor(const std::string &tokenHash) override
@@ -140,7 +127,17 @@ public:
         return q.step();
     }
 
-private:
+private:    // path: the accounts file, made by prepareFile; the writer and the readers open it.
+    SqliteAccountBook(const std::string &dataDir, const std::string &path)
+        : m_dataDir(dataDir), m_db(path), m_readers(path)
+    {
+        m_db.exec("CREATE TABLE IF NOT EXISTS accounts ("
+                  " number INTEGER PRIMARY KEY, name TEXT NOT NULL DEFAULT '',"
+                  " tokenHash TEXT UNIQUE, removed INTEGER NOT NULL DEFAULT 0,"
+                  " created TEXT NOT NULL DEFAULT (datetime('now')),"
+                  " tokenChanged TEXT NOT NULL DEFAULT (datetime('now')));");
+    }
+
     std::string m_dataDir;
     // One connection for the rest: a statement and the count of changes it made are
     // read together.
